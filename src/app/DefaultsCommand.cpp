@@ -1,0 +1,99 @@
+#include "DefaultsCommand.h"
+
+#include "Defaults.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace notchora {
+
+namespace {
+
+const char* const usage = "Pemakaian:\n"
+                          "  notchora defaults [--domain NAMA] read [KUNCI]\n"
+                          "  notchora defaults [--domain NAMA] write KUNCI NILAI_JSON\n"
+                          "  notchora defaults [--domain NAMA] delete KUNCI\n";
+
+QString toJson(const QJsonValue& value) {
+    if (value.isObject())
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Indented)).trimmed();
+    if (value.isArray())
+        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Indented)).trimmed();
+    // QJsonDocument only holds objects and arrays: wrap a scalar and unwrap the text.
+    const QString wrapped = QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
+    return wrapped.mid(1, wrapped.size() - 2);
+}
+
+std::optional<QJsonValue> parseValue(const QString& text) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(("[" + text + "]").toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || doc.array().size() != 1)
+        return std::nullopt;
+    return doc.array().first();
+}
+
+} // namespace
+
+int runDefaultsCommand(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+    QStringList args = arguments;
+    QString domain = QString::fromLatin1(Defaults::standardDomain);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--domain") || args[i].startsWith(QLatin1String("--domain="))) {
+            const bool joined = args[i].contains(QLatin1Char('='));
+            if (!joined && i + 1 >= args.size()) {
+                err << "--domain membutuhkan nama domain.\n" << usage;
+                return 2;
+            }
+            domain = joined ? args[i].section(QLatin1Char('='), 1) : args[i + 1];
+            args.remove(i, joined ? 1 : 2);
+            --i;
+        }
+    }
+    if (!Defaults::isValidDomain(domain)) {
+        err << "Nama domain tidak valid: " << domain << "\n";
+        return 2;
+    }
+    const QString verb = args.value(0);
+    Defaults store(Defaults::pathForDomain(domain));
+
+    if (verb == QLatin1String("read") && args.size() <= 2) {
+        if (args.size() == 1) {
+            out << toJson(store.values()) << "\n";
+            return 0;
+        }
+        if (!store.contains(args[1])) {
+            err << "Kunci \"" << args[1] << "\" tidak ada di domain " << domain << ".\n";
+            return 1;
+        }
+        out << toJson(store.value(args[1])) << "\n";
+        return 0;
+    }
+    if (verb == QLatin1String("write") && args.size() == 3) {
+        const auto value = parseValue(args[2]);
+        if (!value) {
+            err << "Nilai bukan JSON yang valid: " << args[2]
+                << "\nContoh: true, 1.2, \"teks\", [\"a\",\"b\"] (teks perlu tanda kutip JSON).\n";
+            return 1;
+        }
+        if (!store.setValue(args[1], *value)) {
+            err << "Tidak bisa menulis " << store.filePath() << ".\n";
+            return 1;
+        }
+        return 0;
+    }
+    if (verb == QLatin1String("delete") && args.size() == 2) {
+        if (!store.contains(args[1])) {
+            err << "Kunci \"" << args[1] << "\" tidak ada di domain " << domain << ".\n";
+            return 1;
+        }
+        if (!store.remove(args[1])) {
+            err << "Tidak bisa menulis " << store.filePath() << ".\n";
+            return 1;
+        }
+        return 0;
+    }
+    err << usage;
+    return 2;
+}
+
+} // namespace notchora

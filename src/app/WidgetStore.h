@@ -1,0 +1,130 @@
+#pragma once
+
+#include "ModuleRegistry.h"
+
+#include <QJsonValue>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
+
+#include <optional>
+
+namespace notchora {
+
+class Defaults;
+
+// The user's widget preferences: which modules are on, their order, the active one, and six
+// appearance settings. Every change is written to the defaults store at once under its
+// "store." key; edits made to the store from outside (the command line) are picked up too.
+class WidgetStore : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The widget store is owned by the application")
+    Q_PROPERTY(QStringList enabledModuleIDs READ enabledModuleIDList NOTIFY enabledModuleIDsChanged FINAL)
+    Q_PROPERTY(QStringList moduleOrder READ moduleOrder WRITE setModuleOrder NOTIFY moduleOrderChanged FINAL)
+    Q_PROPERTY(QString activeModuleID READ activeModuleID WRITE setActiveModuleID NOTIFY activeModuleIDChanged FINAL)
+    Q_PROPERTY(double animationSpeed READ animationSpeed WRITE setAnimationSpeed NOTIFY animationSpeedChanged FINAL)
+    Q_PROPERTY(double widgetScale READ widgetScale WRITE setWidgetScale NOTIFY widgetScaleChanged FINAL)
+    Q_PROPERTY(double hoverSensitivity READ hoverSensitivity WRITE setHoverSensitivity NOTIFY
+                   hoverSensitivityChanged FINAL)
+    Q_PROPERTY(double lipHeight READ lipHeight WRITE setLipHeight NOTIFY lipHeightChanged FINAL)
+    Q_PROPERTY(bool hideFromCapture READ hideFromCapture WRITE setHideFromCapture NOTIFY hideFromCaptureChanged FINAL)
+    Q_PROPERTY(bool moveWithSpaces READ moveWithSpaces WRITE setMoveWithSpaces NOTIFY moveWithSpacesChanged FINAL)
+    // Derived lists for views, as lists of WidgetModule values.
+    Q_PROPERTY(QVariantList enabledModules READ enabledModuleValues NOTIFY modulesChanged FINAL)
+    Q_PROPERTY(QVariant activeModule READ activeModuleValue NOTIFY modulesChanged FINAL)
+    Q_PROPERTY(QVariant collapsedModule READ collapsedModuleValue NOTIFY modulesChanged FINAL)
+public:
+    static constexpr auto enabledModuleIDsKey = "store.enabledModuleIDs";
+    static constexpr auto moduleOrderKey = "store.moduleOrder";
+    static constexpr auto orderRevisionKey = "store.orderRevision";
+    static constexpr auto activeModuleIDKey = "store.activeModuleID";
+    static constexpr auto animationSpeedKey = "store.animationSpeed";
+    static constexpr auto widgetScaleKey = "store.widgetScale";
+    static constexpr auto hoverSensitivityKey = "store.hoverSensitivity";
+    static constexpr auto lipHeightKey = "store.lipHeight";
+    static constexpr auto hideFromCaptureKey = "store.hideFromCapture";
+    static constexpr auto moveWithSpacesKey = "store.moveWithSpaces";
+    static constexpr int currentOrderRevision = 2;
+
+    WidgetStore(const ModuleRegistry& registry, Defaults& defaults, QObject* parent = nullptr);
+
+    const ModuleRegistry& registry() const { return m_registry; }
+    Defaults& defaults() const { return m_defaults; }
+
+    QSet<QString> enabledModuleIDs() const { return m_enabledModuleIDs; }
+    QStringList enabledModuleIDList() const;
+    void setEnabledModuleIDs(const QSet<QString>& ids);
+    QStringList moduleOrder() const { return m_moduleOrder; }
+    void setModuleOrder(const QStringList& order);
+    QString activeModuleID() const { return m_activeModuleID; }
+    void setActiveModuleID(const QString& id);
+    double animationSpeed() const { return m_animationSpeed; }
+    void setAnimationSpeed(double value);
+    double widgetScale() const { return m_widgetScale; }
+    void setWidgetScale(double value);
+    double hoverSensitivity() const { return m_hoverSensitivity; }
+    void setHoverSensitivity(double value);
+    double lipHeight() const { return m_lipHeight; }
+    void setLipHeight(double value);
+    bool hideFromCapture() const { return m_hideFromCapture; }
+    void setHideFromCapture(bool value);
+    bool moveWithSpaces() const { return m_moveWithSpaces; }
+    void setMoveWithSpaces(bool value);
+
+    QList<WidgetModule> orderedModules() const;
+    QList<WidgetModule> enabledModules() const;
+    std::optional<WidgetModule> activeModule() const;
+    std::optional<WidgetModule> collapsedModule() const;
+
+    // Makes `id` active when it is enabled; otherwise nothing changes.
+    Q_INVOKABLE void select(const QString& id);
+    // Switching off never leaves the user without an enabled module.
+    Q_INVOKABLE void setEnabled(bool on, const QString& id);
+    Q_INVOKABLE bool isEnabled(const QString& id) const { return m_enabledModuleIDs.contains(id); }
+
+signals:
+    void enabledModuleIDsChanged();
+    void moduleOrderChanged();
+    void activeModuleIDChanged();
+    void animationSpeedChanged();
+    void widgetScaleChanged();
+    void hoverSensitivityChanged();
+    void lipHeightChanged();
+    void hideFromCaptureChanged();
+    void moveWithSpacesChanged();
+    // Any change that can alter the derived module lists.
+    void modulesChanged();
+
+private:
+    template <typename T> bool change(T& field, const T& value, void (WidgetStore::*signal)()) {
+        if (field == value)
+            return false;
+        field = value;
+        emit(this->*signal)();
+        return true;
+    }
+    void load();
+    void persist(const char* keyName, const QJsonValue& value);
+    void applyExternalChange(const QString& key);
+    QVariantList enabledModuleValues() const;
+    QVariant activeModuleValue() const;
+    QVariant collapsedModuleValue() const;
+
+    const ModuleRegistry& m_registry;
+    Defaults& m_defaults;
+    QSet<QString> m_enabledModuleIDs;
+    QStringList m_moduleOrder;
+    QString m_activeModuleID;
+    double m_animationSpeed = 1.0;
+    double m_widgetScale = 1.0;
+    double m_hoverSensitivity = 0.3;
+    double m_lipHeight = 0;
+    bool m_hideFromCapture = true;
+    bool m_moveWithSpaces = true;
+    bool m_persisting = false;
+};
+
+} // namespace notchora

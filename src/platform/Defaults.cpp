@@ -1,0 +1,217 @@
+#include "Defaults.h"
+
+#include "Folders.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <cmath>
+#include <map>
+#include <memory>
+
+namespace notchora {
+
+Defaults::Defaults(QString filePath, QObject* parent) : QObject(parent), m_path(std::move(filePath)) {
+    QJsonObject loaded;
+    switch (readFile(loaded)) {
+    case ReadResult::Ok:
+        m_values = loaded;
+        break;
+    case ReadResult::Unreadable:
+        // Keep the user's file: move it aside so our next write cannot destroy it.
+        backUpUnreadableFile(true);
+        break;
+    case ReadResult::Missing:
+        break;
+    }
+    // The folder must exist for another process's first write to be noticed.
+    Folders::ensurePrivateDir(QFileInfo(m_path).absolutePath());
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { reload(); });
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { reload(); });
+    watch();
+}
+
+Defaults::~Defaults() = default;
+
+Defaults& Defaults::shared(const QString& domain) {
+    static std::map<QString, std::unique_ptr<Defaults>> stores;
+    auto& store = stores[domain];
+    if (!store)
+        store = std::make_unique<Defaults>(pathForDomain(domain));
+    return *store;
+}
+
+QString Defaults::pathForDomain(const QString& domain) {
+    return Folders::configDir() + QLatin1Char('/') + domain + QStringLiteral(".json");
+}
+
+bool Defaults::isValidDomain(const QString& domain) {
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-][A-Za-z0-9._-]*$"));
+    return pattern.match(domain).hasMatch();
+}
+
+std::optional<bool> Defaults::boolValue(const QString& key) const {
+    const QJsonValue v = m_values.value(key);
+    return v.isBool() ? std::optional(v.toBool()) : std::nullopt;
+}
+
+std::optional<double> Defaults::doubleValue(const QString& key) const {
+    const QJsonValue v = m_values.value(key);
+    return v.isDouble() ? std::optional(v.toDouble()) : std::nullopt;
+}
+
+std::optional<qint64> Defaults::integerValue(const QString& key) const {
+    const QJsonValue v = m_values.value(key);
+    if (!v.isDouble())
+        return std::nullopt;
+    const double d = v.toDouble();
+    if (!std::isfinite(d) || std::trunc(d) != d || std::abs(d) > 9.0e15)
+        return std::nullopt;
+    return static_cast<qint64>(d);
+}
+
+std::optional<QString> Defaults::stringValue(const QString& key) const {
+    const QJsonValue v = m_values.value(key);
+    return v.isString() ? std::optional(v.toString()) : std::nullopt;
+}
+
+std::optional<QStringList> Defaults::stringListValue(const QString& key) const {
+    const QJsonValue v = m_values.value(key);
+    if (!v.isArray())
+        return std::nullopt;
+    QStringList list;
+    for (const QJsonValue& item : v.toArray()) {
+        if (!item.isString())
+            return std::nullopt;
+        list << item.toString();
+    }
+    return list;
+}
+
+bool Defaults::setValue(const QString& key, const QJsonValue& value) {
+    if (value.isUndefined())
+        return remove(key);
+    return modify(key, value);
+}
+
+bool Defaults::setStringList(const QString& key, const QStringList& value) {
+    return modify(key, QJsonArray::fromStringList(value));
+}
+
+bool Defaults::remove(const QString& key) { return modify(key, std::nullopt); }
+
+Defaults::ReadResult Defaults::readFile(QJsonObject& out) const {
+    QFile file(m_path);
+    if (!file.exists())
+        return ReadResult::Missing;
+    if (!file.open(QIODevice::ReadOnly))
+        return ReadResult::Unreadable;
+    const QByteArray data = file.readAll();
+    if (data.trimmed().isEmpty()) {
+        out = {};
+        return ReadResult::Ok;
+    }
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return ReadResult::Unreadable;
+    out = doc.object();
+    return ReadResult::Ok;
+}
+
+QString Defaults::backUpUnreadableFile(bool move) {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString backup = m_path + QStringLiteral(".unreadable-") + stamp;
+    for (int n = 2; QFileInfo::exists(backup); ++n)
+        backup = m_path + QStringLiteral(".unreadable-%1-%2").arg(stamp).arg(n);
+    const bool ok = move ? QFile::rename(m_path, backup) : QFile::copy(m_path, backup);
+    if (ok)
+        m_lastBackup = backup;
+    return ok ? backup : QString();
+}
+
+bool Defaults::modify(const QString& key, const std::optional<QJsonValue>& value) {
+    auto applied = [&](QJsonObject object) {
+        if (value)
+            object.insert(key, *value);
+        else
+            object.remove(key);
+        return object;
+    };
+    if (!Folders::ensurePrivateDir(QFileInfo(m_path).absolutePath())) {
+        // Keep the change for this run even though the disk refused it.
+        adopt(applied(m_values));
+        return false;
+    }
+
+    // Read-modify-write under a lock so that a write from the command line and one from the
+    // running program never undo each other.
+    QLockFile lock(m_path + QStringLiteral(".lock"));
+    lock.setStaleLockTime(5000);
+    lock.tryLock(2000);
+
+    QJsonObject onDisk;
+    if (readFile(onDisk) == ReadResult::Unreadable) {
+        backUpUnreadableFile(false);
+        onDisk = m_values;
+    }
+    onDisk = applied(onDisk);
+
+    QSaveFile file(m_path);
+    const bool written = file.open(QIODevice::WriteOnly) &&
+                         file.write(QJsonDocument(onDisk).toJson(QJsonDocument::Indented)) >= 0 && file.commit();
+    adopt(written ? onDisk : applied(m_values));
+    watch();
+    return written;
+}
+
+void Defaults::reload() {
+    QJsonObject loaded;
+    switch (readFile(loaded)) {
+    case ReadResult::Ok:
+        adopt(loaded);
+        break;
+    case ReadResult::Missing:
+        adopt({});
+        break;
+    case ReadResult::Unreadable:
+        // Someone wrote something we cannot read. Keep what we have and a copy of theirs; the
+        // file itself is replaced by our next write.
+        if (m_lastBackup.isEmpty() || QFileInfo(m_lastBackup).size() != QFileInfo(m_path).size())
+            backUpUnreadableFile(false);
+        break;
+    }
+    watch();
+}
+
+void Defaults::adopt(const QJsonObject& values) {
+    QStringList changedKeys;
+    for (auto it = values.begin(); it != values.end(); ++it)
+        if (m_values.value(it.key()) != it.value())
+            changedKeys << it.key();
+    for (auto it = m_values.begin(); it != m_values.end(); ++it)
+        if (!values.contains(it.key()))
+            changedKeys << it.key();
+    m_values = values;
+    for (const QString& key : changedKeys)
+        emit changed(key);
+}
+
+void Defaults::watch() {
+    // Atomic replacement swaps the inode, which drops the file watch; the directory watch
+    // catches the new file and we re-add it.
+    const QString dir = QFileInfo(m_path).absolutePath();
+    if (QFileInfo(dir).isDir() && !m_watcher.directories().contains(dir))
+        m_watcher.addPath(dir);
+    if (QFileInfo::exists(m_path) && !m_watcher.files().contains(m_path))
+        m_watcher.addPath(m_path);
+}
+
+} // namespace notchora

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QObject>
+#include <QStringList>
+
+#include <optional>
+
+namespace notchora {
+
+// A typed key-value store kept as one JSON object per domain in
+// <config>/notchora/<domain>.json. Every write goes to disk at once (atomically), and edits
+// made to the file by another process are picked up while the program runs.
+//
+// A stored value of the wrong type reads as absent. A file that cannot be parsed is kept
+// aside as a dated backup and never silently overwritten.
+class Defaults : public QObject {
+    Q_OBJECT
+public:
+    static constexpr auto standardDomain = "defaults";
+    static constexpr auto screencaptureDomain = "screencapture";
+
+    explicit Defaults(QString filePath, QObject* parent = nullptr);
+    ~Defaults() override;
+
+    // The process-wide store of a domain, under the current config folder.
+    static Defaults& shared(const QString& domain = QString::fromLatin1(standardDomain));
+    static QString pathForDomain(const QString& domain);
+    // A domain name is a plain file stem: letters, digits, '.', '-', '_'.
+    static bool isValidDomain(const QString& domain);
+
+    QString filePath() const { return m_path; }
+
+    bool contains(const QString& key) const { return m_values.contains(key); }
+    QJsonValue value(const QString& key) const { return m_values.value(key); }
+    QJsonObject values() const { return m_values; }
+
+    std::optional<bool> boolValue(const QString& key) const;
+    std::optional<double> doubleValue(const QString& key) const;
+    // A number with no fractional part.
+    std::optional<qint64> integerValue(const QString& key) const;
+    std::optional<QString> stringValue(const QString& key) const;
+    std::optional<QStringList> stringListValue(const QString& key) const;
+
+    bool boolValue(const QString& key, bool fallback) const { return boolValue(key).value_or(fallback); }
+    double doubleValue(const QString& key, double fallback) const {
+        return doubleValue(key).value_or(fallback);
+    }
+
+    // Each returns false when the file could not be written (the value is kept in memory).
+    bool setValue(const QString& key, const QJsonValue& value);
+    bool setBool(const QString& key, bool value) { return setValue(key, value); }
+    bool setDouble(const QString& key, double value) { return setValue(key, value); }
+    bool setString(const QString& key, const QString& value) { return setValue(key, value); }
+    bool setStringList(const QString& key, const QStringList& value);
+    bool remove(const QString& key);
+
+    // Re-reads the file now (the watcher does this on its own).
+    void reload();
+    // Path of the backup made when the file could not be parsed, if any.
+    QString lastBackupPath() const { return m_lastBackup; }
+
+signals:
+    // Emitted once per key whose value changed, by us or by another process.
+    void changed(const QString& key);
+
+private:
+    enum class ReadResult { Missing, Ok, Unreadable };
+    ReadResult readFile(QJsonObject& out) const;
+    QString backUpUnreadableFile(bool move);
+    bool modify(const QString& key, const std::optional<QJsonValue>& value);
+    void adopt(const QJsonObject& values);
+    void watch();
+
+    QString m_path;
+    QJsonObject m_values;
+    QString m_lastBackup;
+    QFileSystemWatcher m_watcher;
+};
+
+} // namespace notchora

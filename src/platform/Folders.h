@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace notchora::Folders {
+
+// $HOME, falling back to the password database's idea of it.
+QString home();
+// $XDG_CONFIG_HOME, or ~/.config when unset or not absolute.
+QString configHome();
+// $XDG_DATA_HOME, or ~/.local/share when unset or not absolute.
+QString dataHome();
+// Where Notchora keeps its settings: <config home>/notchora.
+QString configDir();
+// Where Notchora keeps its data (chat history, fallback secrets): <data home>/Notchora.
+QString dataDir();
+// Creates `path` (and parents) with mode 0700 when it does not exist yet.
+bool ensurePrivateDir(const QString& path);
+
+} // namespace notchora::Folders

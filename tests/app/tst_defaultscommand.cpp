@@ -1,0 +1,108 @@
+#include "Defaults.h"
+#include "TestEnvironment.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace notchora;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result run(const QStringList& args) {
+    QProcess process;
+    process.start(test::TestEnvironment::binary("notchora"), QStringList{"defaults"} + args);
+    if (!process.waitForFinished(10000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+class DefaultsCommandTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_env = std::make_unique<test::TestEnvironment>(); }
+    void writeThenRead_data();
+    void writeThenRead();
+    void rejectsBadInput_data();
+    void rejectsBadInput();
+    void domainsAreSeparateFiles();
+    void runningStoreSeesWritesAndDeletes();
+
+private:
+    std::unique_ptr<test::TestEnvironment> m_env;
+};
+
+void DefaultsCommandTest::writeThenRead_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("bool") << "false" << "false";
+    QTest::newRow("double") << "1.25" << "1.25";
+    QTest::newRow("string") << "\"~/Pictures\"" << "\"~/Pictures\"";
+    QTest::newRow("unicode string") << "\"Tangkapan layar ✓\"" << "\"Tangkapan layar ✓\"";
+    QTest::newRow("array") << "[\"assistant\",\"shortcuts\"]" << "[\n    \"assistant\",\n    \"shortcuts\"\n]";
+}
+
+void DefaultsCommandTest::writeThenRead() {
+    QFETCH(QString, value);
+    QFETCH(QString, printed);
+    QCOMPARE(run({"write", "some.key", value}).exitCode, 0);
+    const Result read = run({"read", "some.key"});
+    QCOMPARE(read.exitCode, 0);
+    QCOMPARE(read.out.trimmed(), printed);
+    const Result all = run({"read"});
+    QCOMPARE(all.exitCode, 0);
+    QVERIFY(QJsonDocument::fromJson(all.out.toUtf8()).object().contains("some.key"));
+}
+
+void DefaultsCommandTest::rejectsBadInput_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("bare word is not JSON") << QStringList{"write", "k", "yes"} << "bukan JSON";
+    QTest::newRow("two values") << QStringList{"write", "k", "1 2"} << "bukan JSON";
+    QTest::newRow("truncated array") << QStringList{"write", "k", "[1,"} << "bukan JSON";
+    QTest::newRow("missing key on read") << QStringList{"read", "nope"} << "tidak ada";
+    QTest::newRow("missing key on delete") << QStringList{"delete", "nope"} << "tidak ada";
+    QTest::newRow("unknown verb") << QStringList{"frobnicate"} << "Pemakaian";
+    QTest::newRow("write without value") << QStringList{"write", "k"} << "Pemakaian";
+    QTest::newRow("domain with a slash") << QStringList{"--domain", "../x", "read"} << "domain";
+}
+
+void DefaultsCommandTest::rejectsBadInput() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const Result result = run(args);
+    QVERIFY(result.exitCode > 0);
+    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QVERIFY(!QFile::exists(m_env->configHome() + "/notchora/defaults.json"));
+}
+
+void DefaultsCommandTest::domainsAreSeparateFiles() {
+    QCOMPARE(run({"--domain", "screencapture", "write", "location", "\"~/Shots\""}).exitCode, 0);
+    QCOMPARE(run({"--domain=screencapture", "read", "location"}).out.trimmed(), QStringLiteral("\"~/Shots\""));
+    QVERIFY(run({"read", "location"}).exitCode != 0);
+    QVERIFY(QFile::exists(m_env->configHome() + "/notchora/screencapture.json"));
+}
+
+void DefaultsCommandTest::runningStoreSeesWritesAndDeletes() {
+    Defaults running(Defaults::pathForDomain("defaults"));
+    QSignalSpy spy(&running, &Defaults::changed);
+    QCOMPARE(run({"write", "store.widgetScale", "1.2"}).exitCode, 0);
+    QTRY_COMPARE(running.doubleValue("store.widgetScale"), std::optional(1.2));
+    QCOMPARE(run({"delete", "store.widgetScale"}).exitCode, 0);
+    QTRY_VERIFY(!running.contains("store.widgetScale"));
+    QCOMPARE(spy.count(), 2);
+}
+
+QTEST_GUILESS_MAIN(DefaultsCommandTest)
+#include "tst_defaultscommand.moc"
