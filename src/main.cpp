@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QQmlEngineExtensionPlugin>
-
 #include <cstdio>
 
 Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)

@@ -5,10 +5,13 @@
 
 namespace notchora {
 
-AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_store(ModuleRegistry::shared(), Defaults::shared()) {}
+AppDelegate::AppDelegate(QObject* parent)
+    : QObject(parent), m_store(ModuleRegistry::shared(), Defaults::shared()) {}
 
 AppDelegate::~AppDelegate() = default;
 
-void AppDelegate::applicationDidFinishLaunching() { UpdateChecker::shared().startAutomaticChecks(); }
+void AppDelegate::applicationDidFinishLaunching() {
+    UpdateChecker::shared().startAutomaticChecks();
+}
 
 } // namespace notchora

@@ -16,11 +16,14 @@ const char* const usage = "Pemakaian:\n"
 
 QString toJson(const QJsonValue& value) {
     if (value.isObject())
-        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Indented)).trimmed();
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Indented))
+            .trimmed();
     if (value.isArray())
-        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Indented)).trimmed();
+        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Indented))
+            .trimmed();
     // QJsonDocument only holds objects and arrays: wrap a scalar and unwrap the text.
-    const QString wrapped = QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
+    const QString wrapped =
+        QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
     return wrapped.mid(1, wrapped.size() - 2);
 }
 
@@ -38,7 +41,8 @@ int runDefaultsCommand(const QStringList& arguments, QTextStream& out, QTextStre
     QStringList args = arguments;
     QString domain = QString::fromLatin1(Defaults::standardDomain);
     for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--domain") || args[i].startsWith(QLatin1String("--domain="))) {
+        if (args[i] == QLatin1String("--domain") ||
+            args[i].startsWith(QLatin1String("--domain="))) {
             const bool joined = args[i].contains(QLatin1Char('='));
             if (!joined && i + 1 >= args.size()) {
                 err << "--domain membutuhkan nama domain.\n" << usage;

@@ -7,7 +7,8 @@ namespace notchora {
 namespace {
 
 QUrl page(const char* module, const char* file) {
-    return QUrl(QStringLiteral("qrc:/qt/qml/Notchora/%1/%2").arg(QLatin1String(module), QLatin1String(file)));
+    return QUrl(QStringLiteral("qrc:/qt/qml/Notchora/%1/%2")
+                    .arg(QLatin1String(module), QLatin1String(file)));
 }
 
 } // namespace
@@ -17,17 +18,19 @@ const ModuleRegistry& ModuleRegistry::shared() {
     return registry;
 }
 
-QUrl ModuleRegistry::emptyView() { return page("App", "EmptyView.qml"); }
+QUrl ModuleRegistry::emptyView() {
+    return page("App", "EmptyView.qml");
+}
 
 QList<WidgetModule> ModuleRegistry::defaultModules() {
     // Pages not built yet show the empty view.
     return {
         WidgetModule(QStringLiteral("shortcuts"), QStringLiteral("Pintasan"),
                      QStringLiteral("square.grid.2x2.fill"), true, false, emptyView(), emptyView()),
-        WidgetModule(QStringLiteral("assistant"), QStringLiteral("AI Assistant"), QStringLiteral("sparkles"),
-                     true, false, emptyView(), emptyView()),
-        WidgetModule(QStringLiteral("characters"), QStringLiteral("Karakter"), QStringLiteral("pawprint.fill"),
-                     true, true, emptyView(), emptyView()),
+        WidgetModule(QStringLiteral("assistant"), QStringLiteral("AI Assistant"),
+                     QStringLiteral("sparkles"), true, false, emptyView(), emptyView()),
+        WidgetModule(QStringLiteral("characters"), QStringLiteral("Karakter"),
+                     QStringLiteral("pawprint.fill"), true, true, emptyView(), emptyView()),
     };
 }
 

@@ -3,7 +3,6 @@
 #include "WidgetModule.h"
 
 #include <QList>
-
 #include <optional>
 
 namespace notchora {

@@ -38,16 +38,19 @@ std::optional<UpdateRelease> UpdateRelease::fromJson(const QByteArray& body) {
     return release;
 }
 
-UpdateChecker::UpdateChecker(Defaults& defaults, Clock& clock, QNetworkAccessManager& network, QUrl websiteURL,
-                             QString currentVersion, QObject* parent)
-    : QObject(parent), m_defaults(defaults), m_clock(clock), m_network(network), m_websiteURL(std::move(websiteURL)),
-      m_currentVersion(currentVersion.isEmpty() ? QStringLiteral("0") : std::move(currentVersion)) {}
+UpdateChecker::UpdateChecker(Defaults& defaults, Clock& clock, QNetworkAccessManager& network,
+                             QUrl websiteURL, QString currentVersion, QObject* parent)
+    : QObject(parent), m_defaults(defaults), m_clock(clock), m_network(network),
+      m_websiteURL(std::move(websiteURL)),
+      m_currentVersion(currentVersion.isEmpty() ? QStringLiteral("0") : std::move(currentVersion)) {
+}
 
 UpdateChecker::~UpdateChecker() = default;
 
 UpdateChecker& UpdateChecker::shared() {
     static QNetworkAccessManager network;
-    static UpdateChecker checker(Defaults::shared(), Clock::system(), network, defaultWebsiteURL(), projectVersion());
+    static UpdateChecker checker(Defaults::shared(), Clock::system(), network, defaultWebsiteURL(),
+                                 projectVersion());
     return checker;
 }
 
@@ -56,7 +59,9 @@ UpdateChecker* UpdateChecker::create(QQmlEngine*, QJSEngine*) {
     return &shared();
 }
 
-QUrl UpdateChecker::defaultWebsiteURL() { return QUrl(QStringLiteral("https://notchora.app")); }
+QUrl UpdateChecker::defaultWebsiteURL() {
+    return QUrl(QStringLiteral("https://notchora.app"));
+}
 
 QString UpdateChecker::projectVersion() {
 #ifdef NOTCHORA_VERSION
@@ -67,7 +72,8 @@ QString UpdateChecker::projectVersion() {
 }
 
 QString UpdateChecker::installCommand() const {
-    return QStringLiteral("curl -fsSL ") + m_websiteURL.toString() + QStringLiteral("/install.sh | bash");
+    return QStringLiteral("curl -fsSL ") + m_websiteURL.toString() +
+           QStringLiteral("/install.sh | bash");
 }
 
 bool UpdateChecker::isNewer(const QString& a, const QString& b) {
@@ -103,7 +109,8 @@ void UpdateChecker::loopStep() {
         if (loop)
             m_clock.schedule(loopInterval, loop, [this] { loopStep(); });
     };
-    if (const auto autoCheck = m_defaults.boolValue(QString::fromLatin1(autoCheckKey)); autoCheck && !*autoCheck) {
+    if (const auto autoCheck = m_defaults.boolValue(QString::fromLatin1(autoCheckKey));
+        autoCheck && !*autoCheck) {
         sleep();
         return;
     }
@@ -122,9 +129,11 @@ void UpdateChecker::check() {
         emit statusChanged();
     }
     QUrl url = m_websiteURL;
-    url.setPath(url.path() + (url.path().endsWith(QLatin1Char('/')) ? "" : "/") + QStringLiteral("version.json"));
+    url.setPath(url.path() + (url.path().endsWith(QLatin1Char('/')) ? "" : "/") +
+                QStringLiteral("version.json"));
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setTransferTimeout(requestTimeoutMs);
     QNetworkReply* reply = m_network.get(request);
@@ -139,7 +148,9 @@ void UpdateChecker::check() {
         if (!release)
             finish(Status::Failed, std::nullopt);
         else
-            finish(isNewer(release->version, m_currentVersion) ? Status::Available : Status::UpToDate, release);
+            finish(isNewer(release->version, m_currentVersion) ? Status::Available
+                                                               : Status::UpToDate,
+                   release);
     });
 }
 
@@ -159,6 +170,8 @@ void UpdateChecker::finish(Status status, std::optional<Release> release) {
     emit checkFinished();
 }
 
-QVariant UpdateChecker::releaseValue() const { return m_release ? QVariant::fromValue(*m_release) : QVariant(); }
+QVariant UpdateChecker::releaseValue() const {
+    return m_release ? QVariant::fromValue(*m_release) : QVariant();
+}
 
 } // namespace notchora

@@ -5,7 +5,6 @@
 #include <QPointer>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
-
 #include <optional>
 
 class QJSEngine;

@@ -3,14 +3,15 @@
 #include "Defaults.h"
 
 #include <QJsonArray>
-
 #include <algorithm>
 
 namespace notchora {
 
 namespace {
 
-QString key(const char* k) { return QString::fromLatin1(k); }
+QString key(const char* k) {
+    return QString::fromLatin1(k);
+}
 
 QStringList sorted(const QSet<QString>& set) {
     QStringList list(set.begin(), set.end());
@@ -38,7 +39,8 @@ void WidgetStore::load() {
         for (const QString& id : *stored)
             if (registryIDs.contains(id))
                 m_enabledModuleIDs.insert(id);
-        const QStringList knownOrder = m_defaults.stringListValue(key(moduleOrderKey)).value_or(QStringList());
+        const QStringList knownOrder =
+            m_defaults.stringListValue(key(moduleOrderKey)).value_or(QStringList());
         for (const auto& module : m_registry.modules())
             if (!knownOrder.contains(module.id()) && module.isEnabledByDefault())
                 m_enabledModuleIDs.insert(module.id());
@@ -52,7 +54,8 @@ void WidgetStore::load() {
     const qint64 revision = m_defaults.integerValue(key(orderRevisionKey)).value_or(0);
     const bool current = revision == currentOrderRevision;
     if (current)
-        for (const QString& id : m_defaults.stringListValue(key(moduleOrderKey)).value_or(QStringList()))
+        for (const QString& id :
+             m_defaults.stringListValue(key(moduleOrderKey)).value_or(QStringList()))
             if (registryIDs.contains(id) && !m_moduleOrder.contains(id))
                 m_moduleOrder << id;
     for (const QString& id : registryIDs)
@@ -60,7 +63,8 @@ void WidgetStore::load() {
             m_moduleOrder << id;
 
     const QString firstID = registryIDs.value(0);
-    m_activeModuleID = current ? m_defaults.stringValue(key(activeModuleIDKey)).value_or(firstID) : firstID;
+    m_activeModuleID =
+        current ? m_defaults.stringValue(key(activeModuleIDKey)).value_or(firstID) : firstID;
 
     if (!current) {
         m_defaults.setValue(key(orderRevisionKey), currentOrderRevision);
@@ -107,21 +111,29 @@ void WidgetStore::applyExternalChange(const QString& changedKey) {
         change(m_activeModuleID, m_defaults.stringValue(changedKey).value_or(registryIDs.value(0)),
                &WidgetStore::activeModuleIDChanged);
     } else if (changedKey == key(animationSpeedKey)) {
-        change(m_animationSpeed, m_defaults.doubleValue(changedKey, 1.0), &WidgetStore::animationSpeedChanged);
+        change(m_animationSpeed, m_defaults.doubleValue(changedKey, 1.0),
+               &WidgetStore::animationSpeedChanged);
     } else if (changedKey == key(widgetScaleKey)) {
-        change(m_widgetScale, m_defaults.doubleValue(changedKey, 1.0), &WidgetStore::widgetScaleChanged);
+        change(m_widgetScale, m_defaults.doubleValue(changedKey, 1.0),
+               &WidgetStore::widgetScaleChanged);
     } else if (changedKey == key(hoverSensitivityKey)) {
-        change(m_hoverSensitivity, m_defaults.doubleValue(changedKey, 0.3), &WidgetStore::hoverSensitivityChanged);
+        change(m_hoverSensitivity, m_defaults.doubleValue(changedKey, 0.3),
+               &WidgetStore::hoverSensitivityChanged);
     } else if (changedKey == key(lipHeightKey)) {
-        change(m_lipHeight, m_defaults.doubleValue(changedKey, 0.0), &WidgetStore::lipHeightChanged);
+        change(m_lipHeight, m_defaults.doubleValue(changedKey, 0.0),
+               &WidgetStore::lipHeightChanged);
     } else if (changedKey == key(hideFromCaptureKey)) {
-        change(m_hideFromCapture, m_defaults.boolValue(changedKey, true), &WidgetStore::hideFromCaptureChanged);
+        change(m_hideFromCapture, m_defaults.boolValue(changedKey, true),
+               &WidgetStore::hideFromCaptureChanged);
     } else if (changedKey == key(moveWithSpacesKey)) {
-        change(m_moveWithSpaces, m_defaults.boolValue(changedKey, true), &WidgetStore::moveWithSpacesChanged);
+        change(m_moveWithSpaces, m_defaults.boolValue(changedKey, true),
+               &WidgetStore::moveWithSpacesChanged);
     }
 }
 
-QStringList WidgetStore::enabledModuleIDList() const { return sorted(m_enabledModuleIDs); }
+QStringList WidgetStore::enabledModuleIDList() const {
+    return sorted(m_enabledModuleIDs);
+}
 
 void WidgetStore::setEnabledModuleIDs(const QSet<QString>& ids) {
     if (change(m_enabledModuleIDs, ids, &WidgetStore::enabledModuleIDsChanged))

@@ -8,7 +8,6 @@
 #include <QStringList>
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
-
 #include <optional>
 
 namespace notchora {
@@ -22,16 +21,23 @@ class WidgetStore : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("The widget store is owned by the application")
-    Q_PROPERTY(QStringList enabledModuleIDs READ enabledModuleIDList NOTIFY enabledModuleIDsChanged FINAL)
-    Q_PROPERTY(QStringList moduleOrder READ moduleOrder WRITE setModuleOrder NOTIFY moduleOrderChanged FINAL)
-    Q_PROPERTY(QString activeModuleID READ activeModuleID WRITE setActiveModuleID NOTIFY activeModuleIDChanged FINAL)
-    Q_PROPERTY(double animationSpeed READ animationSpeed WRITE setAnimationSpeed NOTIFY animationSpeedChanged FINAL)
-    Q_PROPERTY(double widgetScale READ widgetScale WRITE setWidgetScale NOTIFY widgetScaleChanged FINAL)
+    Q_PROPERTY(
+        QStringList enabledModuleIDs READ enabledModuleIDList NOTIFY enabledModuleIDsChanged FINAL)
+    Q_PROPERTY(QStringList moduleOrder READ moduleOrder WRITE setModuleOrder NOTIFY
+                   moduleOrderChanged FINAL)
+    Q_PROPERTY(QString activeModuleID READ activeModuleID WRITE setActiveModuleID NOTIFY
+                   activeModuleIDChanged FINAL)
+    Q_PROPERTY(double animationSpeed READ animationSpeed WRITE setAnimationSpeed NOTIFY
+                   animationSpeedChanged FINAL)
+    Q_PROPERTY(
+        double widgetScale READ widgetScale WRITE setWidgetScale NOTIFY widgetScaleChanged FINAL)
     Q_PROPERTY(double hoverSensitivity READ hoverSensitivity WRITE setHoverSensitivity NOTIFY
                    hoverSensitivityChanged FINAL)
     Q_PROPERTY(double lipHeight READ lipHeight WRITE setLipHeight NOTIFY lipHeightChanged FINAL)
-    Q_PROPERTY(bool hideFromCapture READ hideFromCapture WRITE setHideFromCapture NOTIFY hideFromCaptureChanged FINAL)
-    Q_PROPERTY(bool moveWithSpaces READ moveWithSpaces WRITE setMoveWithSpaces NOTIFY moveWithSpacesChanged FINAL)
+    Q_PROPERTY(bool hideFromCapture READ hideFromCapture WRITE setHideFromCapture NOTIFY
+                   hideFromCaptureChanged FINAL)
+    Q_PROPERTY(bool moveWithSpaces READ moveWithSpaces WRITE setMoveWithSpaces NOTIFY
+                   moveWithSpacesChanged FINAL)
     // Derived lists for views, as lists of WidgetModule values.
     Q_PROPERTY(QVariantList enabledModules READ enabledModuleValues NOTIFY modulesChanged FINAL)
     Q_PROPERTY(QVariant activeModule READ activeModuleValue NOTIFY modulesChanged FINAL)

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QObject>
-
 #include <functional>
 
 namespace notchora {

@@ -11,14 +11,14 @@
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QSaveFile>
-
 #include <cmath>
 #include <map>
 #include <memory>
 
 namespace notchora {
 
-Defaults::Defaults(QString filePath, QObject* parent) : QObject(parent), m_path(std::move(filePath)) {
+Defaults::Defaults(QString filePath, QObject* parent)
+    : QObject(parent), m_path(std::move(filePath)) {
     QJsonObject loaded;
     switch (readFile(loaded)) {
     case ReadResult::Ok:
@@ -105,7 +105,9 @@ bool Defaults::setStringList(const QString& key, const QStringList& value) {
     return modify(key, QJsonArray::fromStringList(value));
 }
 
-bool Defaults::remove(const QString& key) { return modify(key, std::nullopt); }
+bool Defaults::remove(const QString& key) {
+    return modify(key, std::nullopt);
+}
 
 Defaults::ReadResult Defaults::readFile(QJsonObject& out) const {
     QFile file(m_path);
@@ -166,7 +168,8 @@ bool Defaults::modify(const QString& key, const std::optional<QJsonValue>& value
 
     QSaveFile file(m_path);
     const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(QJsonDocument(onDisk).toJson(QJsonDocument::Indented)) >= 0 && file.commit();
+                         file.write(QJsonDocument(onDisk).toJson(QJsonDocument::Indented)) >= 0 &&
+                         file.commit();
     adopt(written ? onDisk : applied(m_values));
     watch();
     return written;

@@ -5,7 +5,6 @@
 #include <QJsonValue>
 #include <QObject>
 #include <QStringList>
-
 #include <optional>
 
 namespace notchora {
@@ -44,7 +43,9 @@ public:
     std::optional<QString> stringValue(const QString& key) const;
     std::optional<QStringList> stringListValue(const QString& key) const;
 
-    bool boolValue(const QString& key, bool fallback) const { return boolValue(key).value_or(fallback); }
+    bool boolValue(const QString& key, bool fallback) const {
+        return boolValue(key).value_or(fallback);
+    }
     double doubleValue(const QString& key, double fallback) const {
         return doubleValue(key).value_or(fallback);
     }

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,9 +35,13 @@ QString dataHome() {
     return dir.isEmpty() ? home() + QStringLiteral("/.local/share") : dir;
 }
 
-QString configDir() { return configHome() + QStringLiteral("/notchora"); }
+QString configDir() {
+    return configHome() + QStringLiteral("/notchora");
+}
 
-QString dataDir() { return dataHome() + QStringLiteral("/Notchora"); }
+QString dataDir() {
+    return dataHome() + QStringLiteral("/Notchora");
+}
 
 bool ensurePrivateDir(const QString& path) {
     if (QFileInfo(path).isDir())

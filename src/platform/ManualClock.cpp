@@ -27,7 +27,9 @@ ManualClock::ManualClock(QDateTime start) : m_start(std::move(start)) {}
 
 ManualClock::~ManualClock() = default;
 
-QDateTime ManualClock::now() const { return m_start.addMSecs(qint64(m_monotonic * 1000.0)); }
+QDateTime ManualClock::now() const {
+    return m_start.addMSecs(qint64(m_monotonic * 1000.0));
+}
 
 ClockTimer* ManualClock::schedule(double seconds, QObject* owner, std::function<void()> action) {
     auto* timer = new ManualClockTimer(owner, std::move(action));
@@ -39,9 +41,10 @@ void ManualClock::advance(double seconds) {
     const double target = m_monotonic + std::max(0.0, seconds);
     for (;;) {
         std::erase_if(m_entries, [](const Entry& e) { return !e.timer || !e.timer->isActive(); });
-        auto next = std::min_element(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) {
-            return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
-        });
+        auto next = std::min_element(
+            m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) {
+                return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
+            });
         if (next == m_entries.end() || next->due > target)
             break;
         QPointer<ManualClockTimer> timer = next->timer;

@@ -3,7 +3,6 @@
 #include "Clock.h"
 
 #include <QPointer>
-
 #include <vector>
 
 namespace notchora {
@@ -22,7 +21,9 @@ public:
     ClockTimer* schedule(double seconds, QObject* owner, std::function<void()> action) override;
 
     void advance(double seconds);
-    void setNow(const QDateTime& wallTime) { m_start = wallTime.addMSecs(qint64(-m_monotonic * 1000)); }
+    void setNow(const QDateTime& wallTime) {
+        m_start = wallTime.addMSecs(qint64(-m_monotonic * 1000));
+    }
     int pendingCount() const;
     // Seconds until the next pending timer fires, or a negative number when none is pending.
     double nextDueIn() const;

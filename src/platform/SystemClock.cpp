@@ -1,7 +1,6 @@
 #include "SystemClock.h"
 
 #include <QTimer>
-
 #include <algorithm>
 #include <cmath>
 
@@ -39,11 +38,17 @@ private:
 
 } // namespace
 
-SystemClock::SystemClock() { m_elapsed.start(); }
+SystemClock::SystemClock() {
+    m_elapsed.start();
+}
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTimeUtc(); }
+QDateTime SystemClock::now() const {
+    return QDateTime::currentDateTimeUtc();
+}
 
-double SystemClock::monotonic() const { return static_cast<double>(m_elapsed.nsecsElapsed()) / 1e9; }
+double SystemClock::monotonic() const {
+    return static_cast<double>(m_elapsed.nsecsElapsed()) / 1e9;
+}
 
 ClockTimer* SystemClock::schedule(double seconds, QObject* owner, std::function<void()> action) {
     return new QtClockTimer(seconds, owner, std::move(action));

@@ -46,11 +46,16 @@ private:
 void DefaultsCommandTest::writeThenRead_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("printed");
-    QTest::newRow("bool") << "false" << "false";
-    QTest::newRow("double") << "1.25" << "1.25";
-    QTest::newRow("string") << "\"~/Pictures\"" << "\"~/Pictures\"";
-    QTest::newRow("unicode string") << "\"Tangkapan layar ✓\"" << "\"Tangkapan layar ✓\"";
-    QTest::newRow("array") << "[\"assistant\",\"shortcuts\"]" << "[\n    \"assistant\",\n    \"shortcuts\"\n]";
+    QTest::newRow("bool") << "false"
+                          << "false";
+    QTest::newRow("double") << "1.25"
+                            << "1.25";
+    QTest::newRow("string") << "\"~/Pictures\""
+                            << "\"~/Pictures\"";
+    QTest::newRow("unicode string") << "\"Tangkapan layar ✓\""
+                                    << "\"Tangkapan layar ✓\"";
+    QTest::newRow("array") << "[\"assistant\",\"shortcuts\"]"
+                           << "[\n    \"assistant\",\n    \"shortcuts\"\n]";
 }
 
 void DefaultsCommandTest::writeThenRead() {
@@ -89,7 +94,8 @@ void DefaultsCommandTest::rejectsBadInput() {
 
 void DefaultsCommandTest::domainsAreSeparateFiles() {
     QCOMPARE(run({"--domain", "screencapture", "write", "location", "\"~/Shots\""}).exitCode, 0);
-    QCOMPARE(run({"--domain=screencapture", "read", "location"}).out.trimmed(), QStringLiteral("\"~/Shots\""));
+    QCOMPARE(run({"--domain=screencapture", "read", "location"}).out.trimmed(),
+             QStringLiteral("\"~/Shots\""));
     QVERIFY(run({"read", "location"}).exitCode != 0);
     QVERIFY(QFile::exists(m_env->configHome() + "/notchora/screencapture.json"));
 }

@@ -7,10 +7,8 @@
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTest>
-
-#include <httplib.h>
-
 #include <atomic>
+#include <httplib.h>
 #include <mutex>
 
 using namespace notchora;
@@ -52,21 +50,25 @@ void UpdateCheckerTest::init() {
     m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
     m_server = std::make_unique<test::TestHttpServer>();
     m_requests = 0;
-    m_server->server().Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
-        std::lock_guard lock(m_mutex);
-        ++m_requests;
-        m_path = request.path;
-        m_cacheControl = request.get_header_value("Cache-Control");
-        response.status = m_status;
-        response.set_content(m_body, "application/json");
-    });
+    m_server->server().Get(R"(/.*)",
+                           [this](const httplib::Request& request, httplib::Response& response) {
+                               std::lock_guard lock(m_mutex);
+                               ++m_requests;
+                               m_path = request.path;
+                               m_cacheControl = request.get_header_value("Cache-Control");
+                               response.status = m_status;
+                               response.set_content(m_body, "application/json");
+                           });
     QVERIFY(m_server->start());
 }
 
-void UpdateCheckerTest::cleanup() { m_server.reset(); }
+void UpdateCheckerTest::cleanup() {
+    m_server.reset();
+}
 
 std::unique_ptr<UpdateChecker> UpdateCheckerTest::makeChecker(const QString& version) {
-    return std::make_unique<UpdateChecker>(*m_defaults, m_clock, m_network, m_server->url("/site"), version);
+    return std::make_unique<UpdateChecker>(*m_defaults, m_clock, m_network, m_server->url("/site"),
+                                           version);
 }
 
 void UpdateCheckerTest::serve(int status, std::string body) {
@@ -79,18 +81,30 @@ void UpdateCheckerTest::isNewer_data() {
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<bool>("newer");
-    QTest::newRow("1.10 > 1.9") << "1.10" << "1.9" << true;
-    QTest::newRow("1.9 < 1.10") << "1.9" << "1.10" << false;
-    QTest::newRow("1.2 = 1.2.0") << "1.2" << "1.2.0" << false;
-    QTest::newRow("1.2.0 = 1.2") << "1.2.0" << "1.2" << false;
-    QTest::newRow("1.2.1 > 1.2") << "1.2.1" << "1.2" << true;
-    QTest::newRow("2 > 1.99.99") << "2" << "1.99.99" << true;
-    QTest::newRow("beta counts as 0") << "1.3-beta" << "1.3" << false;
-    QTest::newRow("release over beta") << "1.3" << "1.3-beta" << true;
-    QTest::newRow("empty components skipped") << "1..2" << "1.1" << true;
-    QTest::newRow("empty string") << "" << "0" << false;
-    QTest::newRow("anything positive beats 0") << "0.0.1" << "0" << true;
-    QTest::newRow("equal") << "3.1.4" << "3.1.4" << false;
+    QTest::newRow("1.10 > 1.9") << "1.10"
+                                << "1.9" << true;
+    QTest::newRow("1.9 < 1.10") << "1.9"
+                                << "1.10" << false;
+    QTest::newRow("1.2 = 1.2.0") << "1.2"
+                                 << "1.2.0" << false;
+    QTest::newRow("1.2.0 = 1.2") << "1.2.0"
+                                 << "1.2" << false;
+    QTest::newRow("1.2.1 > 1.2") << "1.2.1"
+                                 << "1.2" << true;
+    QTest::newRow("2 > 1.99.99") << "2"
+                                 << "1.99.99" << true;
+    QTest::newRow("beta counts as 0") << "1.3-beta"
+                                      << "1.3" << false;
+    QTest::newRow("release over beta") << "1.3"
+                                       << "1.3-beta" << true;
+    QTest::newRow("empty components skipped") << "1..2"
+                                              << "1.1" << true;
+    QTest::newRow("empty string") << ""
+                                  << "0" << false;
+    QTest::newRow("anything positive beats 0") << "0.0.1"
+                                               << "0" << true;
+    QTest::newRow("equal") << "3.1.4"
+                           << "3.1.4" << false;
 }
 
 void UpdateCheckerTest::isNewer() {
@@ -102,10 +116,12 @@ void UpdateCheckerTest::isNewer() {
 
 void UpdateCheckerTest::installCommand() {
     auto checker = makeChecker();
-    QCOMPARE(checker->installCommand(), "curl -fsSL " + m_server->url("/site").toString() + "/install.sh | bash");
+    QCOMPARE(checker->installCommand(),
+             "curl -fsSL " + m_server->url("/site").toString() + "/install.sh | bash");
     QVERIFY(UpdateChecker::defaultWebsiteURL().scheme() == "https");
     QVERIFY(!UpdateChecker::defaultWebsiteURL().toString().endsWith('/'));
-    QCOMPARE(UpdateChecker(*m_defaults, m_clock, m_network, QUrl(), QString()).currentVersion(), QStringLiteral("0"));
+    QCOMPARE(UpdateChecker(*m_defaults, m_clock, m_network, QUrl(), QString()).currentVersion(),
+             QStringLiteral("0"));
 }
 
 void UpdateCheckerTest::check_data() {
@@ -113,14 +129,20 @@ void UpdateCheckerTest::check_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<UpdateChecker::Status>("expected");
     QTest::addColumn<QString>("notes");
-    QTest::newRow("200 newer") << 200 << QByteArray(R"({"version":"1.4.2","notes":"Lebih cepat","released":"2026-12-01"})")
-                               << UpdateChecker::Status::Available << "Lebih cepat";
-    QTest::newRow("200 same") << 200 << QByteArray(R"({"version":"1.2"})") << UpdateChecker::Status::UpToDate << "";
-    QTest::newRow("200 older") << 200 << QByteArray(R"({"version":"1.1.9"})") << UpdateChecker::Status::UpToDate << "";
+    QTest::newRow("200 newer")
+        << 200 << QByteArray(R"({"version":"1.4.2","notes":"Lebih cepat","released":"2026-12-01"})")
+        << UpdateChecker::Status::Available << "Lebih cepat";
+    QTest::newRow("200 same") << 200 << QByteArray(R"({"version":"1.2"})")
+                              << UpdateChecker::Status::UpToDate << "";
+    QTest::newRow("200 older") << 200 << QByteArray(R"({"version":"1.1.9"})")
+                               << UpdateChecker::Status::UpToDate << "";
     QTest::newRow("304") << 304 << QByteArray() << UpdateChecker::Status::Failed << "";
-    QTest::newRow("500") << 500 << QByteArray(R"({"version":"9"})") << UpdateChecker::Status::Failed << "";
-    QTest::newRow("no version") << 200 << QByteArray(R"({"notes":"x"})") << UpdateChecker::Status::Failed << "";
-    QTest::newRow("version not text") << 200 << QByteArray(R"({"version":2})") << UpdateChecker::Status::Failed << "";
+    QTest::newRow("500") << 500 << QByteArray(R"({"version":"9"})") << UpdateChecker::Status::Failed
+                         << "";
+    QTest::newRow("no version") << 200 << QByteArray(R"({"notes":"x"})")
+                                << UpdateChecker::Status::Failed << "";
+    QTest::newRow("version not text")
+        << 200 << QByteArray(R"({"version":2})") << UpdateChecker::Status::Failed << "";
     QTest::newRow("not json") << 200 << QByteArray("<html>") << UpdateChecker::Status::Failed << "";
 }
 

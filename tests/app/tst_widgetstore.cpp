@@ -87,37 +87,44 @@ void WidgetStoreTest::loading_data() {
     const QStringList registryOrder{"shortcuts", "assistant", "characters"};
     QTest::newRow("first run") << QByteArray("{}") << false << all << registryOrder << "shortcuts";
     QTest::newRow("order before revision 2 is discarded")
-        << QByteArray(R"({"store.moduleOrder":["characters","assistant","shortcuts"],"store.activeModuleID":"assistant"})")
+        << QByteArray(
+               R"({"store.moduleOrder":["characters","assistant","shortcuts"],"store.activeModuleID":"assistant"})")
         << false << all << registryOrder << "shortcuts";
     QTest::newRow("revision 1 is discarded too")
-        << QByteArray(R"({"store.orderRevision":1,"store.moduleOrder":["characters","shortcuts","assistant"],)"
-                      R"("store.activeModuleID":"characters"})")
+        << QByteArray(
+               R"({"store.orderRevision":1,"store.moduleOrder":["characters","shortcuts","assistant"],)"
+               R"("store.activeModuleID":"characters"})")
         << false << all << registryOrder << "shortcuts";
     QTest::newRow("revision 2 order is trusted")
-        << QByteArray(R"({"store.orderRevision":2,"store.moduleOrder":["characters","shortcuts","assistant"],)"
-                      R"("store.activeModuleID":"characters"})")
+        << QByteArray(
+               R"({"store.orderRevision":2,"store.moduleOrder":["characters","shortcuts","assistant"],)"
+               R"("store.activeModuleID":"characters"})")
         << false << all << QStringList{"characters", "shortcuts", "assistant"} << "characters";
     QTest::newRow("unknown and duplicate ids are dropped, missing appended")
-        << QByteArray(R"({"store.orderRevision":2,"store.moduleOrder":["gone","assistant","assistant","characters"],)"
-                      R"("store.enabledModuleIDs":["assistant","gone"]})")
-        << false << QStringList{"assistant", "shortcuts"} << QStringList{"assistant", "characters", "shortcuts"}
-        << "shortcuts";
+        << QByteArray(
+               R"({"store.orderRevision":2,"store.moduleOrder":["gone","assistant","assistant","characters"],)"
+               R"("store.enabledModuleIDs":["assistant","gone"]})")
+        << false << QStringList{"assistant", "shortcuts"}
+        << QStringList{"assistant", "characters", "shortcuts"} << "shortcuts";
     QTest::newRow("revision stored as text counts as absent")
-        << QByteArray(R"({"store.orderRevision":"2","store.moduleOrder":["characters"],"store.activeModuleID":"x"})")
+        << QByteArray(
+               R"({"store.orderRevision":"2","store.moduleOrder":["characters"],"store.activeModuleID":"x"})")
         << false << all << registryOrder << "shortcuts";
     QTest::newRow("stored active id is kept even when unknown")
-        << QByteArray(R"({"store.orderRevision":2,"store.activeModuleID":"gone"})") << false << all << registryOrder
-        << "gone";
+        << QByteArray(R"({"store.orderRevision":2,"store.activeModuleID":"gone"})") << false << all
+        << registryOrder << "gone";
     QTest::newRow("new default-on module is switched on once, disabled stays off")
-        << QByteArray(R"({"store.orderRevision":2,"store.moduleOrder":["shortcuts","assistant","characters"],)"
-                      R"("store.enabledModuleIDs":["assistant","shortcuts"]})")
+        << QByteArray(
+               R"({"store.orderRevision":2,"store.moduleOrder":["shortcuts","assistant","characters"],)"
+               R"("store.enabledModuleIDs":["assistant","shortcuts"]})")
         << true << QStringList{"assistant", "notes", "shortcuts"}
         << QStringList{"shortcuts", "assistant", "characters", "notes", "labs"} << "shortcuts";
     QTest::newRow("known new module the user switched off stays off")
-        << QByteArray(R"({"store.orderRevision":2,"store.moduleOrder":["shortcuts","assistant","characters","notes"],)"
-                      R"("store.enabledModuleIDs":["shortcuts"]})")
-        << true << QStringList{"shortcuts"} << QStringList{"shortcuts", "assistant", "characters", "notes", "labs"}
-        << "shortcuts";
+        << QByteArray(
+               R"({"store.orderRevision":2,"store.moduleOrder":["shortcuts","assistant","characters","notes"],)"
+               R"("store.enabledModuleIDs":["shortcuts"]})")
+        << true << QStringList{"shortcuts"}
+        << QStringList{"shortcuts", "assistant", "characters", "notes", "labs"} << "shortcuts";
     QTest::newRow("enabled set of the wrong type falls back to defaults")
         << QByteArray(R"({"store.orderRevision":2,"store.enabledModuleIDs":"shortcuts"})") << true
         << QStringList{"assistant", "characters", "notes", "shortcuts"}
@@ -144,7 +151,8 @@ void WidgetStoreTest::firstRunWritesMigrationKeys() {
     WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
     const QJsonObject saved = onDisk();
     QCOMPARE(saved.value("store.orderRevision").toDouble(), 2.0);
-    QCOMPARE(saved.value("store.moduleOrder").toArray(), QJsonArray({"shortcuts", "assistant", "characters"}));
+    QCOMPARE(saved.value("store.moduleOrder").toArray(),
+             QJsonArray({"shortcuts", "assistant", "characters"}));
     QCOMPARE(saved.value("store.activeModuleID").toString(), QStringLiteral("shortcuts"));
     // Nothing else is written until the user changes something.
     QCOMPARE(saved.size(), 3);
@@ -159,14 +167,17 @@ void WidgetStoreTest::settingsFallBackOnWrongTypes_data() {
     QTest::addColumn<QList<double>>("numbers"); // speed, scale, sensitivity, lip
     QTest::addColumn<bool>("hideFromCapture");
     QTest::addColumn<bool>("moveWithSpaces");
-    QTest::newRow("defaults") << QByteArray("{}") << QList<double>{1.0, 1.0, 0.3, 0.0} << true << true;
+    QTest::newRow("defaults") << QByteArray("{}") << QList<double>{1.0, 1.0, 0.3, 0.0} << true
+                              << true;
     QTest::newRow("stored values, unclamped")
-        << QByteArray(R"({"store.animationSpeed":3,"store.widgetScale":0.5,"store.hoverSensitivity":2,)"
-                      R"("store.lipHeight":-4,"store.hideFromCapture":false,"store.moveWithSpaces":false})")
+        << QByteArray(
+               R"({"store.animationSpeed":3,"store.widgetScale":0.5,"store.hoverSensitivity":2,)"
+               R"("store.lipHeight":-4,"store.hideFromCapture":false,"store.moveWithSpaces":false})")
         << QList<double>{3.0, 0.5, 2.0, -4.0} << false << false;
     QTest::newRow("wrong types")
-        << QByteArray(R"({"store.animationSpeed":"2","store.widgetScale":true,"store.hoverSensitivity":[1],)"
-                      R"("store.lipHeight":null,"store.hideFromCapture":0,"store.moveWithSpaces":"false"})")
+        << QByteArray(
+               R"({"store.animationSpeed":"2","store.widgetScale":true,"store.hoverSensitivity":[1],)"
+               R"("store.lipHeight":null,"store.hideFromCapture":0,"store.moveWithSpaces":"false"})")
         << QList<double>{1.0, 1.0, 0.3, 0.0} << true << true;
 }
 
@@ -177,8 +188,8 @@ void WidgetStoreTest::settingsFallBackOnWrongTypes() {
     QFETCH(bool, moveWithSpaces);
     store(stored);
     WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
-    QCOMPARE((QList<double>{widgets.animationSpeed(), widgets.widgetScale(), widgets.hoverSensitivity(),
-                            widgets.lipHeight()}),
+    QCOMPARE((QList<double>{widgets.animationSpeed(), widgets.widgetScale(),
+                            widgets.hoverSensitivity(), widgets.lipHeight()}),
              numbers);
     QCOMPARE(widgets.hideFromCapture(), hideFromCapture);
     QCOMPARE(widgets.moveWithSpaces(), moveWithSpaces);
@@ -195,7 +206,8 @@ void WidgetStoreTest::lastEnabledModuleStaysOn() {
     // Any string may be switched on; the stored array is sorted.
     widgets.setEnabled(true, "zeta");
     widgets.setEnabled(true, "assistant");
-    QCOMPARE(onDisk().value("store.enabledModuleIDs").toArray(), QJsonArray({"assistant", "characters", "zeta"}));
+    QCOMPARE(onDisk().value("store.enabledModuleIDs").toArray(),
+             QJsonArray({"assistant", "characters", "zeta"}));
     QCOMPARE(ids(widgets.enabledModules()), (QStringList{"assistant", "characters"}));
 }
 
@@ -204,15 +216,25 @@ void WidgetStoreTest::derivedModules_data() {
     QTest::addColumn<QString>("active");
     QTest::addColumn<QString>("expectedActive");
     QTest::addColumn<QString>("expectedCollapsed");
-    QTest::newRow("active enabled") << QStringList{"shortcuts", "assistant", "characters"} << "assistant"
-                                    << "assistant" << "characters";
-    QTest::newRow("active has collapsed view") << QStringList{"shortcuts", "characters"} << "characters"
-                                               << "characters" << "characters";
+    QTest::newRow("active enabled")
+        << QStringList{"shortcuts", "assistant", "characters"} << "assistant"
+        << "assistant"
+        << "characters";
+    QTest::newRow("active has collapsed view")
+        << QStringList{"shortcuts", "characters"} << "characters"
+        << "characters"
+        << "characters";
     QTest::newRow("active disabled falls back to first enabled")
-        << QStringList{"assistant", "characters"} << "shortcuts" << "assistant" << "characters";
-    QTest::newRow("no module with a collapsed view") << QStringList{"shortcuts", "assistant"} << "assistant"
-                                                     << "assistant" << "";
-    QTest::newRow("unknown active id") << QStringList{"characters"} << "gone" << "characters" << "characters";
+        << QStringList{"assistant", "characters"} << "shortcuts"
+        << "assistant"
+        << "characters";
+    QTest::newRow("no module with a collapsed view")
+        << QStringList{"shortcuts", "assistant"} << "assistant"
+        << "assistant"
+        << "";
+    QTest::newRow("unknown active id") << QStringList{"characters"} << "gone"
+                                       << "characters"
+                                       << "characters";
 }
 
 void WidgetStoreTest::derivedModules() {
@@ -224,7 +246,8 @@ void WidgetStoreTest::derivedModules() {
     widgets.setEnabledModuleIDs(QSet<QString>(enabled.begin(), enabled.end()));
     widgets.setActiveModuleID(active);
     QCOMPARE(widgets.activeModule() ? widgets.activeModule()->id() : QString(), expectedActive);
-    QCOMPARE(widgets.collapsedModule() ? widgets.collapsedModule()->id() : QString(), expectedCollapsed);
+    QCOMPARE(widgets.collapsedModule() ? widgets.collapsedModule()->id() : QString(),
+             expectedCollapsed);
 
     // Selecting a disabled module changes nothing; selecting an enabled one does.
     QSignalSpy spy(&widgets, &WidgetStore::activeModuleIDChanged);

@@ -8,9 +8,11 @@
 namespace notchora::test {
 
 TestEnvironment::TestEnvironment() {
-    for (const QString& dir : {home(), configHome(), dataHome(), runtimeDir(), root() + QStringLiteral("/cache")})
+    for (const QString& dir :
+         {home(), configHome(), dataHome(), runtimeDir(), root() + QStringLiteral("/cache")})
         QDir().mkpath(dir);
-    QFile::setPermissions(runtimeDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(runtimeDir(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("HOME", QFile::encodeName(home()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));

@@ -9,7 +9,9 @@ TestHttpServer::TestHttpServer() : m_server(std::make_unique<httplib::Server>())
     m_server->set_keep_alive_max_count(1);
 }
 
-TestHttpServer::~TestHttpServer() { stop(); }
+TestHttpServer::~TestHttpServer() {
+    stop();
+}
 
 bool TestHttpServer::start() {
     m_port = m_server->bind_to_any_port("127.0.0.1");

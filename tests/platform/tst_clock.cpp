@@ -24,7 +24,8 @@ void ClockTest::manualClockFiresDueTimersInOrder_data() {
     QTest::newRow("nothing due yet") << QList<double>{1.0, 2.0} << 0.999 << QList<int>{};
     QTest::newRow("exactly due") << QList<double>{1.0, 2.0} << 1.0 << QList<int>{0};
     QTest::newRow("out of order") << QList<double>{3.0, 1.0, 2.0} << 5.0 << QList<int>{1, 2, 0};
-    QTest::newRow("ties keep scheduling order") << QList<double>{0.5, 0.5, 0.5} << 0.5 << QList<int>{0, 1, 2};
+    QTest::newRow("ties keep scheduling order")
+        << QList<double>{0.5, 0.5, 0.5} << 0.5 << QList<int>{0, 1, 2};
     QTest::newRow("zero delay") << QList<double>{0.0} << 0.0 << QList<int>{0};
 }
 

@@ -33,7 +33,9 @@ private:
     std::unique_ptr<test::TestEnvironment> m_env;
 };
 
-void DefaultsTest::init() { m_env = std::make_unique<test::TestEnvironment>(); }
+void DefaultsTest::init() {
+    m_env = std::make_unique<test::TestEnvironment>();
+}
 
 void DefaultsTest::typedReads_data() {
     QTest::addColumn<QByteArray>("stored");
@@ -44,11 +46,13 @@ void DefaultsTest::typedReads_data() {
     QTest::addColumn<QVariant>("asList");
     const QVariant none;
     QTest::newRow("bool") << QByteArray("true") << QVariant(true) << none << none << none << none;
-    QTest::newRow("whole number") << QByteArray("2") << none << QVariant(2.0) << QVariant(qint64(2)) << none << none;
+    QTest::newRow("whole number") << QByteArray("2") << none << QVariant(2.0) << QVariant(qint64(2))
+                                  << none << none;
     QTest::newRow("fraction") << QByteArray("0.3") << none << QVariant(0.3) << none << none << none;
-    QTest::newRow("string") << QByteArray("\"yes\"") << none << none << none << QVariant(QStringLiteral("yes")) << none;
-    QTest::newRow("numeric text is text") << QByteArray("\"1.0\"") << none << none << none << QVariant(QStringLiteral("1.0"))
-                                          << none;
+    QTest::newRow("string") << QByteArray("\"yes\"") << none << none << none
+                            << QVariant(QStringLiteral("yes")) << none;
+    QTest::newRow("numeric text is text")
+        << QByteArray("\"1.0\"") << none << none << none << QVariant(QStringLiteral("1.0")) << none;
     QTest::newRow("string list") << QByteArray(R"(["b","a"])") << none << none << none << none
                                  << QVariant(QStringList{QStringLiteral("b"), QStringLiteral("a")});
     QTest::newRow("mixed list") << QByteArray(R"(["a",1])") << none << none << none << none << none;
@@ -65,7 +69,9 @@ void DefaultsTest::typedReads() {
     QFETCH(QVariant, asList);
     QVERIFY(writeFile(path(), "{\"k\": " + stored + "}"));
     Defaults store(path());
-    auto toVariant = [](const auto& optional) { return optional ? QVariant::fromValue(*optional) : QVariant(); };
+    auto toVariant = [](const auto& optional) {
+        return optional ? QVariant::fromValue(*optional) : QVariant();
+    };
     QCOMPARE(toVariant(store.boolValue(QStringLiteral("k"))), asBool);
     QCOMPARE(toVariant(store.doubleValue(QStringLiteral("k"))), asDouble);
     QCOMPARE(toVariant(store.integerValue(QStringLiteral("k"))), asInteger);
@@ -78,14 +84,16 @@ void DefaultsTest::writesPersistAtOnceAndAtomically() {
     Defaults store(path());
     QVERIFY(!QFile::exists(path()));
     QVERIFY(store.setDouble(QStringLiteral("store.widgetScale"), 1.2));
-    QVERIFY(store.setStringList(QStringLiteral("store.moduleOrder"), {QStringLiteral("a"), QStringLiteral("b")}));
+    QVERIFY(store.setStringList(QStringLiteral("store.moduleOrder"),
+                                {QStringLiteral("a"), QStringLiteral("b")}));
     const QJsonObject onDisk = QJsonDocument::fromJson(readFile(path())).object();
     QCOMPARE(onDisk.value(QStringLiteral("store.widgetScale")).toDouble(), 1.2);
     QCOMPARE(onDisk.value(QStringLiteral("store.moduleOrder")).toArray(), QJsonArray({"a", "b"}));
     // Nothing half-written or temporary is left beside the file.
     const QStringList entries = QDir(QFileInfo(path()).absolutePath()).entryList(QDir::Files);
     for (const QString& entry : entries)
-        QVERIFY2(entry == QLatin1String("defaults.json") || entry.endsWith(QLatin1String(".lock")), qPrintable(entry));
+        QVERIFY2(entry == QLatin1String("defaults.json") || entry.endsWith(QLatin1String(".lock")),
+                 qPrintable(entry));
     // A second reader sees exactly what was written.
     Defaults again(path());
     QCOMPARE(again.values(), store.values());
@@ -178,7 +186,8 @@ void DefaultsTest::unreadableExternalEditIsCopiedBeforeOverwrite() {
     store.setBool(QStringLiteral("b"), true);
     QCOMPARE(readFile(store.lastBackupPath()), QByteArray("{ broken"));
     const QJsonObject onDisk = QJsonDocument::fromJson(readFile(path())).object();
-    QVERIFY(onDisk.value(QStringLiteral("a")).toBool() && onDisk.value(QStringLiteral("b")).toBool());
+    QVERIFY(onDisk.value(QStringLiteral("a")).toBool() &&
+            onDisk.value(QStringLiteral("b")).toBool());
 }
 
 void DefaultsTest::failedWriteKeepsValueAndReports() {

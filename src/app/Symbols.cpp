@@ -1,0 +1,15 @@
+#include "Symbols.h"
+
+#include "SymbolIcons.h"
+
+namespace notchora {
+
+QString Symbols::fontFamily() const {
+    return SymbolIcons::fontFamily();
+}
+
+QString Symbols::glyph(const QString& symbolName) const {
+    return SymbolIcons::ligature(symbolName);
+}
+
+} // namespace notchora
