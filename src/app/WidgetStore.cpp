@@ -30,54 +30,78 @@ WidgetStore::WidgetStore(const ModuleRegistry& registry, Defaults& defaults, QOb
         connect(this, signal, this, &WidgetStore::modulesChanged);
 }
 
-void WidgetStore::load() {
-    const QStringList registryIDs = m_registry.ids();
-
-    // Enabled set: stored IDs the registry still knows, plus default-on modules that did
-    // not exist when the order was last saved.
-    if (const auto stored = m_defaults.stringListValue(key(enabledModuleIDsKey))) {
-        for (const QString& id : *stored)
-            if (registryIDs.contains(id))
-                m_enabledModuleIDs.insert(id);
-        const QStringList knownOrder =
-            m_defaults.stringListValue(key(moduleOrderKey)).value_or(QStringList());
-        for (const auto& module : m_registry.modules())
-            if (!knownOrder.contains(module.id()) && module.isEnabledByDefault())
-                m_enabledModuleIDs.insert(module.id());
-    } else {
-        for (const auto& module : m_registry.modules())
-            if (module.isEnabledByDefault())
-                m_enabledModuleIDs.insert(module.id());
+// Enabled set: stored IDs the registry still knows; on load also the default-on modules that
+// did not exist when the order was last saved (a module the user switched off stays off).
+QSet<QString> WidgetStore::storedEnabledIDs(bool addNewModules) const {
+    QSet<QString> ids;
+    const auto stored = m_defaults.stringListValue(key(enabledModuleIDsKey));
+    const QStringList knownOrder =
+        m_defaults.stringListValue(key(moduleOrderKey)).value_or(QStringList());
+    for (const auto& module : m_registry.modules()) {
+        const bool isNew = !stored || (addNewModules && !knownOrder.contains(module.id()));
+        if (stored ? stored->contains(module.id()) || (isNew && module.isEnabledByDefault())
+                   : module.isEnabledByDefault())
+            ids.insert(module.id());
     }
+    return ids;
+}
 
-    // Order: only trusted once written under the current revision.
-    const qint64 revision = m_defaults.integerValue(key(orderRevisionKey)).value_or(0);
-    const bool current = revision == currentOrderRevision;
-    if (current)
+// Order: the stored one (only when trusted), known IDs only, then every missing module in
+// registry order.
+QStringList WidgetStore::storedOrder(bool trusted) const {
+    QStringList order;
+    const QStringList registryIDs = m_registry.ids();
+    if (trusted)
         for (const QString& id :
              m_defaults.stringListValue(key(moduleOrderKey)).value_or(QStringList()))
-            if (registryIDs.contains(id) && !m_moduleOrder.contains(id))
-                m_moduleOrder << id;
+            if (registryIDs.contains(id) && !order.contains(id))
+                order << id;
     for (const QString& id : registryIDs)
-        if (!m_moduleOrder.contains(id))
-            m_moduleOrder << id;
+        if (!order.contains(id))
+            order << id;
+    return order;
+}
 
-    const QString firstID = registryIDs.value(0);
-    m_activeModuleID =
-        current ? m_defaults.stringValue(key(activeModuleIDKey)).value_or(firstID) : firstID;
+QString WidgetStore::storedActiveID(bool trusted) const {
+    const QString firstID = m_registry.ids().value(0);
+    return trusted ? m_defaults.stringValue(key(activeModuleIDKey)).value_or(firstID) : firstID;
+}
 
-    if (!current) {
+void WidgetStore::load() {
+    m_enabledModuleIDs = storedEnabledIDs(true);
+    const bool trusted =
+        m_defaults.integerValue(key(orderRevisionKey)).value_or(0) == currentOrderRevision;
+    m_moduleOrder = storedOrder(trusted);
+    m_activeModuleID = storedActiveID(trusted);
+    if (!trusted) {
+        // From now on a stored order is trusted.
         m_defaults.setValue(key(orderRevisionKey), currentOrderRevision);
         persist(moduleOrderKey, QJsonArray::fromStringList(m_moduleOrder));
         persist(activeModuleIDKey, m_activeModuleID);
     }
+    for (const QString& k : {key(animationSpeedKey), key(widgetScaleKey), key(hoverSensitivityKey),
+                             key(lipHeightKey), key(hideFromCaptureKey), key(moveWithSpacesKey)})
+        loadSetting(k);
+}
 
-    m_animationSpeed = m_defaults.doubleValue(key(animationSpeedKey), 1.0);
-    m_widgetScale = m_defaults.doubleValue(key(widgetScaleKey), 1.0);
-    m_hoverSensitivity = m_defaults.doubleValue(key(hoverSensitivityKey), 0.3);
-    m_lipHeight = m_defaults.doubleValue(key(lipHeightKey), 0.0);
-    m_hideFromCapture = m_defaults.boolValue(key(hideFromCaptureKey), true);
-    m_moveWithSpaces = m_defaults.boolValue(key(moveWithSpacesKey), true);
+// Reads one of the six settings, falling back to its default.
+void WidgetStore::loadSetting(const QString& k) {
+    if (k == key(animationSpeedKey))
+        change(m_animationSpeed, m_defaults.doubleValue(k, 1.0),
+               &WidgetStore::animationSpeedChanged);
+    else if (k == key(widgetScaleKey))
+        change(m_widgetScale, m_defaults.doubleValue(k, 1.0), &WidgetStore::widgetScaleChanged);
+    else if (k == key(hoverSensitivityKey))
+        change(m_hoverSensitivity, m_defaults.doubleValue(k, 0.3),
+               &WidgetStore::hoverSensitivityChanged);
+    else if (k == key(lipHeightKey))
+        change(m_lipHeight, m_defaults.doubleValue(k, 0.0), &WidgetStore::lipHeightChanged);
+    else if (k == key(hideFromCaptureKey))
+        change(m_hideFromCapture, m_defaults.boolValue(k, true),
+               &WidgetStore::hideFromCaptureChanged);
+    else if (k == key(moveWithSpacesKey))
+        change(m_moveWithSpaces, m_defaults.boolValue(k, true),
+               &WidgetStore::moveWithSpacesChanged);
 }
 
 // Another process (or the command line) changed a key: take the new value without writing it
@@ -85,50 +109,14 @@ void WidgetStore::load() {
 void WidgetStore::applyExternalChange(const QString& changedKey) {
     if (m_persisting)
         return;
-    const QStringList registryIDs = m_registry.ids();
-    if (changedKey == key(enabledModuleIDsKey)) {
-        QSet<QString> ids;
-        if (const auto stored = m_defaults.stringListValue(changedKey)) {
-            for (const QString& id : *stored)
-                if (registryIDs.contains(id))
-                    ids.insert(id);
-        } else {
-            for (const auto& module : m_registry.modules())
-                if (module.isEnabledByDefault())
-                    ids.insert(module.id());
-        }
-        change(m_enabledModuleIDs, ids, &WidgetStore::enabledModuleIDsChanged);
-    } else if (changedKey == key(moduleOrderKey)) {
-        QStringList order;
-        for (const QString& id : m_defaults.stringListValue(changedKey).value_or(QStringList()))
-            if (registryIDs.contains(id) && !order.contains(id))
-                order << id;
-        for (const QString& id : registryIDs)
-            if (!order.contains(id))
-                order << id;
-        change(m_moduleOrder, order, &WidgetStore::moduleOrderChanged);
-    } else if (changedKey == key(activeModuleIDKey)) {
-        change(m_activeModuleID, m_defaults.stringValue(changedKey).value_or(registryIDs.value(0)),
-               &WidgetStore::activeModuleIDChanged);
-    } else if (changedKey == key(animationSpeedKey)) {
-        change(m_animationSpeed, m_defaults.doubleValue(changedKey, 1.0),
-               &WidgetStore::animationSpeedChanged);
-    } else if (changedKey == key(widgetScaleKey)) {
-        change(m_widgetScale, m_defaults.doubleValue(changedKey, 1.0),
-               &WidgetStore::widgetScaleChanged);
-    } else if (changedKey == key(hoverSensitivityKey)) {
-        change(m_hoverSensitivity, m_defaults.doubleValue(changedKey, 0.3),
-               &WidgetStore::hoverSensitivityChanged);
-    } else if (changedKey == key(lipHeightKey)) {
-        change(m_lipHeight, m_defaults.doubleValue(changedKey, 0.0),
-               &WidgetStore::lipHeightChanged);
-    } else if (changedKey == key(hideFromCaptureKey)) {
-        change(m_hideFromCapture, m_defaults.boolValue(changedKey, true),
-               &WidgetStore::hideFromCaptureChanged);
-    } else if (changedKey == key(moveWithSpacesKey)) {
-        change(m_moveWithSpaces, m_defaults.boolValue(changedKey, true),
-               &WidgetStore::moveWithSpacesChanged);
-    }
+    if (changedKey == key(enabledModuleIDsKey))
+        change(m_enabledModuleIDs, storedEnabledIDs(false), &WidgetStore::enabledModuleIDsChanged);
+    else if (changedKey == key(moduleOrderKey))
+        change(m_moduleOrder, storedOrder(true), &WidgetStore::moduleOrderChanged);
+    else if (changedKey == key(activeModuleIDKey))
+        change(m_activeModuleID, storedActiveID(true), &WidgetStore::activeModuleIDChanged);
+    else
+        loadSetting(changedKey);
 }
 
 QStringList WidgetStore::enabledModuleIDList() const {

@@ -113,6 +113,10 @@ private:
         return true;
     }
     void load();
+    QSet<QString> storedEnabledIDs(bool addNewModules) const;
+    QStringList storedOrder(bool trusted) const;
+    QString storedActiveID(bool trusted) const;
+    void loadSetting(const QString& key);
     void persist(const char* keyName, const QJsonValue& value);
     void applyExternalChange(const QString& key);
     QVariantList enabledModuleValues() const;
