@@ -1,0 +1,52 @@
+#include "AISettings.h"
+
+#include "Defaults.h"
+
+namespace notchora::AISettings {
+
+QString baseURL(const Defaults& defaults) {
+    const QString stored = defaults.stringValue(QLatin1String(baseURLKey)).value_or(QString());
+    if (stored.isEmpty() || stored == QLatin1String(localDevelopmentURL))
+        return QString::fromLatin1(productionBaseURL);
+    return stored;
+}
+
+QString baseURL() {
+    return baseURL(Defaults::shared());
+}
+
+AIPopupPosition popupPosition(const Defaults& defaults) {
+    const QString stored =
+        defaults.stringValue(QLatin1String(popupPositionKey)).value_or(QString());
+    return aiPopupPositionFromString(stored).value_or(AIPopupPosition::Right);
+}
+
+AIPopupPosition popupPosition() {
+    return popupPosition(Defaults::shared());
+}
+
+std::optional<QPointF> freeOrigin(const Defaults& defaults) {
+    const QString xKey = QLatin1String(popupFreeXKey);
+    const QString yKey = QLatin1String(popupFreeYKey);
+    if (!defaults.contains(xKey) || !defaults.contains(yKey))
+        return std::nullopt;
+    return QPointF(defaults.doubleValue(xKey, 0), defaults.doubleValue(yKey, 0));
+}
+
+std::optional<QPointF> freeOrigin() {
+    return freeOrigin(Defaults::shared());
+}
+
+bool attachScreen(const Defaults& defaults) {
+    return defaults.boolValue(QLatin1String(attachScreenKey), false);
+}
+
+bool saveHistory(const Defaults& defaults) {
+    return defaults.boolValue(QLatin1String(saveHistoryKey), true);
+}
+
+bool saveHistory() {
+    return saveHistory(Defaults::shared());
+}
+
+} // namespace notchora::AISettings

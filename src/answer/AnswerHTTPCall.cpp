@@ -1,0 +1,31 @@
+#include "AnswerHTTPCall.h"
+
+#include "AnswerHTTP.h"
+
+#include <QNetworkReply>
+
+namespace notchora {
+
+AnswerHTTPCall::AnswerHTTPCall(QNetworkReply* reply, QObject* parent)
+    : QObject(parent), m_reply(reply) {
+    reply->setParent(this);
+    connect(reply, &QNetworkReply::finished, this, &AnswerHTTPCall::complete);
+}
+
+AnswerHTTPCall::~AnswerHTTPCall() {
+    if (m_reply && !m_reply->isFinished()) {
+        disconnect(m_reply, nullptr, this, nullptr);
+        m_reply->abort();
+    }
+}
+
+void AnswerHTTPCall::complete() {
+    if (m_finished)
+        return;
+    m_result = AnswerHTTP::interpret(m_reply, m_reply->readAll());
+    m_finished = true;
+    m_reply->deleteLater();
+    emit finished();
+}
+
+} // namespace notchora

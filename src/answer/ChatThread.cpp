@@ -1,0 +1,63 @@
+#include "ChatThread.h"
+
+#include <QJsonArray>
+
+namespace notchora {
+
+QJsonObject ChatThread::toJson() const {
+    QJsonArray messageArray;
+    for (const ChatMessage& message : messages)
+        messageArray.append(message.toJson());
+    QJsonObject object{
+        {QStringLiteral("id"), uuidString(id)},
+        {QStringLiteral("title"), title},
+        {QStringLiteral("updatedAt"), ReferenceDate::secondsFromDate(updatedAt)},
+        {QStringLiteral("messages"), messageArray},
+    };
+    if (summary)
+        object.insert(QStringLiteral("summary"), *summary);
+    return object;
+}
+
+std::optional<ChatThread> ChatThread::fromJson(const QJsonValue& value) {
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject object = value.toObject();
+    const QJsonValue id = object.value(QStringLiteral("id"));
+    const QJsonValue title = object.value(QStringLiteral("title"));
+    const QJsonValue updatedAt = object.value(QStringLiteral("updatedAt"));
+    const QJsonValue messages = object.value(QStringLiteral("messages"));
+    const QJsonValue summary = object.value(QStringLiteral("summary"));
+    if (!id.isString() || !title.isString() || !updatedAt.isDouble() || !messages.isArray())
+        return std::nullopt;
+    if (!summary.isUndefined() && !summary.isNull() && !summary.isString())
+        return std::nullopt;
+    const auto uuid = uuidFromString(id.toString());
+    if (!uuid)
+        return std::nullopt;
+    ChatThread thread;
+    thread.id = *uuid;
+    thread.title = title.toString();
+    thread.updatedAt = ReferenceDate::dateFromSeconds(updatedAt.toDouble());
+    const QJsonArray array = messages.toArray();
+    thread.messages.reserve(array.size());
+    for (const QJsonValue& item : array) {
+        auto message = ChatMessage::fromJson(item);
+        if (!message)
+            return std::nullopt;
+        thread.messages.append(std::move(*message));
+    }
+    if (summary.isString())
+        thread.summary = summary.toString();
+    return thread;
+}
+
+QVariantList ChatThread::messageList() const {
+    QVariantList list;
+    list.reserve(messages.size());
+    for (const ChatMessage& message : messages)
+        list.append(QVariant::fromValue(message));
+    return list;
+}
+
+} // namespace notchora

@@ -1,0 +1,139 @@
+#include "AnswerdProcess.h"
+
+#include "TestEnvironment.h"
+
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkReply>
+#include <QSignalSpy>
+#include <QUrlQuery>
+
+namespace notchora::test {
+
+AnswerdProcess::~AnswerdProcess() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+}
+
+bool AnswerdProcess::start(const QStringList& arguments) {
+    m_process.start(TestEnvironment::binary(QStringLiteral("notchora-answerd")),
+                    arguments + QStringList{QStringLiteral("--port"), QStringLiteral("0")});
+    if (!m_process.waitForStarted(5000))
+        return false;
+    while (!m_process.canReadLine()) {
+        if (!m_process.waitForReadyRead(10000))
+            return false;
+    }
+    const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+    const QString prefix = QStringLiteral("listening on ");
+    if (!line.startsWith(prefix))
+        return false;
+    m_base = line.mid(prefix.size());
+    return true;
+}
+
+QJsonObject HttpReply::json() const {
+    return QJsonDocument::fromJson(body).object();
+}
+
+QList<SseEvent> parseEventStream(const QByteArray& body) {
+    QList<SseEvent> events;
+    for (const QByteArray& block : body.split('\n')) {
+        if (block.startsWith("event:"))
+            events.append({QString::fromUtf8(block.mid(6).trimmed()), {}});
+        else if (block.startsWith("data:") && !events.isEmpty())
+            events.last().data = QJsonDocument::fromJson(block.mid(5).trimmed()).object();
+    }
+    return events;
+}
+
+HttpReply AnswerdClient::finish(QNetworkReply* reply) {
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    if (!reply->isFinished())
+        finished.wait(20000);
+    HttpReply result;
+    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.body = reply->readAll();
+    result.error = reply->error();
+    result.location = reply->rawHeader("Location");
+    result.hasRetryAfter = reply->hasRawHeader("Retry-After");
+    result.retryAfter = reply->rawHeader("Retry-After");
+    result.contentType = reply->rawHeader("Content-Type");
+    reply->deleteLater();
+    return result;
+}
+
+HttpReply AnswerdClient::get(const QUrl& url) {
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    return finish(m_network.get(request));
+}
+
+HttpReply AnswerdClient::postRaw(const QString& path, const QByteArray& body,
+                                 const QByteArray& contentType, const QString& bearer) {
+    QNetworkRequest request(m_server.url(path));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+    request.setRawHeader("Accept", "text/event-stream");
+    if (!bearer.isEmpty())
+        request.setRawHeader("Authorization", "Bearer " + bearer.toUtf8());
+    return finish(m_network.post(request, body));
+}
+
+HttpReply AnswerdClient::postJson(const QString& path, const QJsonObject& body,
+                                  const QString& bearer) {
+    return postRaw(path, QJsonDocument(body).toJson(QJsonDocument::Compact), "application/json",
+                   bearer);
+}
+
+QString AnswerdClient::challengeFor(const QString& verifier) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(verifier.toUtf8(), QCryptographicHash::Sha256)
+            .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+}
+
+QUrl AnswerdClient::authorize(const QString& verifier, const QString& state) {
+    QUrl url = m_server.url(QStringLiteral("/oauth/authorize"));
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("client_id"), QStringLiteral("notchora-desktop"));
+    query.addQueryItem(QStringLiteral("redirect_uri"), QStringLiteral("soalika-answer://callback"));
+    query.addQueryItem(QStringLiteral("state"), state);
+    query.addQueryItem(QStringLiteral("code_challenge"), challengeFor(verifier));
+    query.addQueryItem(QStringLiteral("code_challenge_method"), QStringLiteral("S256"));
+    url.setQuery(query);
+    return QUrl(QString::fromUtf8(get(url).location));
+}
+
+QJsonObject AnswerdClient::signIn() {
+    const QUrl callback = authorize(verifier, QStringLiteral("s"));
+    const QString code = QUrlQuery(callback).queryItemValue(QStringLiteral("code"));
+    return postJson(QStringLiteral("/api/oauth/token"),
+                    QJsonObject{{"grant_type", "authorization_code"},
+                                {"client_id", "notchora-desktop"},
+                                {"code", code},
+                                {"code_verifier", verifier},
+                                {"redirect_uri", "soalika-answer://callback"}})
+        .json();
+}
+
+QJsonObject AnswerdClient::answerBody(const QString& text, int historyCount) {
+    QJsonObject body{{"essay_style", "singkat"},
+                     {"questions", QJsonArray{QJsonObject{{"id", "1"},
+                                                          {"type", "essay"},
+                                                          {"text", text},
+                                                          {"options", QJsonArray{}},
+                                                          {"images", QJsonArray{}}}}}};
+    if (historyCount > 0) {
+        QJsonArray history;
+        for (int i = 0; i < historyCount; ++i)
+            history.append(QJsonObject{{"role", i % 2 ? "assistant" : "user"},
+                                       {"content", QStringLiteral("pesan %1").arg(i)}});
+        body.insert("history", history);
+    }
+    return body;
+}
+
+} // namespace notchora::test

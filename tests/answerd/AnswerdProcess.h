@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QUrl>
+
+namespace notchora::test {
+
+// A running notchora-answerd on a free loopback port, stopped when this goes away.
+class AnswerdProcess {
+public:
+    ~AnswerdProcess();
+    // Starts the service with `arguments` (the port is chosen here); false when it did not
+    // come up.
+    bool start(const QStringList& arguments = {});
+    QUrl url(const QString& path) const { return QUrl(m_base + path); }
+    QString base() const { return m_base; }
+
+private:
+    QProcess m_process;
+    QString m_base;
+};
+
+// What came back for one request.
+struct HttpReply {
+    int status = 0;
+    QByteArray body;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QByteArray location;
+    QByteArray retryAfter;
+    bool hasRetryAfter = false;
+    QByteArray contentType;
+    QJsonObject json() const;
+};
+
+// One parsed server-sent event.
+struct SseEvent {
+    QString name;
+    QJsonObject data;
+};
+// Splits a complete event-stream body into its events; comment blocks are skipped.
+QList<SseEvent> parseEventStream(const QByteArray& body);
+
+// A small blocking client for driving the service from a test.
+class AnswerdClient {
+public:
+    explicit AnswerdClient(const AnswerdProcess& server) : m_server(server) {}
+
+    HttpReply get(const QUrl& url);
+    HttpReply postJson(const QString& path, const QJsonObject& body,
+                       const QString& bearer = QString());
+    HttpReply postRaw(const QString& path, const QByteArray& body, const QByteArray& contentType,
+                      const QString& bearer = QString());
+
+    // Runs the authorize page and returns the redirect's query, with a fresh verifier.
+    QUrl authorize(const QString& verifier, const QString& state);
+    // Authorize plus code exchange; returns the token reply.
+    QJsonObject signIn();
+
+    static QString challengeFor(const QString& verifier);
+    static QJsonObject answerBody(const QString& text, int historyCount = 0);
+
+    static inline const QString verifier =
+        QStringLiteral("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk");
+
+private:
+    HttpReply finish(QNetworkReply* reply);
+
+    const AnswerdProcess& m_server;
+    QNetworkAccessManager m_network;
+};
+
+} // namespace notchora::test

@@ -1,0 +1,149 @@
+#include "AnswerEndpoints.h"
+
+#include "AnswerService.h"
+
+#include <QJsonDocument>
+#include <httplib.h>
+#include <memory>
+#include <thread>
+
+namespace notchora::answerd {
+
+namespace {
+
+using Kind = FailureRule::Kind;
+
+void sendProblems(httplib::Response& response, const QJsonArray& problems) {
+    AnswerService::sendJson(response, 422, QJsonObject{{QStringLiteral("detail"), problems}});
+}
+
+} // namespace
+
+void AnswerEndpoints::install(httplib::Server& server) {
+    server.Post("/api/v1/answer/stream",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                    stream(request, response);
+                });
+    server.Post("/api/v1/answer",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                    oneShot(request, response);
+                });
+    server.Post("/api/v1/answer/compact",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                    compact(request, response);
+                });
+}
+
+bool AnswerEndpoints::admit(Endpoint endpoint, const httplib::Request& request,
+                            httplib::Response& response) {
+    return !m_service.handleInjectedFailure(endpoint, response) &&
+           m_service.checkBearer(request, response);
+}
+
+std::string AnswerEndpoints::event(const char* name, const QJsonObject& data) {
+    return "event: " + std::string(name) +
+           "\ndata: " + QJsonDocument(data).toJson(QJsonDocument::Compact).toStdString() + "\n\n";
+}
+
+AnswerEndpoints::StreamPlan
+AnswerEndpoints::planStream(const AnswerComposer::Question& question) const {
+    const ServerOptions& options = m_service.options();
+    StreamPlan plan;
+    // A comment first, as services send to keep proxies from buffering.
+    plan.events.push_back(": notchora-answerd\n\n");
+    const QStringList tokens = AnswerComposer::tokens(AnswerComposer::answerText(question));
+    const qsizetype half = std::max<qsizetype>(1, tokens.size() / 2);
+    const bool cutShort = options.hasFailure(Kind::ErrorEvent) ||
+                          options.hasFailure(Kind::ErrorEventBare) ||
+                          options.hasFailure(Kind::EndEarly) || options.hasFailure(Kind::Drop);
+    const qsizetype sent = cutShort ? std::min(half, tokens.size()) : tokens.size();
+    for (qsizetype i = 0; i < sent; ++i)
+        plan.events.push_back(event("token", QJsonObject{{QStringLiteral("text"), tokens[i]}}));
+
+    if (options.hasFailure(Kind::Slow))
+        plan.delayMs = options.tokenDelayMs;
+    if (options.hasFailure(Kind::ErrorEvent)) {
+        plan.events.push_back(event(
+            "error",
+            QJsonObject{{QStringLiteral("detail"), QStringLiteral("Model kehabisan waktu.")}}));
+    } else if (options.hasFailure(Kind::ErrorEventBare)) {
+        plan.events.push_back(event("error", QJsonObject{}));
+    } else if (options.hasFailure(Kind::Drop)) {
+        plan.dropBefore = int(plan.events.size());
+    } else if (!options.hasFailure(Kind::EndEarly)) {
+        const QJsonArray answers = options.hasFailure(Kind::Empty)
+                                       ? QJsonArray{}
+                                       : QJsonArray{AnswerComposer::result(question)};
+        plan.events.push_back(event("done", QJsonObject{{QStringLiteral("answers"), answers}}));
+    }
+    return plan;
+}
+
+void AnswerEndpoints::stream(const httplib::Request& request, httplib::Response& response) {
+    if (!admit(Endpoint::Stream, request, response))
+        return;
+    const auto body = AnswerService::readJsonObject(request, response);
+    if (!body)
+        return;
+    AnswerComposer::Question question;
+    if (const QJsonArray problems = AnswerComposer::checkAnswerBody(*body, question);
+        !problems.isEmpty()) {
+        sendProblems(response, problems);
+        return;
+    }
+
+    auto plan = std::make_shared<StreamPlan>(planStream(question));
+    response.set_header("Cache-Control", "no-cache");
+    response.set_chunked_content_provider(
+        "text/event-stream", [plan, next = 0](size_t, httplib::DataSink& sink) mutable {
+            if (next > 0 && plan->delayMs > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(plan->delayMs));
+            // Returning false makes the server drop the connection mid-body.
+            if (next == plan->dropBefore)
+                return false;
+            if (next == int(plan->events.size())) {
+                sink.done();
+                return true;
+            }
+            const std::string& event = plan->events[size_t(next++)];
+            return sink.write(event.data(), event.size());
+        });
+}
+
+void AnswerEndpoints::oneShot(const httplib::Request& request, httplib::Response& response) {
+    if (!admit(Endpoint::OneShot, request, response))
+        return;
+    const auto body = AnswerService::readJsonObject(request, response);
+    if (!body)
+        return;
+    AnswerComposer::Question question;
+    if (const QJsonArray problems = AnswerComposer::checkAnswerBody(*body, question);
+        !problems.isEmpty()) {
+        sendProblems(response, problems);
+        return;
+    }
+    const QJsonArray answers = m_service.options().hasFailure(Kind::Empty)
+                                   ? QJsonArray{}
+                                   : QJsonArray{AnswerComposer::result(question)};
+    AnswerService::sendJson(response, 200, QJsonObject{{QStringLiteral("answers"), answers}});
+}
+
+void AnswerEndpoints::compact(const httplib::Request& request, httplib::Response& response) {
+    if (!admit(Endpoint::Compact, request, response))
+        return;
+    const auto body = AnswerService::readJsonObject(request, response);
+    if (!body)
+        return;
+    int count = 0;
+    QString previous;
+    if (const QJsonArray problems = AnswerComposer::checkCompactBody(*body, count, previous);
+        !problems.isEmpty()) {
+        sendProblems(response, problems);
+        return;
+    }
+    AnswerService::sendJson(
+        response, 200,
+        QJsonObject{{QStringLiteral("summary"), AnswerComposer::summary(count, previous)}});
+}
+
+} // namespace notchora::answerd

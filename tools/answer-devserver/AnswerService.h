@@ -1,0 +1,72 @@
+#pragma once
+
+#include "ServerOptions.h"
+#include "TokenStore.h"
+
+#include <QJsonObject>
+#include <array>
+#include <atomic>
+#include <memory>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+} // namespace httplib
+
+namespace notchora::answerd {
+
+class AuthEndpoints;
+class AnswerEndpoints;
+
+// The development answer service: owns the HTTP server, the token store and the failure
+// plan, and gives the endpoint classes the checks every call shares.
+class AnswerService {
+public:
+    explicit AnswerService(ServerOptions options);
+    ~AnswerService();
+
+    // Binds to the configured host and port (0 = any free port). Returns the bound port, or
+    // 0 when nothing could be bound.
+    int bind();
+    // Serves until stop(); blocks.
+    bool run();
+    void stop();
+
+    const ServerOptions& options() const { return m_options; }
+    TokenStore& tokens() { return m_tokens; }
+    QString baseUrl(int port) const;
+
+    // Counts the call, then answers it with an injected failure status when the plan says
+    // so. Returns true when the response has been written.
+    bool handleInjectedFailure(Endpoint endpoint, httplib::Response& response);
+    // Checks the bearer token; writes the 401 and returns false when it is not good.
+    bool checkBearer(const httplib::Request& request, httplib::Response& response) const;
+
+    static void sendJson(httplib::Response& response, int status, const QJsonObject& body);
+    // A JSON error body whose "detail" carries `text`.
+    static void sendDetail(httplib::Response& response, int status, const QString& text);
+    // Reads a JSON object body; writes a 422 and returns nothing when it is not one.
+    static std::optional<QJsonObject> readJsonObject(const httplib::Request& request,
+                                                     httplib::Response& response);
+
+private:
+    void installRoutes();
+    void sendStatus(httplib::Response& response, int status, bool withRetryAfter) const;
+    QJsonObject stats() const;
+
+    ServerOptions m_options;
+    TokenStore m_tokens;
+    std::unique_ptr<httplib::Server> m_server;
+    std::unique_ptr<AuthEndpoints> m_auth;
+    std::unique_ptr<AnswerEndpoints> m_answers;
+    // One flag per failure rule: whether a once-only rule has fired.
+    std::unique_ptr<std::atomic<bool>[]> m_fired;
+    static constexpr int endpointCount = 5;
+    std::array<std::atomic<int>, endpointCount> m_calls{};
+    std::atomic<int> m_authorizeCalls{0};
+
+    friend class AuthEndpoints;
+};
+
+} // namespace notchora::answerd
