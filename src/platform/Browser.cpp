@@ -1,0 +1,30 @@
+#include "Browser.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+
+namespace notchora::Browser {
+
+bool open(const QUrl& url) {
+    const QString browsers = qEnvironmentVariable("BROWSER");
+    const QString text = QString::fromUtf8(url.toEncoded());
+    for (const QString& command : browsers.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        QStringList args = QProcess::splitCommand(command);
+        if (args.isEmpty())
+            continue;
+        bool placed = false;
+        for (QString& arg : args)
+            if (arg.contains(QLatin1String("%s"))) {
+                arg.replace(QLatin1String("%s"), text);
+                placed = true;
+            }
+        if (!placed)
+            args << text;
+        const QString program = args.takeFirst();
+        if (QProcess::startDetached(program, args))
+            return true;
+    }
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace notchora::Browser

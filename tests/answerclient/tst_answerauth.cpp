@@ -1,0 +1,377 @@
+#include "AnswerAuth.h"
+#include "AnswerHTTP.h"
+#include "AnswerdProcess.h"
+#include "Browser.h"
+#include "Defaults.h"
+#include "KeychainStore.h"
+#include "ManualClock.h"
+#include "SystemClock.h"
+#include "TestEnvironment.h"
+#include "TestHttpServer.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrlQuery>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <mutex>
+
+using namespace notchora;
+
+namespace {
+
+using State = AnswerAuth::State;
+
+// Everything one sign-in test needs: its own settings, secret file and clock.
+struct Fixture {
+    explicit Fixture(const QUrl& base, Clock& clock = Clock::system(),
+                     AnswerAuth::BrowserOpener browser = nullptr)
+        : defaults(env.configHome() + "/notchora/defaults.json"),
+          http(defaults),
+          keychain(env.dataHome() + "/Notchora/secrets.json", KeychainStore::Backend::File) {
+        defaults.setString("ai.baseURL", base.toString());
+        make(clock, browser ? browser : [](const QUrl&) { return true; });
+    }
+    void make(Clock& clock, AnswerAuth::BrowserOpener browser) {
+        auth = std::make_unique<AnswerAuth>(http, keychain, clock, std::move(browser));
+    }
+    std::optional<QString> stored() {
+        std::optional<QString> value;
+        bool done = false;
+        keychain.load("refresh_token", &context, [&](std::optional<QString> v) {
+            value = v;
+            done = true;
+        });
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(done, 5000); }();
+        return value;
+    }
+    void storeRefreshToken(const QString& token) {
+        bool done = false;
+        keychain.save(token, "refresh_token", &context, [&] { done = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
+    }
+    AnswerAuth::TokenResult token() {
+        std::optional<AnswerAuth::TokenResult> result;
+        auth->validAccessToken(&context, [&](const AnswerAuth::TokenResult& r) { result = r; });
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 10000); }();
+        return result.value_or(AnswerAuth::TokenResult(AnswerAPIError::make(-1, "no answer")));
+    }
+
+    test::TestEnvironment env;
+    Defaults defaults;
+    AnswerHTTP http;
+    KeychainStore keychain;
+    QObject context;
+    std::unique_ptr<AnswerAuth> auth;
+};
+
+// A token endpoint the test controls, counting what it is asked.
+struct TokenServer {
+    TokenServer() {
+        server.server().Post("/api/oauth/token", [this](const httplib::Request& request,
+                                                        httplib::Response& response) {
+            std::lock_guard lock(mutex);
+            ++requests;
+            lastBody = QJsonDocument::fromJson(QByteArray::fromStdString(request.body)).object();
+            response.status = status;
+            response.set_content(reply.toStdString(), "application/json");
+        });
+        server.start();
+    }
+    void answer(int s, const QByteArray& body) {
+        std::lock_guard lock(mutex);
+        status = s;
+        reply = body;
+    }
+    test::TestHttpServer server;
+    std::mutex mutex;
+    int status = 200;
+    QByteArray reply;
+    QJsonObject lastBody;
+    std::atomic<int> requests{0};
+};
+
+QByteArray tokens(const QString& access, const QString& refresh, int expiresIn) {
+    return QJsonDocument(QJsonObject{{"access_token", access},
+                                     {"refresh_token", refresh},
+                                     {"expires_in", expiresIn}})
+        .toJson();
+}
+
+QString message(const AnswerAuth::TokenResult& result) {
+    const auto* error = std::get_if<AnswerAPIError>(&result);
+    return error ? error->message : QString();
+}
+
+} // namespace
+
+class AnswerAuthTest : public QObject {
+    Q_OBJECT
+private slots:
+    void authorizationURL();
+    void startUpReadsTheStoreWithoutNetwork_data();
+    void startUpReadsTheStoreWithoutNetwork();
+    void signInThroughTheBrowser();
+    void deniedOrGivenUpLeavesTheSession_data();
+    void deniedOrGivenUpLeavesTheSession();
+    void forgedCallbackSendsNoTokenRequest_data();
+    void forgedCallbackSendsNoTokenRequest();
+    void browserThatCannotStart();
+    void waitingSignInTimesOut();
+    void concurrentCallersShareOneRefresh();
+    void shortLivedTokenRefreshesAgain();
+    void refusedRefreshSignsOut();
+    void unavailableServiceKeepsTheRefreshToken();
+    void noRefreshTokenNeedsSignIn();
+    void signOutForgetsEverything();
+};
+
+void AnswerAuthTest::authorizationURL() {
+    auto made = SignInRequest::make(QUrl("https://example.test/base"));
+    const auto& request = std::get<SignInRequest>(made);
+    QCOMPARE(request.verifier.size(), 43);
+    QCOMPARE(request.state.size(), 43);
+    QVERIFY(request.verifier != request.state);
+    QVERIFY(!request.verifier.contains('+') && !request.verifier.contains('/') &&
+            !request.verifier.contains('='));
+    // RFC 7636 appendix B.
+    QCOMPARE(SignInRequest::challenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
+             QStringLiteral("E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"));
+    const QUrl url = request.authorizationURL;
+    QCOMPARE(url.toString(QUrl::RemoveQuery), QStringLiteral("https://example.test/base/oauth/authorize"));
+    const auto items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
+    QCOMPARE(items.size(), 5);
+    QCOMPARE(items[0], qMakePair(QStringLiteral("client_id"), QStringLiteral("notchora-desktop")));
+    QCOMPARE(items[1], qMakePair(QStringLiteral("redirect_uri"), QStringLiteral("soalika-answer://callback")));
+    QCOMPARE(items[2], qMakePair(QStringLiteral("state"), request.state));
+    QCOMPARE(items[3], qMakePair(QStringLiteral("code_challenge"), SignInRequest::challenge(request.verifier)));
+    QCOMPARE(items[4], qMakePair(QStringLiteral("code_challenge_method"), QStringLiteral("S256")));
+    QVERIFY(std::holds_alternative<AnswerAPIError>(SignInRequest::make(QUrl("not a url"))));
+}
+
+void AnswerAuthTest::startUpReadsTheStoreWithoutNetwork_data() {
+    QTest::addColumn<bool>("hasToken");
+    QTest::newRow("stored refresh token") << true;
+    QTest::newRow("nothing stored") << false;
+}
+
+void AnswerAuthTest::startUpReadsTheStoreWithoutNetwork() {
+    QFETCH(bool, hasToken);
+    TokenServer server;
+    Fixture f(server.server.url());
+    if (hasToken)
+        f.storeRefreshToken("kept");
+    f.make(Clock::system(), nullptr);
+    QCOMPARE(f.auth->state(), State::Checking);
+    QCOMPARE(f.auth->accountText(), QStringLiteral("Memeriksa…"));
+    QTRY_VERIFY(f.auth->state() != State::Checking);
+    QCOMPARE(f.auth->state(), hasToken ? State::SignedIn : State::SignedOut);
+    QCOMPARE(f.auth->accountText(), hasToken ? QStringLiteral("Sudah masuk") : QStringLiteral("Belum masuk"));
+    QCOMPARE(server.requests.load(), 0);
+}
+
+void AnswerAuthTest::signInThroughTheBrowser() {
+    test::AnswerdProcess answerd;
+    QVERIFY(answerd.start());
+    Fixture f(QUrl(answerd.base()));
+    const QString callbackFile = f.env.root() + "/callback-url";
+    qputenv("NOTCHORA_TEST_CALLBACK_FILE", callbackFile.toUtf8());
+    qputenv("BROWSER", NOTCHORA_FAKE_BROWSER);
+    f.make(Clock::system(), &Browser::open);
+    QTRY_COMPARE(f.auth->state(), State::SignedOut);
+
+    QSignalSpy finished(f.auth.get(), &AnswerAuth::signInFinished);
+    f.auth->signIn();
+    QCOMPARE(f.auth->state(), State::SigningIn);
+    QCOMPARE(f.auth->accountText(), QStringLiteral("Menunggu persetujuan di browser…"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(callbackFile), 10000);
+    const QUrl callback(QString::fromUtf8(test::readFile(callbackFile)));
+    QCOMPARE(callback.scheme(), QStringLiteral("soalika-answer"));
+    QVERIFY(f.auth->handleCallback(callback));
+    QVERIFY(!f.auth->handleCallback(callback)); // nothing waits for a second one
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(f.auth->state(), State::SignedIn);
+    QVERIFY(f.stored().has_value());
+    // The fresh access token is used without another trip to the token endpoint.
+    const auto token = f.token();
+    QVERIFY(std::holds_alternative<QString>(token));
+    QVERIFY(!std::get<QString>(token).isEmpty());
+    qunsetenv("BROWSER");
+    qunsetenv("NOTCHORA_TEST_CALLBACK_FILE");
+}
+
+void AnswerAuthTest::deniedOrGivenUpLeavesTheSession_data() {
+    QTest::addColumn<bool>("signedInBefore");
+    QTest::addColumn<bool>("pressAgain"); // else the service reports an error
+    QTest::newRow("denied while signed out") << false << false;
+    QTest::newRow("denied while signed in") << true << false;
+    QTest::newRow("given up while signed in") << true << true;
+    QTest::newRow("given up while signed out") << false << true;
+}
+
+void AnswerAuthTest::deniedOrGivenUpLeavesTheSession() {
+    QFETCH(bool, signedInBefore);
+    QFETCH(bool, pressAgain);
+    TokenServer server;
+    Fixture f(server.server.url());
+    if (signedInBefore)
+        f.storeRefreshToken("old");
+    f.make(Clock::system(), [](const QUrl&) { return true; });
+    QTRY_VERIFY(f.auth->state() != State::Checking);
+    f.auth->signIn();
+    QCOMPARE(f.auth->state(), State::SigningIn);
+    if (pressAgain) {
+        f.auth->signIn();
+    } else {
+        const auto request = *f.auth->pendingRequest();
+        QVERIFY(f.auth->handleCallback(
+            QUrl("soalika-answer://callback?error=access_denied&state=" + request.state)));
+    }
+    QCOMPARE(f.auth->state(), signedInBefore ? State::SignedIn : State::SignedOut);
+    QCOMPARE(f.stored(), signedInBefore ? std::optional<QString>("old") : std::nullopt);
+    QCOMPARE(server.requests.load(), 0);
+}
+
+void AnswerAuthTest::forgedCallbackSendsNoTokenRequest_data() {
+    QTest::addColumn<QString>("query"); // %1 is the right state
+    QTest::newRow("state off by one character") << "code=abc&state=%1x";
+    QTest::newRow("state missing") << "code=abc";
+    QTest::newRow("state empty") << "code=abc&state=";
+    QTest::newRow("code missing") << "state=%1";
+    QTest::newRow("code empty") << "code=&state=%1";
+}
+
+void AnswerAuthTest::forgedCallbackSendsNoTokenRequest() {
+    QFETCH(QString, query);
+    TokenServer server;
+    Fixture f(server.server.url());
+    QTRY_VERIFY(f.auth->state() != State::Checking);
+    f.auth->signIn();
+    QString state = f.auth->pendingRequest()->state;
+    if (query.contains("%1x"))
+        state.chop(1); // "off by one character": drop the last and add another
+    QVERIFY(f.auth->handleCallback(QUrl("soalika-answer://callback?" + query.arg(state))));
+    QCOMPARE(f.auth->state(), State::Failed);
+    QCOMPARE(f.auth->accountText(), QStringLiteral("Gagal masuk: Respons login tidak valid (state tidak cocok)."));
+    QTest::qWait(50);
+    QCOMPARE(server.requests.load(), 0);
+}
+
+void AnswerAuthTest::browserThatCannotStart() {
+    TokenServer server;
+    Fixture f(server.server.url(), Clock::system(), [](const QUrl&) { return false; });
+    f.auth->signIn();
+    QCOMPARE(f.auth->state(), State::Failed);
+    QCOMPARE(f.auth->failureMessage(), QStringLiteral("Gagal membuka jendela login."));
+    QVERIFY(!f.auth->pendingRequest());
+}
+
+void AnswerAuthTest::waitingSignInTimesOut() {
+    TokenServer server;
+    ManualClock clock;
+    Fixture f(server.server.url(), clock);
+    QTRY_VERIFY(f.auth->state() != State::Checking);
+    f.auth->signIn();
+    clock.advance(AnswerAuth::signInTimeout - 1);
+    QCOMPARE(f.auth->state(), State::SigningIn);
+    clock.advance(1);
+    QCOMPARE(f.auth->state(), State::SignedOut);
+    QVERIFY(!f.auth->pendingRequest());
+}
+
+void AnswerAuthTest::concurrentCallersShareOneRefresh() {
+    TokenServer server;
+    server.answer(200, tokens("A1", "R2", 3600));
+    Fixture f(server.server.url());
+    f.storeRefreshToken("R1");
+    QList<AnswerAuth::TokenResult> results;
+    for (int i = 0; i < 2; ++i)
+        f.auth->validAccessToken(&f.context, [&](const AnswerAuth::TokenResult& r) { results << r; });
+    QTRY_COMPARE(results.size(), 2);
+    QCOMPARE(server.requests.load(), 1);
+    QCOMPARE(std::get<QString>(results[0]), QStringLiteral("A1"));
+    QCOMPARE(std::get<QString>(results[1]), QStringLiteral("A1"));
+    QCOMPARE(server.lastBody.value("grant_type").toString(), QStringLiteral("refresh_token"));
+    QCOMPARE(server.lastBody.value("refresh_token").toString(), QStringLiteral("R1"));
+    QCOMPARE(server.lastBody.value("client_id").toString(), QStringLiteral("notchora-desktop"));
+    // The rotated refresh token replaced the old one.
+    QCOMPARE(f.stored(), std::optional<QString>("R2"));
+    QCOMPARE(f.auth->state(), State::SignedIn);
+}
+
+void AnswerAuthTest::shortLivedTokenRefreshesAgain() {
+    TokenServer server;
+    server.answer(200, tokens("A1", "R2", 20)); // shorter than the 30 s margin
+    Fixture f(server.server.url());
+    f.storeRefreshToken("R1");
+    QCOMPARE(std::get<QString>(f.token()), QStringLiteral("A1"));
+    QCOMPARE(std::get<QString>(f.token()), QStringLiteral("A1"));
+    QCOMPARE(server.requests.load(), 2);
+    server.answer(200, tokens("A3", "R3", 3600));
+    QCOMPARE(std::get<QString>(f.token()), QStringLiteral("A3"));
+    QCOMPARE(std::get<QString>(f.token()), QStringLiteral("A3"));
+    QCOMPARE(server.requests.load(), 3);
+    // Invalidating forces the next caller to refresh.
+    f.auth->invalidateAccessToken();
+    f.token();
+    QCOMPARE(server.requests.load(), 4);
+}
+
+void AnswerAuthTest::refusedRefreshSignsOut() {
+    TokenServer server;
+    server.answer(400, R"({"detail":"invalid_grant"})");
+    Fixture f(server.server.url());
+    f.storeRefreshToken("R1");
+    f.make(Clock::system(), nullptr);
+    QTRY_COMPARE(f.auth->state(), State::SignedIn);
+    const auto result = f.token();
+    const auto& error = std::get<AnswerAPIError>(result);
+    QCOMPARE(error.status, 401);
+    QVERIFY(error.needsSignIn);
+    QCOMPARE(error.message, QString::fromUtf8(AnswerAPIError::notSignedInMessage));
+    QCOMPARE(f.auth->state(), State::SignedOut);
+    QCOMPARE(f.stored(), std::nullopt);
+}
+
+void AnswerAuthTest::unavailableServiceKeepsTheRefreshToken() {
+    TokenServer server;
+    server.answer(503, "{}");
+    Fixture f(server.server.url());
+    f.storeRefreshToken("R1");
+    f.make(Clock::system(), nullptr);
+    QTRY_COMPARE(f.auth->state(), State::SignedIn);
+    const auto result = f.token();
+    QCOMPARE(std::get<AnswerAPIError>(result).status, 503);
+    QCOMPARE(message(result), QStringLiteral("Fitur jawaban AI sedang dimatikan oleh administrator."));
+    QCOMPARE(f.auth->state(), State::SignedIn);
+    QCOMPARE(f.stored(), std::optional<QString>("R1"));
+}
+
+void AnswerAuthTest::noRefreshTokenNeedsSignIn() {
+    TokenServer server;
+    Fixture f(server.server.url());
+    const auto result = f.token();
+    QVERIFY(std::get<AnswerAPIError>(result).needsSignIn);
+    QCOMPARE(message(result), QString::fromUtf8(AnswerAPIError::notSignedInMessage));
+    QCOMPARE(f.auth->state(), State::SignedOut);
+    QCOMPARE(server.requests.load(), 0);
+}
+
+void AnswerAuthTest::signOutForgetsEverything() {
+    TokenServer server;
+    server.answer(200, tokens("A1", "R2", 3600));
+    Fixture f(server.server.url());
+    f.storeRefreshToken("R1");
+    f.token();
+    f.auth->signOut();
+    QCOMPARE(f.auth->state(), State::SignedOut);
+    QCOMPARE(f.stored(), std::nullopt);
+    QVERIFY(std::get<AnswerAPIError>(f.token()).needsSignIn);
+    QCOMPARE(server.requests.load(), 1);
+}
+
+QTEST_MAIN(AnswerAuthTest)
+#include "tst_answerauth.moc"
