@@ -20,12 +20,14 @@ AnswerAPIClient& AnswerAPIClient::shared() {
 void AnswerAPIClient::addContext(const ChatContext& context, QJsonObject& body) {
     if (!context.messages.isEmpty()) {
         QJsonArray history;
-        const qsizetype first = std::max<qsizetype>(0, context.messages.size() - maxHistoryMessages);
+        const qsizetype first =
+            std::max<qsizetype>(0, context.messages.size() - maxHistoryMessages);
         for (qsizetype i = first; i < context.messages.size(); ++i) {
             const auto& message = context.messages[i];
             history.append(QJsonObject{
                 {QStringLiteral("role"), message.role},
-                {QStringLiteral("content"), TextLimits::prefix(message.content, maxMessageCharacters)},
+                {QStringLiteral("content"),
+                 TextLimits::prefix(message.content, maxMessageCharacters)},
             });
         }
         body.insert(QStringLiteral("history"), history);
@@ -33,11 +35,13 @@ void AnswerAPIClient::addContext(const ChatContext& context, QJsonObject& body) 
     if (context.summary) {
         const QString summary = TextLimits::trimmed(*context.summary);
         if (!summary.isEmpty())
-            body.insert(QStringLiteral("summary"), TextLimits::prefix(summary, maxSummaryCharacters));
+            body.insert(QStringLiteral("summary"),
+                        TextLimits::prefix(summary, maxSummaryCharacters));
     }
 }
 
-QJsonObject AnswerAPIClient::answerBody(const AnswerQuestion& question, const ChatContext& context) {
+QJsonObject AnswerAPIClient::answerBody(const AnswerQuestion& question,
+                                        const ChatContext& context) {
     QJsonObject body{
         {QStringLiteral("essay_style"), QStringLiteral("singkat")},
         {QStringLiteral("questions"), QJsonArray{question.toJson()}},
@@ -96,14 +100,16 @@ void AnswerAPIClient::answer(const AnswerQuestion& question, const ChatContext& 
                            done(*result.error);
                            return;
                        }
-                       const QJsonValue answers = result.json.toObject().value(QLatin1String("answers"));
+                       const QJsonValue answers =
+                           result.json.toObject().value(QLatin1String("answers"));
                        if (!answers.isArray()) {
                            done(AnswerHTTP::decodingError(result.status));
                            return;
                        }
                        const QJsonArray list = answers.toArray();
                        if (list.isEmpty()) {
-                           done(AnswerAPIError::make(200, QStringLiteral("Server tidak mengembalikan jawaban.")));
+                           done(AnswerAPIError::make(
+                               200, QStringLiteral("Server tidak mengembalikan jawaban.")));
                            return;
                        }
                        done(AnswerResult::fromJson(list.first().toObject()));
@@ -118,7 +124,8 @@ void AnswerAPIClient::compact(const ChatContext& context, QObject* contextObject
                            done(*result.error);
                            return;
                        }
-                       const QJsonValue summary = result.json.toObject().value(QLatin1String("summary"));
+                       const QJsonValue summary =
+                           result.json.toObject().value(QLatin1String("summary"));
                        if (!summary.isString())
                            done(AnswerHTTP::decodingError(result.status));
                        else

@@ -6,7 +6,6 @@
 
 #include <QJsonObject>
 #include <QObject>
-
 #include <functional>
 #include <variant>
 

@@ -7,14 +7,15 @@
 
 #include <QJsonObject>
 #include <QQmlEngine>
-
 #include <algorithm>
 
 namespace notchora {
 
 namespace {
 
-QString refreshAccount() { return QString::fromLatin1(KeychainStore::refreshTokenAccount); }
+QString refreshAccount() {
+    return QString::fromLatin1(KeychainStore::refreshTokenAccount);
+}
 
 } // namespace
 
@@ -121,12 +122,14 @@ void AnswerAuth::signIn() {
             finishAttempt(std::nullopt, true);
     });
     if (!m_browser || !m_browser(attempt->request.authorizationURL))
-        finishAttempt(AnswerAPIError::make(0, QStringLiteral("Gagal membuka jendela login.")), false);
+        finishAttempt(AnswerAPIError::make(0, QStringLiteral("Gagal membuka jendela login.")),
+                      false);
 }
 
 bool AnswerAuth::handleCallback(const QUrl& url) {
     if (!m_attempt || m_attempt->exchanging ||
-        url.scheme().compare(QLatin1String(SignInRequest::callbackScheme), Qt::CaseInsensitive) != 0)
+        url.scheme().compare(QLatin1String(SignInRequest::callbackScheme), Qt::CaseInsensitive) !=
+            0)
         return false;
     const auto outcome = m_attempt->request.interpretCallback(url);
     if (const auto* code = std::get_if<SignInRequest::Code>(&outcome))
@@ -150,8 +153,8 @@ void AnswerAuth::exchange(const QString& code) {
     m_http.post(QStringLiteral("oauth/token"), body, std::nullopt, m_attempt,
                 [this](const AnswerHTTPResult& result) {
                     if (!result.ok()) {
-                        finishAttempt(*result.error, result.error->kind ==
-                                                         AnswerAPIError::Kind::Cancelled);
+                        finishAttempt(*result.error,
+                                      result.error->kind == AnswerAPIError::Kind::Cancelled);
                         return;
                     }
                     const auto tokens = Tokens::fromJson(result.json);
@@ -221,40 +224,41 @@ void AnswerAuth::validAccessToken(QObject* context, TokenCallback done) {
 void AnswerAuth::startRefresh() {
     auto* refresh = new Refresh(this);
     m_refresh = refresh;
-    m_keychain.load(refreshAccount(), refresh, [this, refresh](const std::optional<QString>& token) {
-        if (!token) {
-            m_hasRefreshToken = false;
-            setState(State::SignedOut);
-            finishRefresh(AnswerAPIError::notSignedIn());
-            return;
-        }
-        const QJsonObject body{
-            {QStringLiteral("grant_type"), QStringLiteral("refresh_token")},
-            {QStringLiteral("refresh_token"), *token},
-            {QStringLiteral("client_id"), QString::fromLatin1(SignInRequest::clientId)},
-        };
-        m_http.post(QStringLiteral("oauth/token"), body, std::nullopt, refresh,
-                    [this](const AnswerHTTPResult& result) {
-                        if (!result.ok()) {
-                            // 400: the service refused the refresh token for good.
-                            if (result.error->status == 400 &&
-                                result.error->kind == AnswerAPIError::Kind::Service)
-                                signOut();
-                            else
-                                finishRefresh(*result.error);
-                            return;
-                        }
-                        const auto tokens = Tokens::fromJson(result.json);
-                        if (!tokens) {
-                            finishRefresh(AnswerHTTP::decodingError(result.status));
-                            return;
-                        }
-                        store(*tokens);
-                        if (m_state != State::SignedIn && !m_attempt)
-                            setState(State::SignedIn);
-                        finishRefresh(tokens->accessToken);
-                    });
-    });
+    m_keychain.load(
+        refreshAccount(), refresh, [this, refresh](const std::optional<QString>& token) {
+            if (!token) {
+                m_hasRefreshToken = false;
+                setState(State::SignedOut);
+                finishRefresh(AnswerAPIError::notSignedIn());
+                return;
+            }
+            const QJsonObject body{
+                {QStringLiteral("grant_type"), QStringLiteral("refresh_token")},
+                {QStringLiteral("refresh_token"), *token},
+                {QStringLiteral("client_id"), QString::fromLatin1(SignInRequest::clientId)},
+            };
+            m_http.post(QStringLiteral("oauth/token"), body, std::nullopt, refresh,
+                        [this](const AnswerHTTPResult& result) {
+                            if (!result.ok()) {
+                                // 400: the service refused the refresh token for good.
+                                if (result.error->status == 400 &&
+                                    result.error->kind == AnswerAPIError::Kind::Service)
+                                    signOut();
+                                else
+                                    finishRefresh(*result.error);
+                                return;
+                            }
+                            const auto tokens = Tokens::fromJson(result.json);
+                            if (!tokens) {
+                                finishRefresh(AnswerHTTP::decodingError(result.status));
+                                return;
+                            }
+                            store(*tokens);
+                            if (m_state != State::SignedIn && !m_attempt)
+                                setState(State::SignedIn);
+                            finishRefresh(tokens->accessToken);
+                        });
+        });
 }
 
 void AnswerAuth::finishRefresh(const TokenResult& result) {

@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QtQml/qqmlregistration.h>
-
 #include <functional>
 #include <optional>
 #include <variant>

@@ -11,9 +11,13 @@ namespace notchora {
 AnswerStream::AnswerStream(AnswerHTTP& http, AnswerAuth& auth, QJsonObject body, QObject* parent)
     : QObject(parent), m_http(http), m_auth(auth), m_body(std::move(body)) {}
 
-AnswerStream::~AnswerStream() { dropReply(); }
+AnswerStream::~AnswerStream() {
+    dropReply();
+}
 
-void AnswerStream::start() { attempt(); }
+void AnswerStream::start() {
+    attempt();
+}
 
 void AnswerStream::attempt() {
     m_parser = AnswerEventParser();
@@ -103,7 +107,8 @@ void AnswerStream::handle(const QList<AnswerEventParser::Event>& events) {
             emit event(StreamEvent{StreamEvent::Kind::Token, parsed.text, {}});
             break;
         case AnswerEventParser::Event::Type::Done:
-            emit event(StreamEvent{StreamEvent::Kind::Done, {}, AnswerResult::fromJson(parsed.result)});
+            emit event(
+                StreamEvent{StreamEvent::Kind::Done, {}, AnswerResult::fromJson(parsed.result)});
             succeed();
             break;
         case AnswerEventParser::Event::Type::Failure:

@@ -62,8 +62,8 @@ SignInRequest::interpretCallback(const QUrl& callback) const {
     const auto code = item(QStringLiteral("code"));
     if (!returnedState || returnedState->isEmpty() || *returnedState != state || !code ||
         code->isEmpty())
-        return AnswerAPIError::make(400,
-                                    QStringLiteral("Respons login tidak valid (state tidak cocok)."));
+        return AnswerAPIError::make(
+            400, QStringLiteral("Respons login tidak valid (state tidak cocok)."));
     return Code{*code};
 }
 

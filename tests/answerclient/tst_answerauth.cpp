@@ -13,10 +13,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrlQuery>
-
-#include <httplib.h>
-
 #include <atomic>
+#include <httplib.h>
 #include <mutex>
 
 using namespace notchora;
@@ -29,11 +27,11 @@ using State = AnswerAuth::State;
 struct Fixture {
     explicit Fixture(const QUrl& base, Clock& clock = Clock::system(),
                      AnswerAuth::BrowserOpener browser = nullptr)
-        : defaults(env.configHome() + "/notchora/defaults.json"),
-          http(defaults),
+        : defaults(env.configHome() + "/notchora/defaults.json"), http(defaults),
           keychain(env.dataHome() + "/Notchora/secrets.json", KeychainStore::Backend::File) {
         defaults.setString("ai.baseURL", base.toString());
-        make(clock, browser ? browser : [](const QUrl&) { return true; });
+        make(
+            clock, browser ? browser : [](const QUrl&) { return true; });
     }
     void make(Clock& clock, AnswerAuth::BrowserOpener browser) {
         auth = std::make_unique<AnswerAuth>(http, keychain, clock, std::move(browser));
@@ -141,13 +139,16 @@ void AnswerAuthTest::authorizationURL() {
     QCOMPARE(SignInRequest::challenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
              QStringLiteral("E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"));
     const QUrl url = request.authorizationURL;
-    QCOMPARE(url.toString(QUrl::RemoveQuery), QStringLiteral("https://example.test/base/oauth/authorize"));
+    QCOMPARE(url.toString(QUrl::RemoveQuery),
+             QStringLiteral("https://example.test/base/oauth/authorize"));
     const auto items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
     QCOMPARE(items.size(), 5);
     QCOMPARE(items[0], qMakePair(QStringLiteral("client_id"), QStringLiteral("notchora-desktop")));
-    QCOMPARE(items[1], qMakePair(QStringLiteral("redirect_uri"), QStringLiteral("soalika-answer://callback")));
+    QCOMPARE(items[1], qMakePair(QStringLiteral("redirect_uri"),
+                                 QStringLiteral("soalika-answer://callback")));
     QCOMPARE(items[2], qMakePair(QStringLiteral("state"), request.state));
-    QCOMPARE(items[3], qMakePair(QStringLiteral("code_challenge"), SignInRequest::challenge(request.verifier)));
+    QCOMPARE(items[3], qMakePair(QStringLiteral("code_challenge"),
+                                 SignInRequest::challenge(request.verifier)));
     QCOMPARE(items[4], qMakePair(QStringLiteral("code_challenge_method"), QStringLiteral("S256")));
     QVERIFY(std::holds_alternative<AnswerAPIError>(SignInRequest::make(QUrl("not a url"))));
 }
@@ -169,7 +170,8 @@ void AnswerAuthTest::startUpReadsTheStoreWithoutNetwork() {
     QCOMPARE(f.auth->accountText(), QStringLiteral("Memeriksa…"));
     QTRY_VERIFY(f.auth->state() != State::Checking);
     QCOMPARE(f.auth->state(), hasToken ? State::SignedIn : State::SignedOut);
-    QCOMPARE(f.auth->accountText(), hasToken ? QStringLiteral("Sudah masuk") : QStringLiteral("Belum masuk"));
+    QCOMPARE(f.auth->accountText(),
+             hasToken ? QStringLiteral("Sudah masuk") : QStringLiteral("Belum masuk"));
     QCOMPARE(server.requests.load(), 0);
 }
 
@@ -255,7 +257,8 @@ void AnswerAuthTest::forgedCallbackSendsNoTokenRequest() {
         state.chop(1); // "off by one character": drop the last and add another
     QVERIFY(f.auth->handleCallback(QUrl("soalika-answer://callback?" + query.arg(state))));
     QCOMPARE(f.auth->state(), State::Failed);
-    QCOMPARE(f.auth->accountText(), QStringLiteral("Gagal masuk: Respons login tidak valid (state tidak cocok)."));
+    QCOMPARE(f.auth->accountText(),
+             QStringLiteral("Gagal masuk: Respons login tidak valid (state tidak cocok)."));
     QTest::qWait(50);
     QCOMPARE(server.requests.load(), 0);
 }
@@ -289,7 +292,8 @@ void AnswerAuthTest::concurrentCallersShareOneRefresh() {
     f.storeRefreshToken("R1");
     QList<AnswerAuth::TokenResult> results;
     for (int i = 0; i < 2; ++i)
-        f.auth->validAccessToken(&f.context, [&](const AnswerAuth::TokenResult& r) { results << r; });
+        f.auth->validAccessToken(&f.context,
+                                 [&](const AnswerAuth::TokenResult& r) { results << r; });
     QTRY_COMPARE(results.size(), 2);
     QCOMPARE(server.requests.load(), 1);
     QCOMPARE(std::get<QString>(results[0]), QStringLiteral("A1"));
@@ -345,7 +349,8 @@ void AnswerAuthTest::unavailableServiceKeepsTheRefreshToken() {
     QTRY_COMPARE(f.auth->state(), State::SignedIn);
     const auto result = f.token();
     QCOMPARE(std::get<AnswerAPIError>(result).status, 503);
-    QCOMPARE(message(result), QStringLiteral("Fitur jawaban AI sedang dimatikan oleh administrator."));
+    QCOMPARE(message(result),
+             QStringLiteral("Fitur jawaban AI sedang dimatikan oleh administrator."));
     QCOMPARE(f.auth->state(), State::SignedIn);
     QCOMPARE(f.stored(), std::optional<QString>("R1"));
 }

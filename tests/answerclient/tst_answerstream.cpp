@@ -45,14 +45,16 @@ struct Session {
     };
     Outcome ask(const QString& text, const ChatContext& context = {}) {
         Outcome outcome;
-        AnswerStream* stream = api->stream(makeQuestion(text, AIMode::Ask, {}), context, &this->context);
+        AnswerStream* stream =
+            api->stream(makeQuestion(text, AIMode::Ask, {}), context, &this->context);
         QObject::connect(stream, &AnswerStream::event, [&](const StreamEvent& e) {
             if (e.kind == StreamEvent::Kind::Token)
                 outcome.tokens << e.text;
             else
                 outcome.result = e.result;
         });
-        QObject::connect(stream, &AnswerStream::failed, [&](const AnswerAPIError& e) { outcome.error = e; });
+        QObject::connect(stream, &AnswerStream::failed,
+                         [&](const AnswerAPIError& e) { outcome.error = e; });
         QObject::connect(stream, &AnswerStream::finished, [&] { ++outcome.finishedCount; });
         [&] { QTRY_VERIFY_WITH_TIMEOUT(outcome.finishedCount > 0, 20000); }();
         QTest::qWait(20); // nothing may follow the end
@@ -115,16 +117,18 @@ void AnswerStreamTest::requestBodies() {
     QFETCH(QVariant, summary);
     QFETCH(int, sentMessages);
     QFETCH(QString, sentSummary);
-    const ChatContext context = contextOf(
-        messages, summary.isValid() ? std::optional(summary.toString()) : std::nullopt);
-    const QJsonObject body = AnswerAPIClient::answerBody(makeQuestion("Apa?", AIMode::Ask, {}), context);
+    const ChatContext context =
+        contextOf(messages, summary.isValid() ? std::optional(summary.toString()) : std::nullopt);
+    const QJsonObject body =
+        AnswerAPIClient::answerBody(makeQuestion("Apa?", AIMode::Ask, {}), context);
     QCOMPARE(body.value("essay_style").toString(), QStringLiteral("singkat"));
     QCOMPARE(body.value("questions").toArray().size(), 1);
     QCOMPARE(body.contains("history"), sentMessages > 0);
     const QJsonArray history = body.value("history").toArray();
     QCOMPARE(history.size(), sentMessages);
     if (sentMessages > 0) // oldest first, ending with the newest
-        QCOMPARE(history.last().toObject().value("content").toString(), QString::number(messages - 1));
+        QCOMPARE(history.last().toObject().value("content").toString(),
+                 QString::number(messages - 1));
     QCOMPARE(body.contains("summary"), !sentSummary.isEmpty());
     QCOMPARE(body.value("summary").toString(), sentSummary);
     const QJsonObject compaction = AnswerAPIClient::compactionBody(context);
@@ -152,7 +156,8 @@ void AnswerStreamTest::streamsTokensInOrderThenTheAnswer() {
     QVERIFY(outcome.tokens.size() > 3);
     QVERIFY(outcome.result.has_value());
     QCOMPARE(outcome.tokens.join(QString()), outcome.result->text.value_or(QString()));
-    QCOMPARE(*outcome.result->text, QStringLiteral("Jawaban uji untuk “Apa ini?”. Riwayat: 2 pesan."));
+    QCOMPARE(*outcome.result->text,
+             QStringLiteral("Jawaban uji untuk “Apa ini?”. Riwayat: 2 pesan."));
     QCOMPARE(outcome.finishedCount, 1);
 }
 
@@ -167,21 +172,30 @@ void AnswerStreamTest::failures_data() {
                                << std::optional<int>() << true;
     QTest::newRow("429 with Retry-After")
         << QStringList{"--fail", "stream:429", "--retry-after", "10"} << 429
-        << "Terlalu banyak permintaan. Coba lagi dalam 10 detik." << std::optional<int>(10) << false;
+        << "Terlalu banyak permintaan. Coba lagi dalam 10 detik." << std::optional<int>(10)
+        << false;
     QTest::newRow("429 without Retry-After")
-        << QStringList{"--fail", "stream:429-bare"} << 429 << "Terlalu banyak permintaan. Coba lagi sebentar lagi."
-        << std::optional<int>() << false;
+        << QStringList{"--fail", "stream:429-bare"} << 429
+        << "Terlalu banyak permintaan. Coba lagi sebentar lagi." << std::optional<int>() << false;
     QTest::newRow("502") << QStringList{"--fail", "stream:502"} << 502
-                         << "Layanan AI sedang tidak tersedia. Coba lagi beberapa saat." << std::optional<int>()
-                         << false;
-    QTest::newRow("error event, bare") << QStringList{"--fail", "error-event-bare"} << 502
-                                       << "Layanan AI gagal di tengah jawaban: Model gagal menjawab."
-                                       << std::optional<int>() << false;
-    QTest::newRow("cut before done") << QStringList{"--fail", "end-early"} << 0
-                                     << "Koneksi terputus sebelum jawaban selesai. Coba lagi."
-                                     << std::optional<int>() << false;
-    QTest::newRow("no answers") << QStringList{"--fail", "empty"} << 200 << "Server tidak mengembalikan jawaban."
-                                << std::optional<int>() << false;
+                         << "Layanan AI sedang tidak tersedia. Coba lagi beberapa saat."
+                         << std::optional<int>() << false;
+    QTest::newRow("404") << QStringList{"--fail", "stream:404"} << 404
+                         << "Not Found" // the server's own detail
+                         << std::optional<int>() << false;
+    QTest::newRow("error event") << QStringList{"--fail", "error-event"} << 502
+                                 << "Layanan AI gagal di tengah jawaban: Model kehabisan waktu."
+                                 << std::optional<int>() << false;
+    QTest::newRow("error event, bare")
+        << QStringList{"--fail", "error-event-bare"} << 502
+        << "Layanan AI gagal di tengah jawaban: Model gagal menjawab." << std::optional<int>()
+        << false;
+    QTest::newRow("cut before done")
+        << QStringList{"--fail", "end-early"} << 0
+        << "Koneksi terputus sebelum jawaban selesai. Coba lagi." << std::optional<int>() << false;
+    QTest::newRow("no answers") << QStringList{"--fail", "empty"} << 200
+                                << "Server tidak mengembalikan jawaban." << std::optional<int>()
+                                << false;
 }
 
 void AnswerStreamTest::failures() {
