@@ -1,12 +1,26 @@
 #include "AppDelegate.h"
 #include "DefaultsCommand.h"
+#include "SingleInstance.h"
 #include "UpdateChecker.h"
 
 #include <QApplication>
 #include <QQmlEngineExtensionPlugin>
-#include <cstdio>
+#include <QTextStream>
 
 Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)
+
+namespace {
+
+// What a start asks of the running program: "toggle-widget" shows or hides the notch (for
+// desktops without a tray), anything else brings the program forward.
+QStringList requestFromArguments(const QStringList& arguments) {
+    if (arguments.contains(QStringLiteral("--toggle-widget")))
+        return {QStringLiteral("toggle-widget")};
+    return {QStringLiteral("reopen")};
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     if (argc > 1 && qstrcmp(argv[1], "defaults") == 0) {
@@ -22,7 +36,14 @@ int main(int argc, char* argv[]) {
     // The program lives in the notch and the tray; closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    notchora::SingleInstance instance;
+    if (instance.handOver(requestFromArguments(app.arguments())))
+        return 0;
+    instance.listen();
+
     notchora::AppDelegate delegate;
+    QObject::connect(&instance, &notchora::SingleInstance::requestReceived, &delegate,
+                     &notchora::AppDelegate::handleRequest);
     delegate.applicationDidFinishLaunching();
     return app.exec();
 }

@@ -7,7 +7,7 @@ namespace notchora {
 namespace {
 
 QUrl page(const char* module, const char* file) {
-    return QUrl(QStringLiteral("qrc:/qt/qml/Notchora/%1/%2")
+    return QUrl(QStringLiteral("qrc:/Notchora/%1/%2")
                     .arg(QLatin1String(module), QLatin1String(file)));
 }
 

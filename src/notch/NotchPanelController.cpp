@@ -1,0 +1,282 @@
+#include "NotchPanelController.h"
+
+#include "CaptureVisibility.h"
+#include "Clock.h"
+#include "CursorTracker.h"
+#include "Defaults.h"
+#include "HoverMonitor.h"
+#include "NotchPanel.h"
+#include "NotchViewModel.h"
+#include "PointerSource.h"
+#include "Screens.h"
+#include "WidgetStore.h"
+#include "WindowSystem.h"
+
+#include <QCoreApplication>
+#include <QPainterPath>
+#include <QPropertyAnimation>
+#include <QQmlEngine>
+#include <QQmlProperty>
+#include <QQuickItem>
+#include <algorithm>
+
+namespace notchora {
+
+namespace {
+
+NotchGeometry initialGeometry() {
+    if (auto screen = NotchGeometry::targetScreen())
+        return NotchGeometry(*screen, Screens::statusBarThickness);
+    const auto screens = Screens::shared().screens();
+    if (!screens.isEmpty())
+        return NotchGeometry(screens.first(), Screens::statusBarThickness);
+    ScreenInfo fallback;
+    fallback.frame = fallback.visibleFrame = QRectF(0, 0, 1440, 900);
+    return NotchGeometry(fallback, Screens::statusBarThickness);
+}
+
+// The tray as drawn: square top corners, rounded bottom ones. Used for the window shape
+// where no compositor blends the transparent parts.
+QRegion trayRegion(const QRectF& rect, double radius) {
+    if (rect.isEmpty())
+        return {};
+    QPainterPath path;
+    const double r = std::min({radius, rect.width() / 2, rect.height()});
+    path.moveTo(rect.topLeft());
+    path.lineTo(rect.topRight());
+    path.lineTo(rect.right(), rect.bottom() - r);
+    path.quadTo(rect.bottomRight(), QPointF(rect.right() - r, rect.bottom()));
+    path.lineTo(rect.left() + r, rect.bottom());
+    path.quadTo(rect.bottomLeft(), QPointF(rect.left(), rect.bottom() - r));
+    path.closeSubpath();
+    return QRegion(path.toFillPolygon().toPolygon());
+}
+
+} // namespace
+
+NotchPanelController::NotchPanelController(WidgetStore& store, QQmlEngine& engine,
+                                           Services services, QObject* parent)
+    : QObject(parent), m_store(store), m_services(services) {
+    m_viewModel = std::make_unique<NotchViewModel>(initialGeometry(), m_store);
+
+    // Our QML modules keep their qmldir files under qrc:/<URI path>.
+    engine.addImportPath(QStringLiteral("qrc:/"));
+    m_panel = std::make_unique<NotchPanel>(&engine, m_services.windows);
+    placePanel();
+    m_services.windows.preparePanel(m_panel.get());
+    m_panel->setInitialProperties({{"viewModel", QVariant::fromValue(m_viewModel.get())},
+                                   {"store", QVariant::fromValue(&m_store)}});
+    m_panel->setSource(QUrl(QStringLiteral("qrc:/Notchora/Notch/NotchRootView.qml")));
+    if (QQuickItem* root = m_panel->rootObject()) {
+        QQmlProperty(root, QStringLiteral("trayRect")).connectNotifySignal(this, SLOT(updateShape()));
+        QQmlProperty(root, QStringLiteral("slotRect")).connectNotifySignal(this, SLOT(updateShape()));
+    }
+    connect(&engine, &QQmlEngine::quit, QCoreApplication::instance(), &QCoreApplication::quit,
+            Qt::QueuedConnection);
+
+    QPointer<NotchPanelController> self(this);
+    HoverMonitor::Callbacks callbacks;
+    callbacks.hotZone = [self] { return self ? self->hotZone() : QRectF(); };
+    callbacks.onChange = [self](bool inside) {
+        if (self)
+            self->setExpanded(inside);
+    };
+    callbacks.onMove = [self](QPointF pointer) {
+        if (self)
+            CursorTracker::shared().setLocation(
+                CursorTracker::relativeLocation(pointer, self->m_viewModel->geometry()));
+    };
+    m_hoverMonitor = std::make_unique<HoverMonitor>(m_services.clock, m_services.pointer,
+                                                    std::move(callbacks), openDelay, collapseDelay);
+
+    m_viewModel->setOnKeepExpandedReleased([self] {
+        if (self && !self->hotZone().contains(self->m_services.pointer.position()))
+            self->setExpanded(false);
+    });
+
+    applyCaptureRule();
+    applyDesktopRule();
+    updateShape();
+    connect(&Screens::shared(), &Screens::changed, this, &NotchPanelController::repositionPanel);
+    connect(&m_store.defaults(), &Defaults::changed, this, [this] {
+        applyCaptureRule();
+        applyDesktopRule();
+    });
+    connect(&CaptureVisibility::shared(), &CaptureVisibility::didChange, this, [this] {
+        applyCaptureRule();
+        applyDesktopRule();
+    });
+    connect(&m_services.windows, &WindowSystem::currentDesktopChanged, this,
+            &NotchPanelController::handleDesktopSwitch);
+    connect(&m_services.windows, &WindowSystem::compositorChanged, this,
+            &NotchPanelController::updateShape);
+    connect(&m_store, &WidgetStore::moveWithSpacesChanged, this,
+            &NotchPanelController::applyDesktopRule);
+}
+
+NotchPanelController::~NotchPanelController() {
+    // The monitor reports nothing on destruction; the panel goes with us.
+    m_hoverMonitor.reset();
+}
+
+bool NotchPanelController::isPanelVisible() const {
+    return m_panel->isVisible() || m_hiddenForCapture;
+}
+
+void NotchPanelController::placePanel() {
+    const QRectF frame = Screens::shared().toQt(m_viewModel->geometry().panelFrame());
+    m_panel->setGeometry(frame.toAlignedRect());
+}
+
+void NotchPanelController::orderFront() {
+    if (m_hiddenForCapture)
+        return;
+    m_services.windows.orderFront(m_panel.get());
+    updateShape();
+}
+
+void NotchPanelController::toggle() {
+    if (!isPanelVisible()) {
+        m_isShown = true;
+        repositionPanel();
+        m_hiddenForCapture = false;
+        applyCaptureRule();
+        orderFront();
+        m_hoverMonitor->start();
+    } else {
+        m_isShown = false;
+        m_hoverMonitor->stop();
+        setExpanded(false);
+        m_hiddenForCapture = false;
+        m_panel->setVisible(false);
+    }
+}
+
+void NotchPanelController::repositionPanel() {
+    const auto screen = NotchGeometry::targetScreen();
+    if (!screen)
+        return;
+    m_viewModel->setGeometry(NotchGeometry(*screen, Screens::statusBarThickness));
+    placePanel();
+}
+
+void NotchPanelController::setExpanded(bool expanded) {
+    if (!expanded && m_viewModel->keepsExpanded())
+        return;
+    if (expanded == m_viewModel->isExpanded())
+        return;
+    m_panel->setAllowsKeyFocus(expanded);
+    m_viewModel->setIsExpanded(expanded);
+    updateShape();
+}
+
+QRectF NotchPanelController::hotZone() const {
+    return hotZone(m_viewModel->geometry(), m_viewModel->isExpanded(), m_store.lipHeight(),
+                   m_store.widgetScale(), m_store.hoverSensitivity());
+}
+
+QRectF NotchPanelController::hotZone(const NotchGeometry& geometry, bool expanded,
+                                     double lipHeight, double widgetScale,
+                                     double hoverSensitivity) {
+    const QRectF& notch = geometry.notchRect;
+    double width = notch.width();
+    double height = notch.height() + lipHeight;
+    if (expanded) {
+        width = std::max(NotchGeometry::expandedContentWidth, width) * widgetScale;
+        height = (notch.height() + NotchGeometry::expandedContentHeight) * widgetScale;
+    }
+    const double midX = notch.x() + notch.width() / 2;
+    const double top = geometry.screenFrame.y() + geometry.screenFrame.height();
+    const double margin = hoverSensitivity * 36 + 4;
+    QRectF zone(midX - width / 2, top - height, width, height);
+    zone.adjust(-margin, -margin, margin, margin);
+    // Two more points above the top edge (y grows upwards).
+    zone.setHeight(zone.height() + 2);
+    return zone;
+}
+
+void NotchPanelController::applyCaptureRule() {
+    // X11 cannot keep a window out of other programs' captures; during our own captures
+    // the panel steps aside instead.
+    const bool hide = CaptureVisibility::shared().isAICaptureInProgress();
+    if (hide == m_hiddenForCapture)
+        return;
+    if (hide) {
+        if (!m_panel->isVisible())
+            return;
+        m_hiddenForCapture = true;
+        m_panel->setVisible(false);
+    } else {
+        m_hiddenForCapture = false;
+        if (m_isShown)
+            orderFront();
+    }
+}
+
+void NotchPanelController::applyDesktopRule() {
+    const bool all = !m_store.moveWithSpaces();
+    if (m_onAllDesktops == all)
+        return;
+    m_onAllDesktops = all;
+    m_services.windows.setOnAllDesktops(m_panel.get(), all);
+}
+
+void NotchPanelController::handleDesktopSwitch() {
+    if (!m_isShown || !m_store.moveWithSpaces())
+        return;
+    if (m_spaceFadeTask) {
+        m_spaceFadeTask->cancel();
+        m_spaceFadeTask->deleteLater();
+    }
+    if (m_fade)
+        m_fade->stop();
+    m_panel->setAlpha(0);
+    orderFront();
+    m_spaceFadeTask = m_services.clock.schedule(spaceFadeDelay, this, [this] {
+        if (m_spaceFadeTask)
+            m_spaceFadeTask->deleteLater();
+        m_spaceFadeTask = nullptr;
+        if (!m_fade) {
+            m_fade = new QPropertyAnimation(m_panel.get(), "alpha", this);
+            m_fade->setDuration(int(spaceFadeDuration * 1000));
+            m_fade->setEndValue(1.0);
+        }
+        m_fade->setStartValue(m_panel->alpha());
+        m_fade->start();
+    });
+}
+
+bool NotchPanelController::isFadingIn() const {
+    return m_fade && m_fade->state() == QAbstractAnimation::Running;
+}
+
+void NotchPanelController::updateShape() {
+    QQuickItem* root = m_panel->rootObject();
+    if (!root)
+        return;
+    const QRectF tray = root->property("trayRect").toRectF();
+    const double radius = root->property("trayRadius").toDouble();
+    const QRectF slot = root->property("slotRect").toRectF();
+
+    // The pointer goes through everywhere but the open tray, as it does through the
+    // transparent parts of any window.
+    if (m_viewModel->isExpanded())
+        m_services.windows.setInputRegion(m_panel.get(), QRegion(tray.toAlignedRect()));
+    else
+        m_services.windows.setInputRegion(m_panel.get(), QRegion());
+
+    if (m_services.windows.hasCompositor()) {
+        if (!m_panel->mask().isEmpty())
+            m_panel->setMask(QRegion());
+        return;
+    }
+    QRegion shape = trayRegion(tray, radius);
+    if (!slot.isEmpty())
+        shape += QRegion(slot.toAlignedRect());
+    // An empty mask would mean "no shape" (the whole black window): keep one pixel instead.
+    if (shape.isEmpty())
+        shape = QRegion(0, 0, 1, 1);
+    m_panel->setMask(shape);
+}
+
+} // namespace notchora

@@ -1,0 +1,151 @@
+import QtQuick
+
+// The module pages side by side, one in view at a time. `pagePosition` is the ID of the
+// page in view ("" when none); turning, swiping and the dots move it, and a new position
+// selects that module in the store.
+ListView {
+    id: pager
+    objectName: "pager"
+
+    required property var store
+    property var environment: ({})
+    property string pagePosition: ""
+    readonly property var modules: store.enabledModules
+    readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
+
+    orientation: ListView.Horizontal
+    interactive: false
+    clip: true
+    spacing: 0
+    boundsBehavior: Flickable.StopAtBounds
+    highlightRangeMode: ListView.NoHighlightRange
+    model: modules
+
+    delegate: ModulePage {
+        required property var modelData
+        width: pager.width
+        height: pager.height
+        source: modelData.expandedView
+        environment: pager.environment
+        horizontalMargin: 20
+    }
+
+    function indexOf(id) {
+        for (let i = 0; i < modules.length; ++i)
+            if (modules[i].id === id)
+                return i
+        return -1
+    }
+
+    function scrollTo(index, animated) {
+        const x = Math.max(0, index) * width
+        scroll.stop()
+        if (animated && visible) {
+            scroll.to = x
+            scroll.start()
+        } else {
+            contentX = x
+        }
+    }
+
+    // Moves the view to `id`; the store follows through onPagePositionChanged.
+    function showPage(id, animated) {
+        const index = indexOf(id)
+        if (index < 0)
+            return
+        scrollTo(index, animated)
+        pagePosition = id
+    }
+
+    // Turns by `n` pages, never past the first or the last.
+    function turn(n) {
+        if (modules.length === 0)
+            return
+        const current = indexOf(pagePosition !== "" ? pagePosition : store.activeModuleID)
+        if (current < 0)
+            return
+        const target = Math.max(0, Math.min(modules.length - 1, current + n))
+        if (target !== current)
+            showPage(modules[target].id, true)
+    }
+
+    onPagePositionChanged: {
+        if (pagePosition !== "" && pagePosition !== store.activeModuleID)
+            store.select(pagePosition)
+    }
+
+    // The module list changed: keep the page in view where it was, without selecting.
+    onModulesChanged: Qt.callLater(function() {
+        const index = indexOf(pagePosition !== "" ? pagePosition : store.activeModuleID)
+        if (index >= 0)
+            scrollTo(index, false)
+    })
+    onWidthChanged: {
+        const index = indexOf(pagePosition)
+        if (index >= 0)
+            scrollTo(index, false)
+    }
+
+    Connections {
+        target: pager.store
+        function onActiveModuleIDChanged() {
+            if (pager.store.activeModuleID !== pager.pagePosition)
+                pager.showPage(pager.store.activeModuleID, true)
+        }
+    }
+
+    Component.onCompleted: {
+        const active = store.activeModule
+        pagePosition = active ? active.id : ""
+        const index = indexOf(pagePosition)
+        if (index >= 0)
+            scrollTo(index, false)
+    }
+
+    NumberAnimation {
+        id: scroll
+        target: pager
+        property: "contentX"
+        duration: 300
+        easing.type: Easing.Bezier
+        easing.bezierCurve: pager.easeInOut
+    }
+
+    // A drag of at least 30 points that ends 50 points or more sideways turns one page.
+    DragHandler {
+        target: null
+        xAxis.enabled: true
+        yAxis.enabled: false
+        dragThreshold: 30
+        onActiveChanged: {
+            if (active)
+                return
+            const dx = centroid.position.x - centroid.pressPosition.x
+            if (dx < -50)
+                pager.turn(1)
+            else if (dx > 50)
+                pager.turn(-1)
+        }
+    }
+
+    // Two-finger swipes on a touchpad arrive as horizontal wheel events.
+    property real wheelSwipe: 0
+    WheelHandler {
+        orientation: Qt.Horizontal
+        target: null
+        onWheel: (event) => {
+            const dx = event.pixelDelta.x !== 0 ? event.pixelDelta.x : event.angleDelta.x / 2
+            pager.wheelSwipe += dx
+            if (pager.wheelSwipe < -50 || pager.wheelSwipe > 50) {
+                pager.turn(pager.wheelSwipe < 0 ? 1 : -1)
+                pager.wheelSwipe = 0
+            }
+            swipeReset.restart()
+        }
+    }
+    Timer {
+        id: swipeReset
+        interval: 300
+        onTriggered: pager.wheelSwipe = 0
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "WindowSystem.h"
+
+#include <QHash>
+#include <QPointer>
+
+namespace notchora {
+
+// Window services where no window manager is reachable (offscreen runs, other platforms):
+// only what Qt itself offers, with the last requested state kept for inspection.
+class HeadlessWindowSystem final : public WindowSystem {
+    Q_OBJECT
+public:
+    using WindowSystem::WindowSystem;
+
+    void preparePanel(QWindow* window) override;
+    void setOnAllDesktops(QWindow* window, bool all) override;
+    void orderFront(QWindow* window) override;
+    void setInputRegion(QWindow* window, const std::optional<QRegion>& region) override;
+    void focusWithoutRaising(QWindow* window) override;
+    bool hasCompositor() const override { return true; }
+
+    bool isOnAllDesktops(QWindow* window) const { return m_allDesktops.value(window, false); }
+    std::optional<QRegion> inputRegion(QWindow* window) const {
+        return m_inputRegions.value(window);
+    }
+    int currentDesktop() const { return m_desktop; }
+    // A desktop switch, as a window manager would announce it.
+    void switchDesktop(int desktop);
+
+private:
+    QHash<QWindow*, bool> m_allDesktops;
+    QHash<QWindow*, std::optional<QRegion>> m_inputRegions;
+    int m_desktop = 0;
+};
+
+} // namespace notchora

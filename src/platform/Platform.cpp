@@ -1,0 +1,46 @@
+#include "Platform.h"
+
+#include "Clock.h"
+#include "HeadlessPointerSource.h"
+#include "HeadlessWindowSystem.h"
+#include "X11PointerSource.h"
+#include "X11WindowSystem.h"
+
+#include <QGuiApplication>
+
+namespace notchora {
+
+namespace {
+
+Display* x11Display() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->display() : nullptr;
+}
+
+} // namespace
+
+Platform::Platform() {
+    const QByteArray forced = qgetenv("NOTCHORA_PLATFORM").toLower();
+    Display* display = forced == "headless" ? nullptr : x11Display();
+    if (display) {
+        m_kind = Kind::X11;
+        m_pointer = std::make_unique<X11PointerSource>(display, Clock::system());
+        m_windows = std::make_unique<X11WindowSystem>(display);
+    } else {
+        m_kind = Kind::Headless;
+        m_pointer = std::make_unique<HeadlessPointerSource>();
+        m_windows = std::make_unique<HeadlessWindowSystem>();
+    }
+}
+
+Platform::~Platform() = default;
+
+Platform& Platform::shared() {
+    static Platform platform;
+    return platform;
+}
+
+} // namespace notchora

@@ -1,0 +1,315 @@
+#include "CaptureVisibility.h"
+#include "Defaults.h"
+#include "HeadlessPointerSource.h"
+#include "HeadlessWindowSystem.h"
+#include "HoverMonitor.h"
+#include "ManualClock.h"
+#include "ModuleRegistry.h"
+#include "NotchPanel.h"
+#include "NotchPanelController.h"
+#include "NotchViewModel.h"
+#include "Screens.h"
+#include "TestEnvironment.h"
+#include "WidgetStore.h"
+
+#include <QQmlEngine>
+#include <QQmlEngineExtensionPlugin>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+
+Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)
+
+using namespace notchora;
+
+namespace {
+
+NotchGeometry laptop() {
+    ScreenInfo screen;
+    screen.frame = screen.visibleFrame = QRectF(0, 0, 1440, 900);
+    return NotchGeometry(screen);
+}
+
+} // namespace
+
+class NotchPanelControllerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void hotZoneSizes_data();
+    void hotZoneSizes();
+    void viewModelNotifiesOnlyOnChange();
+    void keepsExpandedReleaseCallback();
+    void expandingTakesThePointer();
+    void keepsExpandedHoldsThePanelOpen();
+    void hoverOpensAndCloses();
+    void toggleHidesAndShows();
+    void desktopSwitchFadesIn();
+    void desktopRuleFollowsTheSetting();
+    void ownCaptureHidesThePanel();
+    void repositionWithSameScreenChangesNothing();
+
+private:
+    std::unique_ptr<NotchPanelController> makeController();
+    QPointF notchCentre() const;
+
+    std::unique_ptr<test::TestEnvironment> m_env;
+    std::unique_ptr<Defaults> m_defaults;
+    std::unique_ptr<WidgetStore> m_store;
+    std::unique_ptr<QQmlEngine> m_engine;
+    ManualClock m_clock;
+    HeadlessPointerSource m_pointer;
+    HeadlessWindowSystem m_windows;
+};
+
+void NotchPanelControllerTest::initTestCase() {
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+}
+
+void NotchPanelControllerTest::init() {
+    m_env = std::make_unique<test::TestEnvironment>();
+    m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
+    m_store = std::make_unique<WidgetStore>(ModuleRegistry::shared(), *m_defaults);
+    m_engine = std::make_unique<QQmlEngine>();
+    m_pointer.warpTo({0, 0});
+}
+
+void NotchPanelControllerTest::cleanup() {
+    m_engine.reset();
+    m_store.reset();
+    m_defaults.reset();
+    m_env.reset();
+}
+
+std::unique_ptr<NotchPanelController> NotchPanelControllerTest::makeController() {
+    auto controller = std::make_unique<NotchPanelController>(
+        *m_store, *m_engine, NotchPanelController::Services{m_clock, m_pointer, m_windows});
+    return controller;
+}
+
+QPointF NotchPanelControllerTest::notchCentre() const {
+    const auto screen = Screens::shared().mainScreen();
+    return {screen->frame.center().x(), screen->frame.bottom() - 1};
+}
+
+void NotchPanelControllerTest::hotZoneSizes_data() {
+    QTest::addColumn<NotchGeometry>("geometry");
+    QTest::addColumn<bool>("expanded");
+    QTest::addColumn<double>("lip");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<double>("sensitivity");
+    QTest::addColumn<QRectF>("zone");
+
+    const NotchGeometry g = laptop(); // notch (625, 876, 190, 24)
+    QTest::newRow("collapsed, default sensitivity")
+        << g << false << 0.0 << 1.0 << 0.3 << QRectF(610.2, 861.2, 219.6, 55.6);
+    QTest::newRow("collapsed with a lip, sensitivity 0")
+        << g << false << 10.0 << 1.0 << 0.0 << QRectF(621, 862, 198, 44);
+    QTest::newRow("collapsed ignores the scale")
+        << g << false << 0.0 << 1.3 << 1.0 << QRectF(585, 836, 270, 106);
+    QTest::newRow("expanded, default settings")
+        << g << true << 0.0 << 1.0 << 0.3 << QRectF(475.2, 713.2, 489.6, 203.6);
+    QTest::newRow("expanded at scale 1.3, sensitivity 1")
+        << g << true << 0.0 << 1.3 << 1.0 << QRectF(381, 636.4, 678, 305.6);
+    QTest::newRow("expanded at scale 0.8, sensitivity 0")
+        << g << true << 0.0 << 0.8 << 0.0 << QRectF(532, 758.4, 376, 147.6);
+    QTest::newRow("expanded ignores the lip")
+        << g << true << 20.0 << 1.0 << 0.0 << QRectF(486, 724, 468, 182);
+    const NotchGeometry wide(QRectF(0, 0, 1440, 900), QRectF(470, 870, 500, 30), true);
+    QTest::newRow("expanded never narrower than a wide notch")
+        << wide << true << 0.0 << 1.0 << 0.0 << QRectF(466, 718, 508, 188);
+}
+
+void NotchPanelControllerTest::hotZoneSizes() {
+    QFETCH(NotchGeometry, geometry);
+    QFETCH(bool, expanded);
+    QFETCH(double, lip);
+    QFETCH(double, scale);
+    QFETCH(double, sensitivity);
+    QFETCH(QRectF, zone);
+    QCOMPARE(NotchPanelController::hotZone(geometry, expanded, lip, scale, sensitivity), zone);
+}
+
+void NotchPanelControllerTest::viewModelNotifiesOnlyOnChange() {
+    NotchViewModel model(laptop(), *m_store);
+    QSignalSpy geometry(&model, &NotchViewModel::geometryChanged);
+    QSignalSpy expanded(&model, &NotchViewModel::isExpandedChanged);
+    QSignalSpy hit(&model, &NotchViewModel::isHitChanged);
+    QSignalSpy collapsed(&model, &NotchViewModel::collapsedSizeChanged);
+
+    model.setGeometry(laptop());
+    QCOMPARE(geometry.count(), 0);
+    NotchGeometry other = laptop();
+    other.notchRect.setHeight(30);
+    model.setGeometry(other);
+    model.setGeometry(other);
+    QCOMPARE(geometry.count(), 1);
+    QCOMPARE(collapsed.count(), 1);
+
+    model.setIsExpanded(true);
+    model.setIsExpanded(true);
+    model.setIsHit(true);
+    model.setIsHit(true);
+    QCOMPARE(expanded.count(), 1);
+    QCOMPARE(hit.count(), 1);
+
+    // The lip changes the collapsed size without any other event.
+    m_store->setLipHeight(12);
+    QCOMPARE(collapsed.count(), 2);
+    QCOMPARE(model.collapsedSize(), QSizeF(190, 42));
+}
+
+void NotchPanelControllerTest::keepsExpandedReleaseCallback() {
+    NotchViewModel model(laptop(), *m_store);
+    int released = 0;
+    model.setOnKeepExpandedReleased([&] { ++released; });
+    QSignalSpy keeps(&model, &NotchViewModel::keepsExpandedChanged);
+
+    model.setKeepsExpanded(false);
+    QCOMPARE(released, 1);
+    QCOMPARE(keeps.count(), 0);
+    model.setKeepsExpanded(true);
+    QCOMPARE(released, 1);
+    model.setKeepsExpanded(false);
+    QCOMPARE(released, 2);
+    QCOMPARE(keeps.count(), 2);
+}
+
+void NotchPanelControllerTest::expandingTakesThePointer() {
+    auto controller = makeController();
+    NotchPanel& panel = controller->panel();
+    QCOMPARE(m_windows.inputRegion(&panel), std::optional<QRegion>(QRegion()));
+    QVERIFY(!panel.allowsKeyFocus());
+
+    controller->setExpanded(true);
+    QVERIFY(controller->viewModel().isExpanded());
+    QVERIFY(panel.allowsKeyFocus());
+    const auto region = m_windows.inputRegion(&panel);
+    QVERIFY(region && !region->isEmpty());
+
+    controller->setExpanded(false);
+    QVERIFY(!controller->viewModel().isExpanded());
+    QVERIFY(!panel.allowsKeyFocus());
+    QCOMPARE(m_windows.inputRegion(&panel), std::optional<QRegion>(QRegion()));
+}
+
+void NotchPanelControllerTest::keepsExpandedHoldsThePanelOpen() {
+    auto controller = makeController();
+    NotchViewModel& model = controller->viewModel();
+    controller->setExpanded(true);
+    model.setKeepsExpanded(true);
+    controller->setExpanded(false);
+    QVERIFY(model.isExpanded());
+
+    // Released with the pointer still over the tray: stays open.
+    m_pointer.warpTo(notchCentre());
+    model.setKeepsExpanded(false);
+    QVERIFY(model.isExpanded());
+
+    // Released with the pointer away: collapses at once.
+    model.setKeepsExpanded(true);
+    m_pointer.warpTo({1, 1});
+    model.setKeepsExpanded(false);
+    QVERIFY(!model.isExpanded());
+}
+
+void NotchPanelControllerTest::hoverOpensAndCloses() {
+    auto controller = makeController();
+    controller->setShown(true);
+    controller->orderFront();
+    controller->hoverMonitor().start();
+    m_pointer.moveTo(notchCentre());
+    m_clock.advance(0.071);
+    QVERIFY(controller->viewModel().isExpanded());
+    // Lower in the open tray is still inside.
+    m_pointer.moveTo(notchCentre() - QPointF(0, 120));
+    m_clock.advance(1);
+    QVERIFY(controller->viewModel().isExpanded());
+    m_pointer.moveTo(notchCentre() - QPointF(0, 400));
+    m_clock.advance(0.39);
+    QVERIFY(controller->viewModel().isExpanded());
+    m_clock.advance(0.02);
+    QVERIFY(!controller->viewModel().isExpanded());
+}
+
+void NotchPanelControllerTest::toggleHidesAndShows() {
+    auto controller = makeController();
+    controller->setShown(true);
+    controller->orderFront();
+    controller->hoverMonitor().start();
+    controller->setExpanded(true);
+    QVERIFY(controller->isPanelVisible());
+
+    controller->toggle();
+    QVERIFY(!controller->isPanelVisible());
+    QVERIFY(!controller->isShown());
+    QVERIFY(!controller->viewModel().isExpanded());
+    QVERIFY(!controller->hoverMonitor().isRunning());
+
+    controller->toggle();
+    QVERIFY(controller->isPanelVisible());
+    QVERIFY(controller->isShown());
+    QVERIFY(controller->hoverMonitor().isRunning());
+}
+
+void NotchPanelControllerTest::desktopSwitchFadesIn() {
+    auto controller = makeController();
+    controller->setShown(true);
+    controller->orderFront();
+    NotchPanel& panel = controller->panel();
+    QCOMPARE(panel.alpha(), 1.0);
+
+    m_windows.switchDesktop(1);
+    QCOMPARE(panel.alpha(), 0.0);
+    m_clock.advance(0.3);
+    m_windows.switchDesktop(2);
+    m_clock.advance(0.44);
+    QVERIFY(!controller->isFadingIn());
+    QCOMPARE(panel.alpha(), 0.0);
+    m_clock.advance(0.02);
+    QVERIFY(controller->isFadingIn());
+    QTRY_COMPARE(panel.alpha(), 1.0);
+}
+
+void NotchPanelControllerTest::desktopRuleFollowsTheSetting() {
+    auto controller = makeController();
+    controller->setShown(true);
+    controller->orderFront();
+    QVERIFY(!m_windows.isOnAllDesktops(&controller->panel()));
+
+    m_store->setMoveWithSpaces(false);
+    QVERIFY(m_windows.isOnAllDesktops(&controller->panel()));
+    m_windows.switchDesktop(3);
+    QCOMPARE(controller->panel().alpha(), 1.0);
+    QCOMPARE(m_clock.pendingCount(), 0);
+}
+
+void NotchPanelControllerTest::ownCaptureHidesThePanel() {
+    auto controller = makeController();
+    controller->setShown(true);
+    controller->orderFront();
+    CaptureVisibility::shared().setAICaptureInProgress(true);
+    QVERIFY(!controller->panel().isVisible());
+    QVERIFY(controller->isPanelVisible());
+    CaptureVisibility::shared().setAICaptureInProgress(false);
+    QVERIFY(controller->panel().isVisible());
+}
+
+void NotchPanelControllerTest::repositionWithSameScreenChangesNothing() {
+    auto controller = makeController();
+    QSignalSpy geometry(&controller->viewModel(), &NotchViewModel::geometryChanged);
+    controller->repositionPanel();
+    QCOMPARE(geometry.count(), 0);
+    // The panel hangs from the top centre of the screen.
+    const QRect frame = controller->panel().geometry();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QCOMPARE(frame.size(), QSize(720, 320));
+    QCOMPARE(frame.top(), screen.top());
+    QCOMPARE(frame.center().x(), screen.center().x());
+}
+
+QTEST_MAIN(NotchPanelControllerTest)
+#include "tst_notchpanelcontroller.moc"

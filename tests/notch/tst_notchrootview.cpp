@@ -1,0 +1,232 @@
+#include "Defaults.h"
+#include "ModuleRegistry.h"
+#include "NotchViewModel.h"
+#include "TestEnvironment.h"
+#include "WidgetStore.h"
+
+#include <QQmlEngine>
+#include <QQmlEngineExtensionPlugin>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QTest>
+
+Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)
+
+using namespace notchora;
+
+namespace {
+
+// A page that declares some of the environment's names (and not "store").
+const QByteArray pageSource = R"(import QtQuick
+Item {
+    property real notchWidth: -1
+    property real notchHeight: -1
+    property real collapsedHeight: -1
+    property real slotToNotchEdge: -1
+    property real animationSpeed: -1
+    property bool animationsPaused: false
+    property var notchViewModel: null
+}
+)";
+
+NotchGeometry laptop() {
+    ScreenInfo screen;
+    screen.frame = QRectF(0, 0, 1440, 900);
+    screen.visibleFrame = QRectF(0, 0, 1440, 870);
+    return NotchGeometry(screen);
+}
+
+} // namespace
+
+class NotchRootViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void pagerTurnsWithoutWrapping_data();
+    void pagerTurnsWithoutWrapping();
+    void storeSelectionScrollsThePager();
+    void pageDotsNeedTwoModules();
+    void pagesReceiveTheEnvironment();
+    void collapsedSlotFollowsTheStore();
+
+private:
+    void enable(const QStringList& ids);
+    void load();
+    QQuickItem* find(const char* name) const;
+    QQuickItem* page(int index) const;
+
+    std::unique_ptr<test::TestEnvironment> m_env;
+    std::unique_ptr<ModuleRegistry> m_registry;
+    std::unique_ptr<Defaults> m_defaults;
+    std::unique_ptr<WidgetStore> m_store;
+    std::unique_ptr<NotchViewModel> m_model;
+    std::unique_ptr<QQmlEngine> m_engine;
+    std::unique_ptr<QQuickView> m_view;
+};
+
+void NotchRootViewTest::initTestCase() {
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+}
+
+void NotchRootViewTest::init() {
+    m_env = std::make_unique<test::TestEnvironment>();
+    const QString pagePath = m_env->root() + "/Page.qml";
+    QVERIFY(test::writeFile(pagePath, pageSource));
+    const QUrl pageUrl = QUrl::fromLocalFile(pagePath);
+    QList<WidgetModule> modules;
+    for (const auto& m : ModuleRegistry::defaultModules())
+        modules << WidgetModule(m.id(), m.name(), m.iconSystemName(), true, m.hasCollapsedView(),
+                                pageUrl, pageUrl);
+    m_registry = std::make_unique<ModuleRegistry>(modules);
+    m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
+    m_store = std::make_unique<WidgetStore>(*m_registry, *m_defaults);
+    m_model = std::make_unique<NotchViewModel>(laptop(), *m_store);
+    m_engine = std::make_unique<QQmlEngine>();
+    m_engine->addImportPath("qrc:/");
+}
+
+void NotchRootViewTest::cleanup() {
+    m_view.reset();
+    m_engine.reset();
+    m_model.reset();
+    m_store.reset();
+    m_defaults.reset();
+    m_registry.reset();
+    m_env.reset();
+}
+
+void NotchRootViewTest::enable(const QStringList& ids) {
+    for (const QString& id : ids)
+        m_store->setEnabled(true, id);
+    for (const QString& id : m_registry->ids())
+        if (!ids.contains(id))
+            m_store->setEnabled(false, id);
+}
+
+void NotchRootViewTest::load() {
+    m_view = std::make_unique<QQuickView>(m_engine.get(), nullptr);
+    m_view->setInitialProperties({{"viewModel", QVariant::fromValue(m_model.get())},
+                                  {"store", QVariant::fromValue(m_store.get())}});
+    m_view->setResizeMode(QQuickView::SizeRootObjectToView);
+    m_view->resize(720, 320);
+    m_view->setSource(QUrl("qrc:/Notchora/Notch/NotchRootView.qml"));
+    QVERIFY2(m_view->errors().isEmpty(), qPrintable(m_view->errors().value(0).toString()));
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+}
+
+QQuickItem* NotchRootViewTest::find(const char* name) const {
+    return m_view->rootObject()->findChild<QQuickItem*>(QString::fromLatin1(name));
+}
+
+QQuickItem* NotchRootViewTest::page(int index) const {
+    QQuickItem* item = nullptr;
+    QMetaObject::invokeMethod(find("pager"), "itemAtIndex", Q_RETURN_ARG(QQuickItem*, item),
+                              Q_ARG(int, index));
+    return item ? item->property("view").value<QQuickItem*>() : nullptr;
+}
+
+void NotchRootViewTest::pagerTurnsWithoutWrapping_data() {
+    QTest::addColumn<QStringList>("enabled");
+    QTest::addColumn<QString>("active");
+    QTest::addColumn<QList<int>>("turns");
+    QTest::addColumn<QStringList>("positions");
+
+    const QStringList all{"shortcuts", "assistant", "characters"};
+    QTest::newRow("forward to the end and no further")
+        << all << "shortcuts" << QList<int>{1, 1, 1}
+        << QStringList{"assistant", "characters", "characters"};
+    QTest::newRow("back from the first page does nothing")
+        << all << "shortcuts" << QList<int>{-1} << QStringList{"shortcuts"};
+    QTest::newRow("big jumps stop at the ends")
+        << all << "assistant" << QList<int>{5, -9} << QStringList{"characters", "shortcuts"};
+    QTest::newRow("one module: swipes do nothing")
+        << QStringList{"assistant"} << "assistant" << QList<int>{1, -1}
+        << QStringList{"assistant", "assistant"};
+    QTest::newRow("disabled module skipped")
+        << QStringList{"shortcuts", "characters"} << "characters" << QList<int>{-1, 1}
+        << QStringList{"shortcuts", "characters"};
+}
+
+void NotchRootViewTest::pagerTurnsWithoutWrapping() {
+    QFETCH(QStringList, enabled);
+    QFETCH(QString, active);
+    QFETCH(QList<int>, turns);
+    QFETCH(QStringList, positions);
+    enable(enabled);
+    m_store->select(active);
+    load();
+    QQuickItem* pager = find("pager");
+    QVERIFY(pager);
+    QCOMPARE(pager->property("pagePosition").toString(), active);
+    for (int i = 0; i < turns.size(); ++i) {
+        QMetaObject::invokeMethod(pager, "turn", Q_ARG(QVariant, turns[i]));
+        QCOMPARE(pager->property("pagePosition").toString(), positions[i]);
+        QCOMPARE(m_store->activeModuleID(), positions[i]);
+    }
+    // The page in view is the selected one once the scroll settles.
+    const int index = enabled.indexOf(positions.last());
+    QTRY_COMPARE(pager->property("contentX").toDouble(), index * pager->width());
+}
+
+void NotchRootViewTest::storeSelectionScrollsThePager() {
+    load();
+    QQuickItem* pager = find("pager");
+    QCOMPARE(pager->property("pagePosition").toString(), QString("shortcuts"));
+    // Chosen in the status menu while collapsed: the next expansion shows it.
+    m_store->select("characters");
+    QCOMPARE(pager->property("pagePosition").toString(), QString("characters"));
+    QTRY_COMPARE(pager->property("contentX").toDouble(), 2 * pager->width());
+}
+
+void NotchRootViewTest::pageDotsNeedTwoModules() {
+    load();
+    QQuickItem* dots = find("pageDots");
+    QVERIFY(dots);
+    QVERIFY(dots->isVisible() || !find("expandedContent")->isVisible());
+    QCOMPARE(dots->childItems().size() - 1, 3); // three dots and the repeater
+    m_store->setEnabled(false, "assistant");
+    m_store->setEnabled(false, "characters");
+    QVERIFY(!dots->property("visible").toBool());
+    // The row keeps its height even when empty.
+    QCOMPARE(dots->parentItem()->height(), 20.0);
+}
+
+void NotchRootViewTest::pagesReceiveTheEnvironment() {
+    load();
+    QQuickItem* first = page(0);
+    QVERIFY(first);
+    QCOMPARE(first->property("notchWidth").toDouble(), 190.0);
+    QCOMPARE(first->property("notchHeight").toDouble(), 30.0);
+    QCOMPARE(first->property("collapsedHeight").toDouble(), 30.0);
+    QCOMPARE(first->property("slotToNotchEdge").toDouble(), 40.0);
+    QCOMPARE(first->property("animationSpeed").toDouble(), 1.0);
+    QCOMPARE(first->property("notchViewModel").value<QObject*>(), m_model.get());
+    QCOMPARE(first->property("animationsPaused").toBool(), true);
+
+    m_model->setIsExpanded(true);
+    QCOMPARE(first->property("animationsPaused").toBool(), false);
+    m_store->setAnimationSpeed(1.5);
+    m_store->setLipHeight(8);
+    QCOMPARE(first->property("animationSpeed").toDouble(), 1.5);
+    QCOMPARE(first->property("collapsedHeight").toDouble(), 38.0);
+}
+
+void NotchRootViewTest::collapsedSlotFollowsTheStore() {
+    load();
+    QQuickItem* slot = find("collapsedSlot");
+    QVERIFY(slot);
+    QVERIFY(slot->isVisible());
+    QCOMPARE(slot->width(), 64.0);
+    // Its right edge sits 8 points inside the notch's right end.
+    const double notchRight = 720 / 2.0 + 95;
+    QCOMPARE(slot->x() + slot->width(), notchRight - 8);
+    m_store->setEnabled(false, "characters");
+    QVERIFY(!slot->isVisible());
+}
+
+QTEST_MAIN(NotchRootViewTest)
+#include "tst_notchrootview.moc"
