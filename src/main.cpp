@@ -1,3 +1,4 @@
+#include "AccountCommand.h"
 #include "AppDelegate.h"
 #include "DefaultsCommand.h"
 #include "SingleInstance.h"
@@ -28,6 +29,12 @@ int main(int argc, char* argv[]) {
         QTextStream out(stdout);
         QTextStream err(stderr);
         return notchora::runDefaultsCommand(app.arguments().mid(2), out, err);
+    }
+
+    if (argc > 1 && (notchora::AccountCommand::isAccountVerb(QString::fromLocal8Bit(argv[1])) ||
+                     notchora::AccountCommand::isCallbackURL(QString::fromLocal8Bit(argv[1])))) {
+        QCoreApplication app(argc, argv);
+        return notchora::runAccountCommandLine(app.arguments().mid(1));
     }
 
     QApplication app(argc, argv);

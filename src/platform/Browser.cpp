@@ -1,6 +1,7 @@
 #include "Browser.h"
 
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QProcess>
 
 namespace notchora::Browser {
@@ -24,7 +25,11 @@ bool open(const QUrl& url) {
         if (QProcess::startDetached(program, args))
             return true;
     }
-    return QDesktopServices::openUrl(url);
+    // The desktop's default handler; QDesktopServices needs a GUI application.
+    if (QProcess::startDetached(QStringLiteral("xdg-open"), {text}))
+        return true;
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
+           QDesktopServices::openUrl(url);
 }
 
 } // namespace notchora::Browser

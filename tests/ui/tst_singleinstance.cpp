@@ -71,7 +71,7 @@ void SingleInstanceTest::staleSocketIsReplaced() {
     client.write("[\"reopen\"]\n");
     QTRY_COMPARE(requests.count(), 1);
     QTRY_VERIFY(client.canReadLine());
-    QCOMPARE(client.readLine(), QByteArray("ok\n"));
+    QCOMPARE(client.readLine(), QByteArray("{\"exitCode\":0,\"output\":\"\"}\n"));
 }
 
 QTEST_MAIN(SingleInstanceTest)

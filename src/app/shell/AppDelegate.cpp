@@ -1,11 +1,15 @@
 #include "AppDelegate.h"
 
+#include "AccountCommand.h"
+#include "AnswerAuth.h"
 #include "Clock.h"
 #include "Defaults.h"
 #include "HoverMonitor.h"
+#include "KeychainStore.h"
 #include "NotchPanelController.h"
 #include "NotchViewModel.h"
 #include "Platform.h"
+#include "SingleInstance.h"
 #include "StatusBarController.h"
 #include "UpdateChecker.h"
 
@@ -40,8 +44,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     actions.openSettings = [this] { showSettings(); };
     actions.openScreenshotPanel = [] {};
     actions.captureArea = [] {};
-    m_statusBarController = std::make_unique<StatusBarController>(
-        m_store, *m_panelController, std::move(actions));
+    m_statusBarController =
+        std::make_unique<StatusBarController>(m_store, *m_panelController, std::move(actions));
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
@@ -49,14 +53,28 @@ bool AppDelegate::applicationShouldHandleReopen() {
     return true;
 }
 
-void AppDelegate::handleRequest(const QStringList& request) {
+void AppDelegate::handleRequest(const QStringList& request, SingleInstanceReply* reply) {
     const QString command = request.value(0);
     if (command == QLatin1String("toggle-widget")) {
         if (m_statusBarController)
             m_statusBarController->toggleWidget();
+    } else if (command == QLatin1String("open-url")) {
+        if (!AnswerAuth::shared().handleCallback(QUrl(request.value(1)))) {
+            reply->finish(1, QStringLiteral("Tidak ada login yang sedang menunggu."));
+            return;
+        }
+    } else if (AccountCommand::isAccountVerb(command)) {
+        reply->defer();
+        auto* account =
+            new AccountCommand(AnswerAuth::shared(), KeychainStore::shared(), command, reply);
+        connect(account, &AccountCommand::finished, reply,
+                [reply](int exitCode, const QString& output) { reply->finish(exitCode, output); });
+        account->start();
+        return;
     } else {
         applicationShouldHandleReopen();
     }
+    reply->finish();
 }
 
 void AppDelegate::showSettings() {

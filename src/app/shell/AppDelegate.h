@@ -9,6 +9,7 @@
 namespace notchora {
 
 class NotchPanelController;
+class SingleInstanceReply;
 class StatusBarController;
 
 // Owns the top-level objects for the whole run and performs the start-up sequence.
@@ -25,8 +26,9 @@ public:
     void applicationDidFinishLaunching();
     // The user started the program again while it runs: bring the settings forward.
     bool applicationShouldHandleReopen();
-    // A request handed over by a second start ("reopen", "toggle-widget").
-    void handleRequest(const QStringList& request);
+    // A request handed over by a second start: "reopen", "toggle-widget", "open-url URL"
+    // (the browser's sign-in redirect), "signin", "signout", "status".
+    void handleRequest(const QStringList& request, SingleInstanceReply* reply);
 
 private:
     void showSettings();

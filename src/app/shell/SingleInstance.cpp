@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -28,21 +29,46 @@ QString SingleInstance::defaultSocketPath() {
     return QDir::tempPath() + QStringLiteral("/notchora-%1.sock").arg(getuid());
 }
 
-bool SingleInstance::handOver(const QStringList& request, int timeoutMs) const {
+SingleInstanceReply::SingleInstanceReply(QLocalSocket* socket, QObject* parent)
+    : QObject(parent), m_socket(socket) {}
+
+SingleInstanceReply::~SingleInstanceReply() {
+    if (m_socket)
+        m_socket->deleteLater();
+}
+
+void SingleInstanceReply::finish(int exitCode, const QString& output) {
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (m_socket) {
+        const QJsonObject response{{QStringLiteral("exitCode"), exitCode},
+                                   {QStringLiteral("output"), output}};
+        m_socket->write(QJsonDocument(response).toJson(QJsonDocument::Compact) + '\n');
+        m_socket->flush();
+        m_socket->disconnectFromServer();
+    }
+    deleteLater();
+}
+
+std::optional<SingleInstance::Response>
+SingleInstance::ask(const QStringList& request, int timeoutMs, int replyTimeoutMs) const {
     QLocalSocket socket;
     socket.connectToServer(m_path);
     if (!socket.waitForConnected(timeoutMs))
-        return false;
+        return std::nullopt;
     socket.write(QJsonDocument(QJsonArray::fromStringList(request)).toJson(QJsonDocument::Compact) +
                  '\n');
     if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
-    // The running instance answers once it has taken the request.
+        return std::nullopt;
+    // The running instance answers once it has done what was asked.
     while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(timeoutMs))
-            return false;
+        if (!socket.waitForReadyRead(replyTimeoutMs))
+            return std::nullopt;
     }
-    return socket.readLine().trimmed() == "ok";
+    const QJsonObject answer = QJsonDocument::fromJson(socket.readLine()).object();
+    return Response{answer.value(QLatin1String("exitCode")).toInt(),
+                    answer.value(QLatin1String("output")).toString()};
 }
 
 bool SingleInstance::listen() {
@@ -80,11 +106,18 @@ void SingleInstance::accept() {
             for (const auto& value : doc.array())
                 if (value.isString())
                     request << value.toString();
-            guard->write("ok\n");
-            guard->flush();
-            guard->disconnectFromServer();
+            guard->disconnect(this);
+            auto* reply = new SingleInstanceReply(guard, this);
             if (!request.isEmpty())
-                emit requestReceived(request);
+                emit requestReceived(request, reply);
+            // Whoever took the request answers when done; an unanswered one ends well.
+            QMetaObject::invokeMethod(
+                reply,
+                [reply] {
+                    if (!reply->isDeferred())
+                        reply->finish();
+                },
+                Qt::QueuedConnection);
         });
     }
 }

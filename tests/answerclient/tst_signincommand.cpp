@@ -1,0 +1,122 @@
+#include "AnswerdProcess.h"
+#include "Defaults.h"
+#include "KeychainStore.h"
+#include "TestEnvironment.h"
+
+#include <QProcess>
+#include <QTest>
+
+using namespace notchora;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// The real program, with the test's folders, the file secret store and the stand-in browser.
+QProcessEnvironment environment() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("NOTCHORA_SECRET_STORE", "file");
+    env.insert("BROWSER", NOTCHORA_FAKE_BROWSER);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.remove("NOTCHORA_TEST_CALLBACK_FILE");
+    return env;
+}
+
+Run runNotchora(const QStringList& args) {
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(test::TestEnvironment::binary("notchora"), args);
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        return {};
+    }
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
+            QString::fromUtf8(process.readAllStandardError()).trimmed()};
+}
+
+std::optional<QString> storedRefreshToken(const test::TestEnvironment& env) {
+    KeychainStore store(env.dataHome() + "/Notchora/secrets.json", KeychainStore::Backend::File);
+    QObject context;
+    std::optional<QString> value;
+    bool done = false;
+    store.load("refresh_token", &context, [&](std::optional<QString> v) {
+        value = v;
+        done = true;
+    });
+    [&] { QTRY_VERIFY(done); }();
+    return value;
+}
+
+} // namespace
+
+class SignInCommandTest : public QObject {
+    Q_OBJECT
+private slots:
+    void signInOutAndStatus_data();
+    void signInOutAndStatus();
+    void deniedSignInFails();
+    void strayRedirectIsRefused();
+};
+
+void SignInCommandTest::signInOutAndStatus_data() {
+    QTest::addColumn<bool>("programRunning");
+    QTest::newRow("no program running") << false;
+    QTest::newRow("handed to the running program") << true;
+}
+
+void SignInCommandTest::signInOutAndStatus() {
+    QFETCH(bool, programRunning);
+    test::TestEnvironment env;
+    test::AnswerdProcess answerd;
+    QVERIFY(answerd.start());
+    Defaults(Defaults::pathForDomain("defaults")).setString("ai.baseURL", answerd.base());
+
+    QProcess program;
+    if (programRunning) {
+        program.setProcessEnvironment(environment());
+        program.start(test::TestEnvironment::binary("notchora"));
+        QVERIFY(program.waitForStarted());
+        QTRY_VERIFY(QFile::exists(env.runtimeDir() + "/notchora.sock"));
+    }
+
+    QCOMPARE(runNotchora({"status"}).out, QStringLiteral("Belum masuk"));
+    const Run signin = runNotchora({"signin"});
+    QCOMPARE(signin.out, QStringLiteral("Sudah masuk"));
+    QCOMPARE(signin.exitCode, 0);
+    const auto token = storedRefreshToken(env);
+    QVERIFY(token.has_value() && !token->isEmpty());
+    QCOMPARE(runNotchora({"status"}).out, QStringLiteral("Sudah masuk"));
+
+    const Run signout = runNotchora({"signout"});
+    QCOMPARE(signout.out, QStringLiteral("Belum masuk"));
+    QCOMPARE(signout.exitCode, 0);
+    QCOMPARE(storedRefreshToken(env), std::nullopt);
+    QCOMPARE(program.state() == QProcess::Running, programRunning); // still there, still one
+    program.terminate();
+    program.waitForFinished(5000);
+}
+
+void SignInCommandTest::deniedSignInFails() {
+    test::TestEnvironment env;
+    test::AnswerdProcess answerd;
+    QVERIFY(answerd.start({"--deny"}));
+    Defaults(Defaults::pathForDomain("defaults")).setString("ai.baseURL", answerd.base());
+    const Run signin = runNotchora({"signin"});
+    QCOMPARE(signin.out, QStringLiteral("Belum masuk"));
+    QCOMPARE(signin.exitCode, 1);
+    QCOMPARE(storedRefreshToken(env), std::nullopt);
+}
+
+void SignInCommandTest::strayRedirectIsRefused() {
+    test::TestEnvironment env;
+    const Run stray = runNotchora({"soalika-answer://callback?code=abc&state=xyz"});
+    QCOMPARE(stray.exitCode, 1);
+    QVERIFY(!stray.err.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(SignInCommandTest)
+#include "tst_signincommand.moc"
