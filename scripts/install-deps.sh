@@ -14,6 +14,7 @@ packages=(
   fonts-material-design-icons-iconfont libcpp-httplib-dev libssl-dev
   xvfb xauth openbox picom xdotool x11-utils imagemagick
   dbus dbus-x11 gnome-keyring libsecret-tools python3
+  curl xdg-utils desktop-file-utils
 )
 
 missing=()

@@ -5,6 +5,10 @@
 namespace notchora::AISettings {
 
 QString baseURL(const Defaults& defaults) {
+    // For one run against another service (scripts/run.sh uses the development one), without
+    // touching the user's setting.
+    if (const QString forced = qEnvironmentVariable(baseURLOverrideVariable); !forced.isEmpty())
+        return forced;
     const QString stored = defaults.stringValue(QLatin1String(baseURLKey)).value_or(QString());
     if (stored.isEmpty() || stored == QLatin1String(localDevelopmentURL))
         return QString::fromLatin1(productionBaseURL);

@@ -26,6 +26,9 @@ inline constexpr auto productionBaseURL = "https://answer.notchora.app";
 // The development service (notchora-answerd); a stored copy of it means "use production".
 inline constexpr auto localDevelopmentURL = "http://127.0.0.1:8787";
 
+// Overrides the stored base URL for this process when set.
+inline constexpr auto baseURLOverrideVariable = "NOTCHORA_ANSWER_BASE_URL";
+
 // The stored base URL, or production when absent, empty or the development address.
 QString baseURL(const Defaults& defaults);
 QString baseURL();
