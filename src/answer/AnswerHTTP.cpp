@@ -114,7 +114,6 @@ AnswerAPIError AnswerHTTP::replyFailure(QNetworkReply::NetworkError error,
     case QNetworkReply::HostNotFoundError:
         return transport("Server dengan nama host yang ditentukan tidak dapat ditemukan.");
     case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::RemoteHostClosedError:
     case QNetworkReply::ProxyConnectionRefusedError:
     case QNetworkReply::ProxyConnectionClosedError:
     case QNetworkReply::ProxyNotFoundError:
@@ -134,7 +133,9 @@ AnswerAPIError AnswerHTTP::replyFailure(QNetworkReply::NetworkError error,
     case QNetworkReply::ProtocolUnknownError:
         return transport("URL tidak didukung.");
     default:
-        // Something answered, but not in HTTP.
+        // Something answered, but not in HTTP. Qt drops such a connection itself and reports
+        // it as closed by the remote host (RemoteHostClosedError), like a peer that hung up
+        // before sending a status line: no HTTP reply either way.
         return mapError(0, body, std::nullopt);
     }
 }
