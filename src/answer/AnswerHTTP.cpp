@@ -102,8 +102,7 @@ AnswerHTTPResult AnswerHTTP::interpret(QNetworkReply* reply, const QByteArray& b
     return result;
 }
 
-AnswerAPIError AnswerHTTP::replyFailure(QNetworkReply::NetworkError error,
-                                        const QByteArray& body) {
+AnswerAPIError AnswerHTTP::replyFailure(QNetworkReply::NetworkError error, const QByteArray& body) {
     // Texts as the desktop's own network stack words them for Indonesian users.
     auto transport = [](const char* message) {
         AnswerAPIError e = AnswerAPIError::make(0, QString::fromUtf8(message));
@@ -124,8 +123,7 @@ AnswerAPIError AnswerHTTP::replyFailure(QNetworkReply::NetworkError error,
     case QNetworkReply::OperationCanceledError:
         return transport("Permintaan kehabisan waktu.");
     case QNetworkReply::SslHandshakeFailedError:
-        return transport(
-            "Terjadi kesalahan SSL dan koneksi aman ke server tidak dapat dibuat.");
+        return transport("Terjadi kesalahan SSL dan koneksi aman ke server tidak dapat dibuat.");
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::BackgroundRequestNotAllowedError:
@@ -202,8 +200,8 @@ AnswerAPIError AnswerHTTP::mapError(int status, const QByteArray& data,
     QString message;
     switch (status) {
     case 400:
-        message = detail.value_or(
-            QStringLiteral("Permintaan ditolak (400). Periksa konfigurasi app."));
+        message =
+            detail.value_or(QStringLiteral("Permintaan ditolak (400). Periksa konfigurasi app."));
         break;
     case 401:
         message = QStringLiteral("Sesi berakhir. Masuk lagi lewat Pengaturan → AI Assistant.");

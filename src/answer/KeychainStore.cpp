@@ -75,8 +75,8 @@ void KeychainStore::load(const QString& account, QObject* context, LoadCallback 
 
 void KeychainStore::save(const QString& value, const QString& account, QObject* context,
                          DoneCallback done) {
-    enqueue({Operation::Kind::Save, account, value, context != nullptr, context, {},
-             std::move(done)});
+    enqueue(
+        {Operation::Kind::Save, account, value, context != nullptr, context, {}, std::move(done)});
 }
 
 void KeychainStore::remove(const QString& account, QObject* context, DoneCallback done) {

@@ -52,9 +52,9 @@ void AIModelsTest::modeStrings() {
 }
 
 void AIModelsTest::popupPositions() {
-    QVERIFY(allAIPopupPositions() == (QList<AIPopupPosition>{AIPopupPosition::Right,
-                                                           AIPopupPosition::Left,
-                                                           AIPopupPosition::Free}));
+    QVERIFY(allAIPopupPositions() ==
+            (QList<AIPopupPosition>{AIPopupPosition::Right, AIPopupPosition::Left,
+                                    AIPopupPosition::Free}));
     QStringList labels, values;
     for (AIPopupPosition p : allAIPopupPositions()) {
         labels << label(p);
@@ -84,8 +84,8 @@ void AIModelsTest::prefix_data() {
     QTest::newRow("family emoji is one character")
         << "\U0001F468\u200D\U0001F469\u200D\U0001F467!" << 1
         << "\U0001F468\u200D\U0001F469\u200D\U0001F467" << 2;
-    QTest::newRow("skin tone modifier") << "\U0001F44D\U0001F3FDok" << 1 << "\U0001F44D\U0001F3FD"
-                                        << 3;
+    QTest::newRow("skin tone modifier")
+        << "\U0001F44D\U0001F3FDok" << 1 << "\U0001F44D\U0001F3FD" << 3;
 }
 
 void AIModelsTest::prefix() {
@@ -113,12 +113,16 @@ void AIModelsTest::questionText_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("prompt");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("ask") << int(AIMode::Ask) << "Apa ini?" << "Apa ini?";
-    QTest::newRow("follow up") << int(AIMode::FollowUp) << "Lalu?" << "Lalu?";
-    QTest::newRow("explain") << int(AIMode::ExplainScreen) << "x" << "Jelaskan isi layar ini.";
-    QTest::newRow("summarize") << int(AIMode::SummarizeScreen) << "x" << "Ringkas isi layar ini.";
-    QTest::newRow("9000 characters") << int(AIMode::Ask) << QString(9000, 'a')
-                                     << QString(8000, 'a');
+    QTest::newRow("ask") << int(AIMode::Ask) << "Apa ini?"
+                         << "Apa ini?";
+    QTest::newRow("follow up") << int(AIMode::FollowUp) << "Lalu?"
+                               << "Lalu?";
+    QTest::newRow("explain") << int(AIMode::ExplainScreen) << "x"
+                             << "Jelaskan isi layar ini.";
+    QTest::newRow("summarize") << int(AIMode::SummarizeScreen) << "x"
+                               << "Ringkas isi layar ini.";
+    QTest::newRow("9000 characters")
+        << int(AIMode::Ask) << QString(9000, 'a') << QString(8000, 'a');
     // 8001 emoji: 16002 units, cut to 8000 whole emoji.
     QString emoji;
     for (int i = 0; i < 8001; ++i)
@@ -148,12 +152,12 @@ void AIModelsTest::resultDecoding_data() {
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<AnswerResult>("expected");
     QTest::newRow("empty") << QByteArray("{}") << AnswerResult{};
-    QTest::newRow("all keys") << QByteArray(
-        R"({"id":"1","choice":["a","c"],"text":"t","confidence":0.5,"explanation":"e","x":1})")
-                              << AnswerResult{"1", QStringList{"a", "c"}, "t", 0.5, "e"};
+    QTest::newRow("all keys")
+        << QByteArray(
+               R"({"id":"1","choice":["a","c"],"text":"t","confidence":0.5,"explanation":"e","x":1})")
+        << AnswerResult{"1", QStringList{"a", "c"}, "t", 0.5, "e"};
     QTest::newRow("wrong types read as absent")
-        << QByteArray(R"({"id":5,"choice":[1],"text":null,"confidence":"high"})")
-        << AnswerResult{};
+        << QByteArray(R"({"id":5,"choice":[1],"text":null,"confidence":"high"})") << AnswerResult{};
 }
 
 void AIModelsTest::resultDecoding() {
@@ -170,10 +174,10 @@ void AIModelsTest::format_data() {
     QTest::newRow("choice, text, confidence above 1")
         << AnswerResult{{}, QStringList{"b"}, "  Karena itu.  \n", 1.7, {}}
         << "**Pilihan:** B\n\nKarena itu." << 1.0;
-    QTest::newRow("several choices") << AnswerResult{{}, QStringList{"a", "d"}, {}, 0.4, {}}
-                                     << "**Pilihan:** A, D" << 0.4;
-    QTest::newRow("empty choice list") << AnswerResult{{}, QStringList{}, "Teks", {}, {}} << "Teks"
-                                       << -1.0;
+    QTest::newRow("several choices")
+        << AnswerResult{{}, QStringList{"a", "d"}, {}, 0.4, {}} << "**Pilihan:** A, D" << 0.4;
+    QTest::newRow("empty choice list")
+        << AnswerResult{{}, QStringList{}, "Teks", {}, {}} << "Teks" << -1.0;
     QTest::newRow("only spaces") << AnswerResult{{}, {}, "   \n ", 0.9, {}} << none << 0.9;
     QTest::newRow("no keys") << AnswerResult{} << none << -1.0;
     QTest::newRow("zero confidence") << AnswerResult{{}, {}, "x", 0.0, {}} << "x" << -1.0;

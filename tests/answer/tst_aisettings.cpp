@@ -78,8 +78,8 @@ void AISettingsTest::freeOrigin_data() {
     QTest::newRow("both") << QJsonValue(120.5) << QJsonValue(-40) << true << QPointF(120.5, -40);
     QTest::newRow("only x") << QJsonValue(120.5) << none << false << QPointF();
     QTest::newRow("only y") << none << QJsonValue(3) << false << QPointF();
-    QTest::newRow("text reads as zero") << QJsonValue("abc") << QJsonValue(7) << true
-                                        << QPointF(0, 7);
+    QTest::newRow("text reads as zero")
+        << QJsonValue("abc") << QJsonValue(7) << true << QPointF(0, 7);
 }
 
 void AISettingsTest::freeOrigin() {

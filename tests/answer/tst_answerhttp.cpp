@@ -60,15 +60,15 @@ void AnswerHTTPTest::init() {
     m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
     m_http = std::make_unique<AnswerHTTP>(*m_defaults);
     m_server = std::make_unique<test::TestHttpServer>();
-    m_server->server().Post(".*", [this](const httplib::Request& request,
-                                         httplib::Response& response) {
-        std::lock_guard lock(m_mutex);
-        m_lastRequest = request;
-        response.status = m_status;
-        if (!m_retryAfter.empty())
-            response.set_header("Retry-After", m_retryAfter);
-        response.set_content(m_body, "application/json");
-    });
+    m_server->server().Post(".*",
+                            [this](const httplib::Request& request, httplib::Response& response) {
+                                std::lock_guard lock(m_mutex);
+                                m_lastRequest = request;
+                                response.status = m_status;
+                                if (!m_retryAfter.empty())
+                                    response.set_header("Retry-After", m_retryAfter);
+                                response.set_content(m_body, "application/json");
+                            });
     QVERIFY(m_server->start());
     m_defaults->setString("ai.baseURL", m_server->url("/svc").toString());
     serve(200, "{}");
@@ -99,19 +99,19 @@ AnswerHTTPResult AnswerHTTPTest::postAndWait(const std::optional<QString>& beare
 void AnswerHTTPTest::detailMessage_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("expected"); // null: nothing
-    QTest::newRow("detail string") << QByteArray(R"({"detail":"Kunci salah","error":"x"})")
-                                   << "Kunci salah";
+    QTest::newRow("detail string")
+        << QByteArray(R"({"detail":"Kunci salah","error":"x"})") << "Kunci salah";
     QTest::newRow("detail object description")
         << QByteArray(R"({"detail":{"error_description":"desc","error":"e"}})") << "desc";
     QTest::newRow("detail object error") << QByteArray(R"({"detail":{"error":"e"}})") << "e";
     QTest::newRow("detail object without either ignores top level")
         << QByteArray(R"({"detail":{"code":1},"message":"m"})") << QString();
-    QTest::newRow("detail array msgs") << QByteArray(
-        R"({"detail":[{"msg":"satu"},{"loc":1},{"msg":"dua"}]})") << "satu; dua";
-    QTest::newRow("detail array without msg") << QByteArray(R"({"detail":[{"loc":1}]})")
-                                              << QString();
-    QTest::newRow("detail number falls to error") << QByteArray(R"({"detail":3,"error":"err"})")
-                                                  << "err";
+    QTest::newRow("detail array msgs")
+        << QByteArray(R"({"detail":[{"msg":"satu"},{"loc":1},{"msg":"dua"}]})") << "satu; dua";
+    QTest::newRow("detail array without msg")
+        << QByteArray(R"({"detail":[{"loc":1}]})") << QString();
+    QTest::newRow("detail number falls to error")
+        << QByteArray(R"({"detail":3,"error":"err"})") << "err";
     QTest::newRow("top-level message") << QByteArray(R"({"message":"pesan"})") << "pesan";
     QTest::newRow("error before message") << QByteArray(R"({"error":"a","message":"b"})") << "a";
     QTest::newRow("error not a string") << QByteArray(R"({"error":{},"message":"b"})") << "b";
@@ -145,8 +145,8 @@ void AnswerHTTPTest::mapError_data() {
         << "Sesi berakhir. Masuk lagi lewat Pengaturan → AI Assistant." << -1;
     QTest::newRow("422 msgs") << 422 << QByteArray(R"({"detail":[{"msg":"a"},{"msg":"b"}]})")
                               << QString() << "Data ditolak server: a; b." << -1;
-    QTest::newRow("422 empty") << 422 << none << QString()
-                               << "Data ditolak server: validasi gagal." << -1;
+    QTest::newRow("422 empty") << 422 << none << QString() << "Data ditolak server: validasi gagal."
+                               << -1;
     QTest::newRow("429 seconds") << 429 << none << "30"
                                  << "Terlalu banyak permintaan. Coba lagi dalam 30 detik." << 30;
     QTest::newRow("429 plus sign") << 429 << none << "+5"
@@ -155,9 +155,9 @@ void AnswerHTTPTest::mapError_data() {
                                    << "Terlalu banyak permintaan. Coba lagi sebentar lagi." << -1;
     QTest::newRow("429 date") << 429 << none << "Wed, 21 Oct 2026 07:28:00 GMT"
                               << "Terlalu banyak permintaan. Coba lagi sebentar lagi." << -1;
-    QTest::newRow("429 empty header") << 429 << none << ""
-                                      << "Terlalu banyak permintaan. Coba lagi sebentar lagi."
-                                      << -1;
+    QTest::newRow("429 empty header")
+        << 429 << none << ""
+        << "Terlalu banyak permintaan. Coba lagi sebentar lagi." << -1;
     QTest::newRow("429 fraction") << 429 << none << "1.5"
                                   << "Terlalu banyak permintaan. Coba lagi sebentar lagi." << -1;
     QTest::newRow("502") << 502 << detail << QString()
@@ -188,14 +188,22 @@ void AnswerHTTPTest::mapError() {
 void AnswerHTTPTest::camelCase_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("access_token") << "access_token" << "accessToken";
-    QTest::newRow("expires_in") << "expires_in" << "expiresIn";
-    QTest::newRow("plain") << "text" << "text";
-    QTest::newRow("leading and trailing underscores") << "_refresh_token_" << "_refreshToken_";
-    QTest::newRow("double underscore") << "a__b" << "aB";
-    QTest::newRow("capitals") << "URL_value" << "urlValue";
-    QTest::newRow("camel kept without underscore") << "hadImages" << "hadImages";
-    QTest::newRow("only underscores") << "__" << "__";
+    QTest::newRow("access_token") << "access_token"
+                                  << "accessToken";
+    QTest::newRow("expires_in") << "expires_in"
+                                << "expiresIn";
+    QTest::newRow("plain") << "text"
+                           << "text";
+    QTest::newRow("leading and trailing underscores") << "_refresh_token_"
+                                                      << "_refreshToken_";
+    QTest::newRow("double underscore") << "a__b"
+                                       << "aB";
+    QTest::newRow("capitals") << "URL_value"
+                              << "urlValue";
+    QTest::newRow("camel kept without underscore") << "hadImages"
+                                                   << "hadImages";
+    QTest::newRow("only underscores") << "__"
+                                      << "__";
 }
 
 void AnswerHTTPTest::camelCase() {
@@ -208,8 +216,10 @@ void AnswerHTTPTest::webBase_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("expected");
     const QString production = AISettings::productionBaseURL;
-    QTest::newRow("http") << "http://127.0.0.1:9000" << "http://127.0.0.1:9000";
-    QTest::newRow("with path") << "https://x.example/base/" << "https://x.example/base/";
+    QTest::newRow("http") << "http://127.0.0.1:9000"
+                          << "http://127.0.0.1:9000";
+    QTest::newRow("with path") << "https://x.example/base/"
+                               << "https://x.example/base/";
     QTest::newRow("not a URL") << "bukan url" << production;
     QTest::newRow("no scheme") << "answer.example.com" << production;
     QTest::newRow("other scheme") << "ftp://answer.example.com" << production;
@@ -263,16 +273,20 @@ void AnswerHTTPTest::postMapsErrorStatuses_data() {
     QTest::addColumn<QString>("retryAfter");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("seconds");
-    QTest::newRow("401") << 401 << "{}" << ""
+    QTest::newRow("401") << 401 << "{}"
+                         << ""
                          << "Sesi berakhir. Masuk lagi lewat Pengaturan → AI Assistant." << -1;
-    QTest::newRow("429 retry") << 429 << "{}" << "10"
+    QTest::newRow("429 retry") << 429 << "{}"
+                               << "10"
                                << "Terlalu banyak permintaan. Coba lagi dalam 10 detik." << 10;
-    QTest::newRow("422 detail array")
-        << 422 << R"({"detail":[{"msg":"x kurang"}]})" << ""
-        << "Data ditolak server: x kurang." << -1;
-    QTest::newRow("503") << 503 << "" << ""
+    QTest::newRow("422 detail array") << 422 << R"({"detail":[{"msg":"x kurang"}]})"
+                                      << ""
+                                      << "Data ditolak server: x kurang." << -1;
+    QTest::newRow("503") << 503 << ""
+                         << ""
                          << "Fitur jawaban AI sedang dimatikan oleh administrator." << -1;
-    QTest::newRow("404 message") << 404 << R"({"message":"Tidak ditemukan"})" << ""
+    QTest::newRow("404 message") << 404 << R"({"message":"Tidak ditemukan"})"
+                                 << ""
                                  << "Tidak ditemukan" << -1;
 }
 
@@ -303,8 +317,8 @@ void AnswerHTTPTest::successThatIsNotJsonIsADecodingError() {
 void AnswerHTTPTest::nonHttpReplyIsStatusZero_data() {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<bool>("hangUp");
-    QTest::newRow("garbage, then hang up") << QByteArray("SSH-2.0-OpenSSH_9.2\r\nxx\r\n\r\n")
-                                           << true;
+    QTest::newRow("garbage, then hang up")
+        << QByteArray("SSH-2.0-OpenSSH_9.2\r\nxx\r\n\r\n") << true;
     QTest::newRow("garbage, stays open") << QByteArray("220 smtp.example ESMTP\r\n") << false;
     QTest::newRow("hang up without a word") << QByteArray() << true;
 }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
@@ -19,6 +20,8 @@ private slots:
     void init();
     void cleanup();
     void fixtureRoundTrip();
+    void textEncoding_data();
+    void textEncoding();
     void undecodableFileIsKeptAside_data();
     void undecodableFileIsKeptAside();
     void titles_data();
@@ -98,6 +101,29 @@ void ChatHistoryTest::fixtureRoundTrip() {
     QCOMPARE(test::readFile(path()), original);
 }
 
+void ChatHistoryTest::textEncoding_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("quotes and backslashes") << R"(say "hi" \ C:\path)";
+    QTest::newRow("control characters") << QString::fromUtf8("a\x01b\x1f\b\f\n\r\tc\x7f");
+    QTest::newRow("non-ASCII") << QString::fromUtf8("é ß 中文 \u2028 \U0001F1EE\U0001F1E9");
+    QTest::newRow("slash") << "a/b</script>";
+    QTest::newRow("lone surrogate") << QString(QChar(0xd800)) + "x" + QChar(0xdc00);
+}
+
+void ChatHistoryTest::textEncoding() {
+    QFETCH(QString, text);
+    ChatThread thread{QUuid::createUuid(), text, m_clock->now(), {user(text)}, text};
+    const QByteArray encoded = ChatHistoryFile::encode({thread});
+    const auto decoded = ChatHistoryFile::decode(encoded);
+    QVERIFY(decoded);
+    QCOMPARE(decoded->first(), thread);
+    // Written exactly as the platform's JSON writer would write it.
+    if (text.isValidUtf16()) {
+        const QByteArray reference = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+        QVERIFY(encoded.contains(reference.mid(1, reference.size() - 2)));
+    }
+}
+
 void ChatHistoryTest::undecodableFileIsKeptAside_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("message without hadImages") << fixture("history-missing-hadimages.json");
@@ -126,8 +152,10 @@ void ChatHistoryTest::undecodableFileIsKeptAside() {
 void ChatHistoryTest::titles_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("title");
-    QTest::newRow("only spaces") << " \n\t " << "Percakapan";
-    QTest::newRow("trimmed") << "  Halo dunia \n" << "Halo dunia";
+    QTest::newRow("only spaces") << " \n\t "
+                                 << "Percakapan";
+    QTest::newRow("trimmed") << "  Halo dunia \n"
+                             << "Halo dunia";
     QTest::newRow("100 characters") << QString(100, 'x') << QString(44, 'x');
     QTest::newRow("trim before cut") << "   " + QString(50, 'y') << QString(44, 'y');
     QString flags;

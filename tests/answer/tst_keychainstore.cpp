@@ -97,13 +97,11 @@ void KeychainStoreTest::operationsRunInOrder() {
     QStringList order;
     store.save("first", "refresh_token", this, [&] { order << "save"; });
     store.remove("refresh_token", this, [&] { order << "remove"; });
-    store.load("refresh_token", this, [&](std::optional<QString> value) {
-        order << "load:" + value.value_or("none");
-    });
+    store.load("refresh_token", this,
+               [&](std::optional<QString> value) { order << "load:" + value.value_or("none"); });
     store.save("second", "refresh_token", this, [&] { order << "save"; });
-    store.load("refresh_token", this, [&](std::optional<QString> value) {
-        order << "load:" + value.value_or("none");
-    });
+    store.load("refresh_token", this,
+               [&](std::optional<QString> value) { order << "load:" + value.value_or("none"); });
     waitIdle(store);
     QCOMPARE(order, (QStringList{"save", "remove", "load:none", "save", "load:second"}));
 }
