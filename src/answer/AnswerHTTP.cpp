@@ -69,8 +69,10 @@ AnswerHTTPCall* AnswerHTTP::post(const QString& path, const QJsonObject& json,
 void AnswerHTTP::post(const QString& path, const QJsonObject& json,
                       const std::optional<QString>& bearer, QObject* context,
                       std::function<void(const AnswerHTTPResult&)> done) {
-    AnswerHTTPCall* call = post(path, json, bearer, context);
-    connect(call, &AnswerHTTPCall::finished, context, [call, done = std::move(done)] {
+    // Without a context the call lives as long as the transport.
+    QObject* owner = context ? context : this;
+    AnswerHTTPCall* call = post(path, json, bearer, owner);
+    connect(call, &AnswerHTTPCall::finished, owner, [call, done = std::move(done)] {
         call->deleteLater();
         done(call->result());
     });
