@@ -93,6 +93,17 @@ AnswerHTTPResult AnswerHTTP::interpret(QNetworkReply* reply, const QByteArray& b
         result.error = mapError(result.status, body, retryAfter);
         return result;
     }
+    // Headers arrived but the body did not (time-out, dropped connection): network and
+    // proxy errors are numbered below 200.
+    if (reply->error() != QNetworkReply::NoError && reply->error() < 200) {
+        if (reply->error() == QNetworkReply::RemoteHostClosedError) {
+            result.error = AnswerAPIError::make(0, QStringLiteral("Koneksi jaringan terputus."));
+            result.error->kind = AnswerAPIError::Kind::Transport;
+        } else {
+            result.error = replyFailure(reply->error(), body);
+        }
+        return result;
+    }
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError || document.isNull()) {

@@ -37,6 +37,7 @@ private slots:
     void nonHttpReplyIsStatusZero_data();
     void nonHttpReplyIsStatusZero();
     void closedPortIsATransportError();
+    void replyCutShortIsATransportError();
     void destroyingTheOwnerCancels();
 
 private:
@@ -358,6 +359,26 @@ void AnswerHTTPTest::closedPortIsATransportError() {
     QCOMPARE(result.error->kind, AnswerAPIError::Kind::Transport);
     QCOMPARE(result.error->status, 0);
     QCOMPARE(result.error->message, "Tidak dapat terhubung ke server.");
+}
+
+void AnswerHTTPTest::replyCutShortIsATransportError() {
+    // A success status, then the connection drops before the promised body is complete.
+    QTcpServer raw;
+    QVERIFY(raw.listen(QHostAddress::LocalHost));
+    connect(&raw, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket* socket = raw.nextPendingConnection();
+        connect(socket, &QTcpSocket::readyRead, socket, [=] {
+            socket->readAll();
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                          "Content-Length: 100\r\n\r\n{\"access_token\":");
+            socket->disconnectFromHost();
+        });
+    });
+    m_defaults->setString("ai.baseURL", QString("http://127.0.0.1:%1").arg(raw.serverPort()));
+    const AnswerHTTPResult result = postAndWait(std::nullopt);
+    QVERIFY(result.error);
+    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Transport);
+    QCOMPARE(result.error->message, "Koneksi jaringan terputus.");
 }
 
 void AnswerHTTPTest::destroyingTheOwnerCancels() {
