@@ -21,10 +21,10 @@ KeychainStore::Backend detectBackend() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
         return KeychainStore::Backend::File;
-    QDBusConnectionInterface* bus_ = bus.interface();
-    if (bus_->isServiceRegistered(secretsName).value())
+    QDBusConnectionInterface* daemon = bus.interface();
+    if (daemon->isServiceRegistered(secretsName).value())
         return KeychainStore::Backend::SecretService;
-    const QStringList activatable = bus_->activatableServiceNames().value();
+    const QStringList activatable = daemon->activatableServiceNames().value();
     return activatable.contains(secretsName) ? KeychainStore::Backend::SecretService
                                              : KeychainStore::Backend::File;
 }
