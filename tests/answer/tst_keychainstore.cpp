@@ -171,6 +171,10 @@ void KeychainStoreTest::secretServiceDeleteThenAdd() {
     if (secretTool.isEmpty())
         QSKIP("secret-tool (libsecret-tools) is not installed");
 
+    QDBusConnectionInterface* daemon = QDBusConnection::sessionBus().interface();
+    if (!daemon || !daemon->isServiceRegistered("org.freedesktop.secrets").value())
+        QSKIP("gnome-keyring did not start a Secret Service in the private session");
+
     KeychainStore store(secretsPath(), KeychainStore::Backend::SecretService);
     store.save("abc", KeychainStore::refreshTokenAccount);
     store.save("abc", KeychainStore::refreshTokenAccount);
@@ -191,6 +195,11 @@ void KeychainStoreTest::secretServiceDeleteThenAdd() {
     QCOMPARE(itemCount(), 1);
     // The secret went to the keyring, not to the fallback file.
     QVERIFY(!QFileInfo::exists(secretsPath()));
+
+    // Left to itself, a store finds the running secret service and reads the same item.
+    KeychainStore automatic(secretsPath(), KeychainStore::Backend::Automatic);
+    QCOMPARE(loadAndWait(automatic, "refresh_token"), QString("abc"));
+    QCOMPARE(automatic.activeBackend(), KeychainStore::Backend::SecretService);
 
     store.remove(KeychainStore::refreshTokenAccount);
     waitIdle(store);

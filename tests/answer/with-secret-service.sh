@@ -15,5 +15,7 @@ XDG_DATA_HOME="$scratch/home/.local/share" XDG_CONFIG_HOME="$scratch/home/.confi
 dbus-run-session -- sh -c '
   # The keyring is created with this password and left unlocked, so nothing prompts.
   printf "notchora-test" | gnome-keyring-daemon --unlock --components=secrets >/dev/null 2>&1
+  # Registers org.freedesktop.secrets on the bus now rather than on first use.
+  gnome-keyring-daemon --start --components=secrets >/dev/null 2>&1
   NOTCHORA_TEST_SECRET_SERVICE=1 "$@"
 ' sh "$@"
