@@ -13,7 +13,7 @@ packages=(
   qtkeychain-qt6-dev libx11-dev libxi-dev libxext-dev libxfixes-dev
   fonts-material-design-icons-iconfont libcpp-httplib-dev libssl-dev
   xvfb xauth openbox picom xdotool x11-utils imagemagick
-  dbus dbus-x11 gnome-keyring libsecret-tools python3
+  dbus dbus-daemon dbus-x11 gnome-keyring libsecret-tools python3
   curl xdg-utils desktop-file-utils
 )
 

@@ -41,7 +41,7 @@ QList<AIMode> allAIModes() {
     return modes;
 }
 
-QString toString(AIMode mode) {
+QString stringValue(AIMode mode) {
     for (const auto& entry : modeTable)
         if (entry.mode == mode)
             return QString::fromLatin1(entry.value);
@@ -77,7 +77,7 @@ QList<AIPopupPosition> allAIPopupPositions() {
     return positions;
 }
 
-QString toString(AIPopupPosition position) {
+QString stringValue(AIPopupPosition position) {
     for (const auto& entry : positionTable)
         if (entry.position == position)
             return QString::fromLatin1(entry.value);

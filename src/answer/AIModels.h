@@ -16,7 +16,7 @@ namespace notchora {
 enum class AIMode { Ask, FollowUp, AnswerScreen, ExplainScreen, SummarizeScreen };
 
 QList<AIMode> allAIModes();
-QString toString(AIMode mode);
+QString stringValue(AIMode mode);
 // Exact match of a string value, case included.
 std::optional<AIMode> aiModeFromString(const QString& value);
 // The text sent for a mode: the typed prompt, nothing, or a fixed instruction.
@@ -26,7 +26,7 @@ QString promptText(AIMode mode, const QString& typedPrompt);
 enum class AIPopupPosition { Right, Left, Free };
 
 QList<AIPopupPosition> allAIPopupPositions();
-QString toString(AIPopupPosition position);
+QString stringValue(AIPopupPosition position);
 std::optional<AIPopupPosition> aiPopupPositionFromString(const QString& value);
 // The label shown in pickers.
 QString label(AIPopupPosition position);

@@ -69,8 +69,10 @@ AnswerHTTPCall* AnswerHTTP::post(const QString& path, const QJsonObject& json,
 void AnswerHTTP::post(const QString& path, const QJsonObject& json,
                       const std::optional<QString>& bearer, QObject* context,
                       std::function<void(const AnswerHTTPResult&)> done) {
-    AnswerHTTPCall* call = post(path, json, bearer, context);
-    connect(call, &AnswerHTTPCall::finished, context, [call, done = std::move(done)] {
+    // Without a context the call lives as long as the transport.
+    QObject* owner = context ? context : this;
+    AnswerHTTPCall* call = post(path, json, bearer, owner);
+    connect(call, &AnswerHTTPCall::finished, owner, [call, done = std::move(done)] {
         call->deleteLater();
         done(call->result());
     });
@@ -91,6 +93,17 @@ AnswerHTTPResult AnswerHTTP::interpret(QNetworkReply* reply, const QByteArray& b
         result.error = mapError(result.status, body, retryAfter);
         return result;
     }
+    // Headers arrived but the body did not (time-out, dropped connection): network and
+    // proxy errors are numbered below 200.
+    if (reply->error() != QNetworkReply::NoError && reply->error() < 200) {
+        if (reply->error() == QNetworkReply::RemoteHostClosedError) {
+            result.error = AnswerAPIError::make(0, QStringLiteral("Koneksi jaringan terputus."));
+            result.error->kind = AnswerAPIError::Kind::Transport;
+        } else {
+            result.error = replyFailure(reply->error(), body);
+        }
+        return result;
+    }
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError || document.isNull()) {
@@ -102,8 +115,7 @@ AnswerHTTPResult AnswerHTTP::interpret(QNetworkReply* reply, const QByteArray& b
     return result;
 }
 
-AnswerAPIError AnswerHTTP::replyFailure(QNetworkReply::NetworkError error,
-                                        const QByteArray& body) {
+AnswerAPIError AnswerHTTP::replyFailure(QNetworkReply::NetworkError error, const QByteArray& body) {
     // Texts as the desktop's own network stack words them for Indonesian users.
     auto transport = [](const char* message) {
         AnswerAPIError e = AnswerAPIError::make(0, QString::fromUtf8(message));
@@ -114,7 +126,6 @@ AnswerAPIError AnswerHTTP::replyFailure(QNetworkReply::NetworkError error,
     case QNetworkReply::HostNotFoundError:
         return transport("Server dengan nama host yang ditentukan tidak dapat ditemukan.");
     case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::RemoteHostClosedError:
     case QNetworkReply::ProxyConnectionRefusedError:
     case QNetworkReply::ProxyConnectionClosedError:
     case QNetworkReply::ProxyNotFoundError:
@@ -125,8 +136,7 @@ AnswerAPIError AnswerHTTP::replyFailure(QNetworkReply::NetworkError error,
     case QNetworkReply::OperationCanceledError:
         return transport("Permintaan kehabisan waktu.");
     case QNetworkReply::SslHandshakeFailedError:
-        return transport(
-            "Terjadi kesalahan SSL dan koneksi aman ke server tidak dapat dibuat.");
+        return transport("Terjadi kesalahan SSL dan koneksi aman ke server tidak dapat dibuat.");
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::BackgroundRequestNotAllowedError:
@@ -134,7 +144,9 @@ AnswerAPIError AnswerHTTP::replyFailure(QNetworkReply::NetworkError error,
     case QNetworkReply::ProtocolUnknownError:
         return transport("URL tidak didukung.");
     default:
-        // Something answered, but not in HTTP.
+        // Something answered, but not in HTTP. Qt drops such a connection itself and reports
+        // it as closed by the remote host (RemoteHostClosedError), like a peer that hung up
+        // before sending a status line: no HTTP reply either way.
         return mapError(0, body, std::nullopt);
     }
 }
@@ -201,8 +213,8 @@ AnswerAPIError AnswerHTTP::mapError(int status, const QByteArray& data,
     QString message;
     switch (status) {
     case 400:
-        message = detail.value_or(
-            QStringLiteral("Permintaan ditolak (400). Periksa konfigurasi app."));
+        message =
+            detail.value_or(QStringLiteral("Permintaan ditolak (400). Periksa konfigurasi app."));
         break;
     case 401:
         message = QStringLiteral("Sesi berakhir. Masuk lagi lewat Pengaturan → AI Assistant.");

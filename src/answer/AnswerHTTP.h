@@ -49,7 +49,8 @@ public:
     // Posts `json` compactly. The call is a child of `owner`; destroying either cancels it.
     AnswerHTTPCall* post(const QString& path, const QJsonObject& json,
                          const std::optional<QString>& bearer, QObject* owner);
-    // The same with a callback, which is dropped when `context` is gone.
+    // The same with a callback, which is dropped (and the call cancelled) when `context` is
+    // gone. The callback runs on the transport's thread.
     void post(const QString& path, const QJsonObject& json, const std::optional<QString>& bearer,
               QObject* context, std::function<void(const AnswerHTTPResult&)> done);
 

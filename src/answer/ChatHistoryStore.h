@@ -31,8 +31,7 @@ public:
     static constexpr qsizetype maxTitleCharacters = 44;
     static constexpr auto untitled = "Percakapan";
 
-    ChatHistoryStore(QString filePath, Defaults& defaults, Clock& clock,
-                     QObject* parent = nullptr);
+    ChatHistoryStore(QString filePath, Defaults& defaults, Clock& clock, QObject* parent = nullptr);
     ~ChatHistoryStore() override;
 
     static ChatHistoryStore& shared();

@@ -32,7 +32,7 @@ std::optional<QUuid> uuidFromString(const QString& text) {
 
 ChatMessage ChatMessage::make(Role role, QString text, QDateTime date, bool hadImages,
                               std::optional<double> confidence) {
-    return ChatMessage{QUuid::createUuid(), role,      std::move(text), confidence,
+    return ChatMessage{QUuid::createUuid(), role,     std::move(text), confidence,
                        std::move(date),     hadImages};
 }
 
@@ -46,19 +46,6 @@ std::optional<ChatMessage::Role> ChatMessage::roleFromString(const QString& valu
     if (value == QLatin1String("assistant"))
         return Role::Assistant;
     return std::nullopt;
-}
-
-QJsonObject ChatMessage::toJson() const {
-    QJsonObject object{
-        {QStringLiteral("id"), uuidString(id)},
-        {QStringLiteral("role"), toString(role)},
-        {QStringLiteral("text"), text},
-        {QStringLiteral("date"), ReferenceDate::secondsFromDate(date)},
-        {QStringLiteral("hadImages"), hadImages},
-    };
-    if (confidence)
-        object.insert(QStringLiteral("confidence"), *confidence);
-    return object;
 }
 
 std::optional<ChatMessage> ChatMessage::fromJson(const QJsonValue& value) {

@@ -49,7 +49,6 @@ public:
     static QString toString(Role role);
     static std::optional<Role> roleFromString(const QString& value);
 
-    QJsonObject toJson() const;
     // Strict: every key but "confidence" is required, each of its type.
     static std::optional<ChatMessage> fromJson(const QJsonValue& value);
 

@@ -4,21 +4,6 @@
 
 namespace notchora {
 
-QJsonObject ChatThread::toJson() const {
-    QJsonArray messageArray;
-    for (const ChatMessage& message : messages)
-        messageArray.append(message.toJson());
-    QJsonObject object{
-        {QStringLiteral("id"), uuidString(id)},
-        {QStringLiteral("title"), title},
-        {QStringLiteral("updatedAt"), ReferenceDate::secondsFromDate(updatedAt)},
-        {QStringLiteral("messages"), messageArray},
-    };
-    if (summary)
-        object.insert(QStringLiteral("summary"), *summary);
-    return object;
-}
-
 std::optional<ChatThread> ChatThread::fromJson(const QJsonValue& value) {
     if (!value.isObject())
         return std::nullopt;

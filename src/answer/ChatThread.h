@@ -25,7 +25,6 @@ public:
 
     bool operator==(const ChatThread&) const = default;
 
-    QJsonObject toJson() const;
     // Strict: every key but "summary" is required, each of its type.
     static std::optional<ChatThread> fromJson(const QJsonValue& value);
 

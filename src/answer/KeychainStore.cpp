@@ -21,10 +21,10 @@ KeychainStore::Backend detectBackend() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
         return KeychainStore::Backend::File;
-    QDBusConnectionInterface* bus_ = bus.interface();
-    if (bus_->isServiceRegistered(secretsName).value())
+    QDBusConnectionInterface* daemon = bus.interface();
+    if (daemon->isServiceRegistered(secretsName).value())
         return KeychainStore::Backend::SecretService;
-    const QStringList activatable = bus_->activatableServiceNames().value();
+    const QStringList activatable = daemon->activatableServiceNames().value();
     return activatable.contains(secretsName) ? KeychainStore::Backend::SecretService
                                              : KeychainStore::Backend::File;
 }
@@ -75,8 +75,8 @@ void KeychainStore::load(const QString& account, QObject* context, LoadCallback 
 
 void KeychainStore::save(const QString& value, const QString& account, QObject* context,
                          DoneCallback done) {
-    enqueue({Operation::Kind::Save, account, value, context != nullptr, context, {},
-             std::move(done)});
+    enqueue(
+        {Operation::Kind::Save, account, value, context != nullptr, context, {}, std::move(done)});
 }
 
 void KeychainStore::remove(const QString& account, QObject* context, DoneCallback done) {

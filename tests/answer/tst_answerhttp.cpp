@@ -1,0 +1,397 @@
+#include "AISettings.h"
+#include "AnswerHTTP.h"
+#include "Defaults.h"
+#include "TestEnvironment.h"
+#include "TestHttpServer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <httplib.h>
+#include <mutex>
+
+using namespace notchora;
+
+class AnswerHTTPTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void detailMessage_data();
+    void detailMessage();
+    void mapError_data();
+    void mapError();
+    void camelCase_data();
+    void camelCase();
+    void webBase_data();
+    void webBase();
+    void postSendsJsonWithBearer();
+    void postWithoutTokenHasNoAuthorization();
+    void postDecodesSnakeCase();
+    void postMapsErrorStatuses_data();
+    void postMapsErrorStatuses();
+    void successThatIsNotJsonIsADecodingError();
+    void nonHttpReplyIsStatusZero_data();
+    void nonHttpReplyIsStatusZero();
+    void closedPortIsATransportError();
+    void replyCutShortIsATransportError();
+    void destroyingTheOwnerCancels();
+
+private:
+    AnswerHTTPResult postAndWait(const std::optional<QString>& bearer,
+                                 const QJsonObject& json = {{"a", 1}});
+    void serve(int status, std::string body, std::string retryAfter = {});
+
+    std::unique_ptr<test::TestEnvironment> m_env;
+    std::unique_ptr<Defaults> m_defaults;
+    std::unique_ptr<AnswerHTTP> m_http;
+    std::unique_ptr<test::TestHttpServer> m_server;
+    std::mutex m_mutex;
+    int m_status = 200;
+    std::string m_body;
+    std::string m_retryAfter;
+    httplib::Request m_lastRequest;
+};
+
+void AnswerHTTPTest::init() {
+    m_env = std::make_unique<test::TestEnvironment>();
+    m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
+    m_http = std::make_unique<AnswerHTTP>(*m_defaults);
+    m_server = std::make_unique<test::TestHttpServer>();
+    m_server->server().Post(".*",
+                            [this](const httplib::Request& request, httplib::Response& response) {
+                                std::lock_guard lock(m_mutex);
+                                m_lastRequest = request;
+                                response.status = m_status;
+                                if (!m_retryAfter.empty())
+                                    response.set_header("Retry-After", m_retryAfter);
+                                response.set_content(m_body, "application/json");
+                            });
+    QVERIFY(m_server->start());
+    m_defaults->setString("ai.baseURL", m_server->url("/svc").toString());
+    serve(200, "{}");
+}
+
+void AnswerHTTPTest::cleanup() {
+    m_server.reset();
+    m_http.reset();
+}
+
+void AnswerHTTPTest::serve(int status, std::string body, std::string retryAfter) {
+    std::lock_guard lock(m_mutex);
+    m_status = status;
+    m_body = std::move(body);
+    m_retryAfter = std::move(retryAfter);
+}
+
+AnswerHTTPResult AnswerHTTPTest::postAndWait(const std::optional<QString>& bearer,
+                                             const QJsonObject& json) {
+    QObject owner;
+    AnswerHTTPCall* call = m_http->post("v1/answer", json, bearer, &owner);
+    QSignalSpy finished(call, &AnswerHTTPCall::finished);
+    if (!finished.wait(10000))
+        qWarning("post did not finish");
+    return call->result();
+}
+
+void AnswerHTTPTest::detailMessage_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("expected"); // null: nothing
+    QTest::newRow("detail string")
+        << QByteArray(R"({"detail":"Kunci salah","error":"x"})") << "Kunci salah";
+    QTest::newRow("detail object description")
+        << QByteArray(R"({"detail":{"error_description":"desc","error":"e"}})") << "desc";
+    QTest::newRow("detail object error") << QByteArray(R"({"detail":{"error":"e"}})") << "e";
+    QTest::newRow("detail object without either ignores top level")
+        << QByteArray(R"({"detail":{"code":1},"message":"m"})") << QString();
+    QTest::newRow("detail array msgs")
+        << QByteArray(R"({"detail":[{"msg":"satu"},{"loc":1},{"msg":"dua"}]})") << "satu; dua";
+    QTest::newRow("detail array without msg")
+        << QByteArray(R"({"detail":[{"loc":1}]})") << QString();
+    QTest::newRow("detail number falls to error")
+        << QByteArray(R"({"detail":3,"error":"err"})") << "err";
+    QTest::newRow("top-level message") << QByteArray(R"({"message":"pesan"})") << "pesan";
+    QTest::newRow("error before message") << QByteArray(R"({"error":"a","message":"b"})") << "a";
+    QTest::newRow("error not a string") << QByteArray(R"({"error":{},"message":"b"})") << "b";
+    QTest::newRow("array body") << QByteArray(R"(["x"])") << QString();
+    QTest::newRow("html") << QByteArray("<html>500</html>") << QString();
+    QTest::newRow("empty") << QByteArray() << QString();
+}
+
+void AnswerHTTPTest::detailMessage() {
+    QFETCH(QByteArray, body);
+    QFETCH(QString, expected);
+    const auto detail = AnswerHTTP::detailMessage(body);
+    QCOMPARE(detail.has_value(), !expected.isNull());
+    if (detail)
+        QCOMPARE(*detail, expected);
+}
+
+void AnswerHTTPTest::mapError_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("retryAfter"); // null: no header
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("seconds"); // -1: none
+    const QByteArray none;
+    const QByteArray detail = R"({"detail":"Teks server"})";
+    QTest::newRow("400 detail") << 400 << detail << QString() << "Teks server" << -1;
+    QTest::newRow("400 plain") << 400 << none << QString()
+                               << "Permintaan ditolak (400). Periksa konfigurasi app." << -1;
+    QTest::newRow("401 ignores detail")
+        << 401 << detail << QString()
+        << "Sesi berakhir. Masuk lagi lewat Pengaturan → AI Assistant." << -1;
+    QTest::newRow("422 msgs") << 422 << QByteArray(R"({"detail":[{"msg":"a"},{"msg":"b"}]})")
+                              << QString() << "Data ditolak server: a; b." << -1;
+    QTest::newRow("422 empty") << 422 << none << QString() << "Data ditolak server: validasi gagal."
+                               << -1;
+    QTest::newRow("429 seconds") << 429 << none << "30"
+                                 << "Terlalu banyak permintaan. Coba lagi dalam 30 detik." << 30;
+    QTest::newRow("429 plus sign") << 429 << none << "+5"
+                                   << "Terlalu banyak permintaan. Coba lagi dalam 5 detik." << 5;
+    QTest::newRow("429 no header") << 429 << detail << QString()
+                                   << "Terlalu banyak permintaan. Coba lagi sebentar lagi." << -1;
+    QTest::newRow("429 date") << 429 << none << "Wed, 21 Oct 2026 07:28:00 GMT"
+                              << "Terlalu banyak permintaan. Coba lagi sebentar lagi." << -1;
+    QTest::newRow("429 empty header")
+        << 429 << none << ""
+        << "Terlalu banyak permintaan. Coba lagi sebentar lagi." << -1;
+    QTest::newRow("429 fraction") << 429 << none << "1.5"
+                                  << "Terlalu banyak permintaan. Coba lagi sebentar lagi." << -1;
+    QTest::newRow("502") << 502 << detail << QString()
+                         << "Layanan AI sedang tidak tersedia. Coba lagi beberapa saat." << -1;
+    QTest::newRow("503") << 503 << detail << "60"
+                         << "Fitur jawaban AI sedang dimatikan oleh administrator." << 60;
+    QTest::newRow("500 html") << 500 << QByteArray("<html>oops</html>") << QString()
+                              << "Server mengembalikan HTTP 500." << -1;
+    QTest::newRow("404 message") << 404 << QByteArray(R"({"message":"Tidak ada"})") << QString()
+                                 << "Tidak ada" << -1;
+    QTest::newRow("status 0") << 0 << none << QString() << "Server mengembalikan HTTP 0." << -1;
+}
+
+void AnswerHTTPTest::mapError() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, retryAfter);
+    QFETCH(QString, message);
+    QFETCH(int, seconds);
+    const AnswerAPIError error = AnswerHTTP::mapError(
+        status, body, retryAfter.isNull() ? std::nullopt : std::optional(retryAfter));
+    QCOMPARE(error.status, status);
+    QCOMPARE(error.message, message);
+    QCOMPARE(error.retryAfter, seconds < 0 ? std::nullopt : std::optional(seconds));
+    QCOMPARE(error.needsSignIn, status == 401);
+}
+
+void AnswerHTTPTest::camelCase_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("access_token") << "access_token"
+                                  << "accessToken";
+    QTest::newRow("expires_in") << "expires_in"
+                                << "expiresIn";
+    QTest::newRow("plain") << "text"
+                           << "text";
+    QTest::newRow("leading and trailing underscores") << "_refresh_token_"
+                                                      << "_refreshToken_";
+    QTest::newRow("double underscore") << "a__b"
+                                       << "aB";
+    QTest::newRow("capitals") << "URL_value"
+                              << "urlValue";
+    QTest::newRow("camel kept without underscore") << "hadImages"
+                                                   << "hadImages";
+    QTest::newRow("only underscores") << "__"
+                                      << "__";
+}
+
+void AnswerHTTPTest::camelCase() {
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    QCOMPARE(AnswerHTTP::camelCaseKey(key), expected);
+}
+
+void AnswerHTTPTest::webBase_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("expected");
+    const QString production = AISettings::productionBaseURL;
+    QTest::newRow("http") << "http://127.0.0.1:9000"
+                          << "http://127.0.0.1:9000";
+    QTest::newRow("with path") << "https://x.example/base/"
+                               << "https://x.example/base/";
+    QTest::newRow("not a URL") << "bukan url" << production;
+    QTest::newRow("no scheme") << "answer.example.com" << production;
+    QTest::newRow("other scheme") << "ftp://answer.example.com" << production;
+}
+
+void AnswerHTTPTest::webBase() {
+    QFETCH(QString, stored);
+    QFETCH(QString, expected);
+    m_defaults->setString("ai.baseURL", stored);
+    QCOMPARE(m_http->webBase(), QUrl(expected));
+    QCOMPARE(AnswerHTTP::appendingPath(m_http->webBase(), "api").path().count("//"), 0);
+}
+
+void AnswerHTTPTest::postSendsJsonWithBearer() {
+    serve(200, R"({"ok":true})");
+    const AnswerHTTPResult result = postAndWait(QString("tok-123"), {{"grant_type", "x"}});
+    QVERIFY(result.ok());
+    std::lock_guard lock(m_mutex);
+    QCOMPARE(QString::fromStdString(m_lastRequest.path), "/svc/api/v1/answer");
+    QCOMPARE(QString::fromStdString(m_lastRequest.get_header_value("Authorization")),
+             "Bearer tok-123");
+    QCOMPARE(QString::fromStdString(m_lastRequest.get_header_value("Content-Type")),
+             "application/json");
+    QCOMPARE(QByteArray::fromStdString(m_lastRequest.body), R"({"grant_type":"x"})");
+}
+
+void AnswerHTTPTest::postWithoutTokenHasNoAuthorization() {
+    QVERIFY(postAndWait(std::nullopt).ok());
+    std::lock_guard lock(m_mutex);
+    QVERIFY(!m_lastRequest.has_header("Authorization"));
+    QCOMPARE(m_http->request("oauth/token", std::nullopt).transferTimeout(), 120000);
+}
+
+void AnswerHTTPTest::postDecodesSnakeCase() {
+    serve(200, R"({"access_token":"a","refresh_token":"r","expires_in":60,)"
+               R"("answers":[{"explanation_text":"e"}]})");
+    const AnswerHTTPResult result = postAndWait(std::nullopt);
+    QVERIFY(result.ok());
+    QCOMPARE(result.status, 200);
+    const QJsonObject json = result.json.toObject();
+    QCOMPARE(json.value("accessToken").toString(), "a");
+    QCOMPARE(json.value("refreshToken").toString(), "r");
+    QCOMPARE(json.value("expiresIn").toInt(), 60);
+    QVERIFY(!json.contains("access_token"));
+    QCOMPARE(json.value("answers").toArray().first().toObject().value("explanationText"), "e");
+}
+
+void AnswerHTTPTest::postMapsErrorStatuses_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("retryAfter");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("seconds");
+    QTest::newRow("401") << 401 << "{}"
+                         << ""
+                         << "Sesi berakhir. Masuk lagi lewat Pengaturan → AI Assistant." << -1;
+    QTest::newRow("429 retry") << 429 << "{}"
+                               << "10"
+                               << "Terlalu banyak permintaan. Coba lagi dalam 10 detik." << 10;
+    QTest::newRow("422 detail array") << 422 << R"({"detail":[{"msg":"x kurang"}]})"
+                                      << ""
+                                      << "Data ditolak server: x kurang." << -1;
+    QTest::newRow("503") << 503 << ""
+                         << ""
+                         << "Fitur jawaban AI sedang dimatikan oleh administrator." << -1;
+    QTest::newRow("404 message") << 404 << R"({"message":"Tidak ditemukan"})"
+                                 << ""
+                                 << "Tidak ditemukan" << -1;
+}
+
+void AnswerHTTPTest::postMapsErrorStatuses() {
+    QFETCH(int, status);
+    QFETCH(QString, body);
+    QFETCH(QString, retryAfter);
+    QFETCH(QString, message);
+    QFETCH(int, seconds);
+    serve(status, body.toStdString(), retryAfter.toStdString());
+    const AnswerHTTPResult result = postAndWait(QString("t"));
+    QVERIFY(result.error);
+    QCOMPARE(result.error->status, status);
+    QCOMPARE(result.error->message, message);
+    QCOMPARE(result.error->retryAfter, seconds < 0 ? std::nullopt : std::optional(seconds));
+    QCOMPARE(result.error->needsSignIn, status == 401);
+    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Service);
+}
+
+void AnswerHTTPTest::successThatIsNotJsonIsADecodingError() {
+    serve(200, "<html>ok</html>");
+    const AnswerHTTPResult result = postAndWait(std::nullopt);
+    QVERIFY(result.error);
+    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Decoding);
+    QCOMPARE(result.error->status, 200);
+}
+
+void AnswerHTTPTest::nonHttpReplyIsStatusZero_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("hangUp");
+    QTest::newRow("garbage, then hang up")
+        << QByteArray("SSH-2.0-OpenSSH_9.2\r\nxx\r\n\r\n") << true;
+    QTest::newRow("garbage, stays open") << QByteArray("220 smtp.example ESMTP\r\n") << false;
+    QTest::newRow("hang up without a word") << QByteArray() << true;
+}
+
+void AnswerHTTPTest::nonHttpReplyIsStatusZero() {
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, hangUp);
+    // Something listens, but does not speak HTTP.
+    QTcpServer raw;
+    QVERIFY(raw.listen(QHostAddress::LocalHost));
+    connect(&raw, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket* socket = raw.nextPendingConnection();
+        connect(socket, &QTcpSocket::readyRead, socket, [=] {
+            socket->readAll();
+            socket->write(answer);
+            if (hangUp)
+                socket->disconnectFromHost();
+        });
+    });
+    m_defaults->setString("ai.baseURL", QString("http://127.0.0.1:%1").arg(raw.serverPort()));
+    const AnswerHTTPResult result = postAndWait(std::nullopt);
+    QVERIFY(result.error);
+    QCOMPARE(result.error->status, 0);
+    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Service);
+    QCOMPARE(result.error->message, "Server mengembalikan HTTP 0.");
+    QVERIFY(!result.error->needsSignIn);
+}
+
+void AnswerHTTPTest::closedPortIsATransportError() {
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    m_defaults->setString("ai.baseURL", QString("http://127.0.0.1:%1").arg(port));
+    const AnswerHTTPResult result = postAndWait(std::nullopt);
+    QVERIFY(result.error);
+    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Transport);
+    QCOMPARE(result.error->status, 0);
+    QCOMPARE(result.error->message, "Tidak dapat terhubung ke server.");
+}
+
+void AnswerHTTPTest::replyCutShortIsATransportError() {
+    // A success status, then the connection drops before the promised body is complete.
+    QTcpServer raw;
+    QVERIFY(raw.listen(QHostAddress::LocalHost));
+    connect(&raw, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket* socket = raw.nextPendingConnection();
+        connect(socket, &QTcpSocket::readyRead, socket, [=] {
+            socket->readAll();
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                          "Content-Length: 100\r\n\r\n{\"access_token\":");
+            socket->disconnectFromHost();
+        });
+    });
+    m_defaults->setString("ai.baseURL", QString("http://127.0.0.1:%1").arg(raw.serverPort()));
+    const AnswerHTTPResult result = postAndWait(std::nullopt);
+    QVERIFY(result.error);
+    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Transport);
+    QCOMPARE(result.error->message, "Koneksi jaringan terputus.");
+}
+
+void AnswerHTTPTest::destroyingTheOwnerCancels() {
+    bool called = false;
+    {
+        QObject owner;
+        m_http->post("v1/answer", {}, std::nullopt, &owner,
+                     [&called](const AnswerHTTPResult&) { called = true; });
+    }
+    // A later call completes only after the cancelled one would have.
+    QVERIFY(postAndWait(std::nullopt).ok());
+    QVERIFY(!called);
+}
+
+QTEST_GUILESS_MAIN(AnswerHTTPTest)
+#include "tst_answerhttp.moc"

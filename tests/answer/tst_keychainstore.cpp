@@ -1,0 +1,211 @@
+#include "KeychainStore.h"
+#include "TestEnvironment.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <sys/stat.h>
+
+using namespace notchora;
+
+class KeychainStoreTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void fileDeleteThenAddKeepsOneItem();
+    void fileIsPrivateFromCreation();
+    void operationsRunInOrder();
+    void removeForgetsTheItem();
+    void callbackIsDroppedWithItsContext();
+    void environmentForcesTheFile_data();
+    void environmentForcesTheFile();
+    void automaticWithoutSessionBusUsesTheFile();
+    void secretServiceDeleteThenAdd();
+
+private:
+    std::optional<QString> loadAndWait(KeychainStore& store, const QString& account);
+    void waitIdle(KeychainStore& store);
+    QString secretsPath() const { return m_env->dataHome() + "/Notchora/secrets.json"; }
+
+    std::unique_ptr<test::TestEnvironment> m_env;
+};
+
+void KeychainStoreTest::init() {
+    m_env = std::make_unique<test::TestEnvironment>();
+}
+
+void KeychainStoreTest::cleanup() {
+    m_env.reset();
+}
+
+std::optional<QString> KeychainStoreTest::loadAndWait(KeychainStore& store,
+                                                      const QString& account) {
+    bool done = false;
+    std::optional<QString> result;
+    store.load(account, this, [&](std::optional<QString> value) {
+        result = std::move(value);
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 20000))
+        qWarning("load did not finish");
+    return result;
+}
+
+void KeychainStoreTest::waitIdle(KeychainStore& store) {
+    if (store.isBusy()) {
+        QSignalSpy idle(&store, &KeychainStore::idle);
+        QVERIFY(idle.wait(20000));
+    }
+}
+
+void KeychainStoreTest::fileDeleteThenAddKeepsOneItem() {
+    KeychainStore store(secretsPath(), KeychainStore::Backend::File);
+    store.save("abc", KeychainStore::refreshTokenAccount);
+    store.save("abc", KeychainStore::refreshTokenAccount);
+    waitIdle(store);
+    const QByteArray raw = test::readFile(secretsPath());
+    QCOMPARE(raw.count("refresh_token"), 1);
+    QCOMPARE(raw.count("abc"), 1);
+    QCOMPARE(loadAndWait(store, "refresh_token"), QString("abc"));
+    QVERIFY(!loadAndWait(store, "other"));
+}
+
+void KeychainStoreTest::fileIsPrivateFromCreation() {
+    const mode_t previous = ::umask(0);
+    KeychainStore store(secretsPath(), KeychainStore::Backend::File);
+    store.save("geheim", "refresh_token");
+    waitIdle(store);
+    ::umask(previous);
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(secretsPath()).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0600u);
+    QCOMPARE(::stat(QFile::encodeName(QFileInfo(secretsPath()).absolutePath()).constData(), &info),
+             0);
+    QCOMPARE(info.st_mode & 0777, 0700u);
+    QCOMPARE(QDir(QFileInfo(secretsPath()).absolutePath()).entryList(QDir::Files),
+             QStringList{"secrets.json"});
+}
+
+void KeychainStoreTest::operationsRunInOrder() {
+    KeychainStore store(secretsPath(), KeychainStore::Backend::File);
+    QStringList order;
+    store.save("first", "refresh_token", this, [&] { order << "save"; });
+    store.remove("refresh_token", this, [&] { order << "remove"; });
+    store.load("refresh_token", this,
+               [&](std::optional<QString> value) { order << "load:" + value.value_or("none"); });
+    store.save("second", "refresh_token", this, [&] { order << "save"; });
+    store.load("refresh_token", this,
+               [&](std::optional<QString> value) { order << "load:" + value.value_or("none"); });
+    waitIdle(store);
+    QCOMPARE(order, (QStringList{"save", "remove", "load:none", "save", "load:second"}));
+}
+
+void KeychainStoreTest::removeForgetsTheItem() {
+    KeychainStore store(secretsPath(), KeychainStore::Backend::File);
+    store.save("x", "refresh_token");
+    store.save("y", "other");
+    store.remove("refresh_token");
+    waitIdle(store);
+    QVERIFY(!loadAndWait(store, "refresh_token"));
+    QCOMPARE(loadAndWait(store, "other"), QString("y"));
+    // A fresh store (a new run) reads the same file.
+    KeychainStore again(secretsPath(), KeychainStore::Backend::File);
+    QCOMPARE(loadAndWait(again, "other"), QString("y"));
+}
+
+void KeychainStoreTest::callbackIsDroppedWithItsContext() {
+    KeychainStore store(secretsPath(), KeychainStore::Backend::File);
+    bool called = false;
+    {
+        QObject context;
+        store.save("v", "refresh_token", &context, [&] { called = true; });
+    }
+    waitIdle(store);
+    QVERIFY(!called);
+    QCOMPARE(loadAndWait(store, "refresh_token"), QString("v"));
+}
+
+void KeychainStoreTest::environmentForcesTheFile_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<KeychainStore::Backend>("backend");
+    QTest::newRow("file") << QByteArray("file") << KeychainStore::Backend::File;
+    QTest::newRow("FILE") << QByteArray("FILE") << KeychainStore::Backend::File;
+    QTest::newRow("secret-service")
+        << QByteArray("secret-service") << KeychainStore::Backend::SecretService;
+    QTest::newRow("unset") << QByteArray() << KeychainStore::Backend::Automatic;
+    QTest::newRow("unknown") << QByteArray("kwallet") << KeychainStore::Backend::Automatic;
+}
+
+void KeychainStoreTest::environmentForcesTheFile() {
+    QFETCH(QByteArray, value);
+    QFETCH(KeychainStore::Backend, backend);
+    const QByteArray previous = qgetenv(KeychainStore::backendVariable);
+    qputenv(KeychainStore::backendVariable, value);
+    QCOMPARE(KeychainStore::backendFromEnvironment(), backend);
+    qputenv(KeychainStore::backendVariable, previous);
+}
+
+void KeychainStoreTest::automaticWithoutSessionBusUsesTheFile() {
+    if (qEnvironmentVariableIsSet("NOTCHORA_TEST_SECRET_SERVICE"))
+        QSKIP("runs outside the private D-Bus session");
+    // Nobody listens at this address, so there is no session bus and no secret service.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(m_env->root()) + "/none");
+    KeychainStore store(secretsPath(), KeychainStore::Backend::Automatic);
+    store.save("abc", "refresh_token");
+    waitIdle(store);
+    QCOMPARE(store.activeBackend(), KeychainStore::Backend::File);
+    QCOMPARE(loadAndWait(store, "refresh_token"), QString("abc"));
+    QVERIFY(QFileInfo::exists(secretsPath()));
+}
+
+void KeychainStoreTest::secretServiceDeleteThenAdd() {
+    if (!qEnvironmentVariableIsSet("NOTCHORA_TEST_SECRET_SERVICE"))
+        QSKIP("needs the private Secret Service that with-secret-service.sh starts");
+    const QString secretTool = QStandardPaths::findExecutable("secret-tool");
+    if (secretTool.isEmpty())
+        QSKIP("secret-tool (libsecret-tools) is not installed");
+
+    QDBusConnectionInterface* daemon = QDBusConnection::sessionBus().interface();
+    if (!daemon || !daemon->isServiceRegistered("org.freedesktop.secrets").value())
+        QSKIP("gnome-keyring did not start a Secret Service in the private session");
+
+    KeychainStore store(secretsPath(), KeychainStore::Backend::SecretService);
+    store.save("abc", KeychainStore::refreshTokenAccount);
+    store.save("abc", KeychainStore::refreshTokenAccount);
+    waitIdle(store);
+    QCOMPARE(loadAndWait(store, "refresh_token"), QString("abc"));
+
+    auto itemCount = [&] {
+        QProcess search;
+        search.setProcessChannelMode(QProcess::MergedChannels);
+        search.start(secretTool, {"search", "--all", "server", KeychainStore::service, "user",
+                                  KeychainStore::refreshTokenAccount});
+        search.waitForFinished(20000);
+        int count = 0;
+        for (const QByteArray& line : search.readAll().split('\n'))
+            count += line.startsWith('[') ? 1 : 0;
+        return count;
+    };
+    QCOMPARE(itemCount(), 1);
+    // The secret went to the keyring, not to the fallback file.
+    QVERIFY(!QFileInfo::exists(secretsPath()));
+
+    // Left to itself, a store finds the running secret service and reads the same item.
+    KeychainStore automatic(secretsPath(), KeychainStore::Backend::Automatic);
+    QCOMPARE(loadAndWait(automatic, "refresh_token"), QString("abc"));
+    QCOMPARE(automatic.activeBackend(), KeychainStore::Backend::SecretService);
+
+    store.remove(KeychainStore::refreshTokenAccount);
+    waitIdle(store);
+    QCOMPARE(itemCount(), 0);
+    QVERIFY(!loadAndWait(store, "refresh_token"));
+}
+
+QTEST_GUILESS_MAIN(KeychainStoreTest)
+#include "tst_keychainstore.moc"
