@@ -1,5 +1,7 @@
 #include "AnswerEventParser.h"
 
+#include "AnswerHTTP.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cstring>
@@ -225,36 +227,6 @@ std::optional<QString> AnswerEventParser::tokenText(QByteArrayView payload) {
     return text.toString();
 }
 
-QString AnswerEventParser::detailMessage(QByteArrayView payload) {
-    const auto object = jsonObject(payload);
-    if (!object)
-        return {};
-    const QJsonValue detail = object->value(QLatin1String("detail"));
-    if (detail.isString())
-        return detail.toString();
-    if (detail.isObject()) {
-        const QJsonObject inner = detail.toObject();
-        for (const char* key : {"error_description", "error"}) {
-            if (const QJsonValue value = inner.value(QLatin1String(key)); value.isString())
-                return value.toString();
-        }
-        return {};
-    }
-    if (detail.isArray()) {
-        QStringList messages;
-        for (const QJsonValue& item : detail.toArray()) {
-            if (const QJsonValue msg = item.toObject().value(QLatin1String("msg")); msg.isString())
-                messages.append(msg.toString());
-        }
-        return messages.join(QStringLiteral("; "));
-    }
-    for (const char* key : {"error", "message"}) {
-        if (const QJsonValue value = object->value(QLatin1String(key)); value.isString())
-            return value.toString();
-    }
-    return {};
-}
-
 QList<Event> AnswerEventParser::feed(QByteArrayView bytes) {
     QList<Event> events;
     const char* p = bytes.data();
@@ -356,10 +328,10 @@ void AnswerEventParser::handleData(QByteArrayView payload, QList<Event>& events)
         return;
     }
     case Name::Error: {
-        QString detail = detailMessage(payload);
-        if (detail.isEmpty())
-            detail = serviceErrorFallback;
-        end(Event::failure(Event::Reason::ServiceError, 502, serviceErrorPrefix + detail), events);
+        const QString detail = AnswerHTTP::detailMessage(payload.toByteArray()).value_or(QString());
+        end(Event::failure(Event::Reason::ServiceError, 502,
+                           serviceErrorPrefix + (detail.isEmpty() ? serviceErrorFallback : detail)),
+            events);
         return;
     }
     }

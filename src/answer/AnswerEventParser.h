@@ -64,10 +64,6 @@ public:
     // The token text of a data payload: a JSON object with a "text" string. Absent when the
     // payload does not decode that way.
     static std::optional<QString> tokenText(QByteArrayView payload);
-    // The service's own text in an error payload ("detail" as text, as an object with
-    // "error_description" or "error", or as a list of objects with "msg"; else a top-level
-    // "error" or "message"). Empty when there is none.
-    static QString detailMessage(QByteArrayView payload);
 
 private:
     enum class Name { Other, Token, Done, Error };
