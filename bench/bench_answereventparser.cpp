@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTest>
+#include <ctime>
 
 using namespace notchora;
 
@@ -67,19 +68,33 @@ qsizetype AnswerEventParserBench::parseAll() const {
     return tokens;
 }
 
-// Best of five runs in MB/s, printed once (QBENCHMARK below reruns its function).
+namespace {
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+} // namespace
+
+// Best of ten runs in MB/s, printed once (QBENCHMARK below reruns its function). The machine
+// is shared, so the CPU time this thread spent is given beside the wall-clock figure.
 void AnswerEventParserBench::throughput() {
     QCOMPARE(parseAll(), m_expectedTokens);
-    double best = 0;
-    for (int round = 0; round < 5; ++round) {
+    double bestWall = 0;
+    double bestCpu = 0;
+    const double megabytes = double(m_stream.size()) / 1e6;
+    for (int round = 0; round < 10; ++round) {
         QElapsedTimer timer;
         timer.start();
+        const double cpuStart = threadCpuSeconds();
         parseAll();
-        const double seconds = double(timer.nsecsElapsed()) / 1e9;
-        best = std::max(best, double(m_stream.size()) / seconds / 1e6);
+        const double cpu = threadCpuSeconds() - cpuStart;
+        bestWall = std::max(bestWall, megabytes / (double(timer.nsecsElapsed()) / 1e9));
+        bestCpu = std::max(bestCpu, megabytes / cpu);
     }
-    qInfo("%.1f MB in %lld pieces: best %.0f MB/s (target 200 MB/s)", double(m_stream.size()) / 1e6,
-          qlonglong(m_pieces.size()), best);
+    qInfo("%.1f MB in %lld pieces: best %.0f MB/s wall clock, %.0f MB/s of CPU time "
+          "(target 200 MB/s)",
+          megabytes, qlonglong(m_pieces.size()), bestWall, bestCpu);
 }
 
 void AnswerEventParserBench::tokenStream() {
