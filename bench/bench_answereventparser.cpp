@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTest>
+#include <ctime>
 
 using namespace notchora;
 
@@ -12,6 +13,7 @@ class AnswerEventParserBench : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void throughput();
     void tokenStream();
 
 private:
@@ -66,18 +68,36 @@ qsizetype AnswerEventParserBench::parseAll() const {
     return tokens;
 }
 
-void AnswerEventParserBench::tokenStream() {
+namespace {
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+} // namespace
+
+// Best of ten runs in MB/s, printed once (QBENCHMARK below reruns its function). The machine
+// is shared, so the CPU time this thread spent is given beside the wall-clock figure.
+void AnswerEventParserBench::throughput() {
     QCOMPARE(parseAll(), m_expectedTokens);
-    double best = 0;
-    for (int round = 0; round < 5; ++round) {
+    double bestWall = 0;
+    double bestCpu = 0;
+    const double megabytes = double(m_stream.size()) / 1e6;
+    for (int round = 0; round < 10; ++round) {
         QElapsedTimer timer;
         timer.start();
+        const double cpuStart = threadCpuSeconds();
         parseAll();
-        const double seconds = timer.nsecsElapsed() / 1e9;
-        best = std::max(best, m_stream.size() / seconds / 1e6);
+        const double cpu = threadCpuSeconds() - cpuStart;
+        bestWall = std::max(bestWall, megabytes / (double(timer.nsecsElapsed()) / 1e9));
+        bestCpu = std::max(bestCpu, megabytes / cpu);
     }
-    qInfo("%.1f MB in %lld pieces: best %.0f MB/s (target 200 MB/s)", m_stream.size() / 1e6,
-          qlonglong(m_pieces.size()), best);
+    qInfo("%.1f MB in %lld pieces: best %.0f MB/s wall clock, %.0f MB/s of CPU time "
+          "(target 200 MB/s)",
+          megabytes, qlonglong(m_pieces.size()), bestWall, bestCpu);
+}
+
+void AnswerEventParserBench::tokenStream() {
     QBENCHMARK {
         parseAll();
     }

@@ -26,6 +26,16 @@ QByteArrayView trimBlanks(QByteArrayView text) {
     return text.sliced(begin, end - begin);
 }
 
+// Prefix and equality tests with the length known at compile time, so they compile inline;
+// they run on every line.
+template <size_t N> bool startsWith(QByteArrayView text, const char (&prefix)[N]) {
+    return text.size() >= qsizetype(N - 1) && std::memcmp(text.data(), prefix, N - 1) == 0;
+}
+
+template <size_t N> bool equals(QByteArrayView text, const char (&word)[N]) {
+    return text.size() == qsizetype(N - 1) && std::memcmp(text.data(), word, N - 1) == 0;
+}
+
 bool isJsonSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -236,10 +246,18 @@ QList<Event> AnswerEventParser::feed(QByteArrayView bytes) {
         if (*p == '\n')
             ++p;
     }
+    // Streams rarely use "\r"; without one, memchr finds each line end much faster.
+    const bool hasReturn = p < end && std::memchr(p, '\r', size_t(end - p)) != nullptr;
     while (p < end && !m_finished) {
         const char* eol = p;
-        while (eol < end && *eol != '\n' && *eol != '\r')
-            ++eol;
+        if (hasReturn) {
+            while (eol < end && *eol != '\n' && *eol != '\r')
+                ++eol;
+        } else {
+            eol = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+            if (!eol)
+                eol = end;
+        }
         if (eol == end) {
             // Check before copying, so an endless line never costs more than the limit.
             if (m_partial.size() + (end - p) > maxLineLength) {
@@ -289,18 +307,18 @@ void AnswerEventParser::handleLine(QByteArrayView line, QList<Event>& events) {
     if (m_firstLine) {
         m_firstLine = false;
         // A byte-order mark may open the stream; it is not part of the first field.
-        if (line.startsWith("\xEF\xBB\xBF"))
+        if (startsWith(line, "\xEF\xBB\xBF"))
             line = line.sliced(3);
     }
-    if (line.startsWith("data:")) {
+    if (startsWith(line, "data:")) {
         handleData(trimBlanks(line.sliced(5)), events);
         m_name = Name::Other;
-    } else if (line.startsWith("event:")) {
+    } else if (startsWith(line, "event:")) {
         const QByteArrayView name = trimBlanks(line.sliced(6));
-        m_name = name == "token"   ? Name::Token
-                 : name == "done"  ? Name::Done
-                 : name == "error" ? Name::Error
-                                   : Name::Other;
+        m_name = equals(name, "token")   ? Name::Token
+                 : equals(name, "done")  ? Name::Done
+                 : equals(name, "error") ? Name::Error
+                                         : Name::Other;
     }
 }
 

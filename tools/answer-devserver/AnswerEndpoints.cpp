@@ -94,20 +94,33 @@ void AnswerEndpoints::stream(const httplib::Request& request, httplib::Response&
 
     auto plan = std::make_shared<StreamPlan>(planStream(question));
     response.set_header("Cache-Control", "no-cache");
-    response.set_chunked_content_provider(
-        "text/event-stream", [plan, next = 0](size_t, httplib::DataSink& sink) mutable {
-            if (next > 0 && plan->delayMs > 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(plan->delayMs));
-            // Returning false makes the server drop the connection mid-body.
-            if (next == plan->dropBefore)
-                return false;
-            if (next == int(plan->events.size())) {
-                sink.done();
-                return true;
-            }
-            const std::string& event = plan->events[size_t(next++)];
-            return sink.write(event.data(), event.size());
-        });
+    // Writes the next event; false once the plan says to cut the connection.
+    auto writeNext = [plan, next = 0](httplib::DataSink& sink) mutable {
+        if (next > 0 && plan->delayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(plan->delayMs));
+        if (next == plan->dropBefore)
+            return false;
+        if (next == int(plan->events.size())) {
+            sink.done();
+            return true;
+        }
+        const std::string& event = plan->events[size_t(next++)];
+        return sink.write(event.data(), event.size());
+    };
+    if (plan->dropBefore < 0) {
+        response.set_chunked_content_provider(
+            "text/event-stream",
+            [writeNext](size_t, httplib::DataSink& sink) mutable { return writeNext(sink); });
+        return;
+    }
+    // A cut chunked body can look like a clean end to a client; a Content-Length that is
+    // never reached cannot.
+    size_t promised = 1024;
+    for (const std::string& event : plan->events)
+        promised += event.size();
+    response.set_content_provider(
+        promised, "text/event-stream",
+        [writeNext](size_t, size_t, httplib::DataSink& sink) mutable { return writeNext(sink); });
 }
 
 void AnswerEndpoints::oneShot(const httplib::Request& request, httplib::Response& response) {

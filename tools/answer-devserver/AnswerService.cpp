@@ -69,6 +69,9 @@ void AnswerService::installRoutes() {
     // Events are small writes that must leave at once.
     server.set_tcp_nodelay(true);
     server.set_payload_max_length(64 * 1024 * 1024);
+    // Each kept-alive connection holds a worker while idle; a client's connection pool plus
+    // a browser and slow streams must not leave a new request waiting in the queue.
+    server.new_task_queue = [] { return new httplib::ThreadPool(32); };
     m_auth->install(server);
     m_answers->install(server);
 
