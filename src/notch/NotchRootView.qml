@@ -104,6 +104,7 @@ Item {
                 notchHeight: root.notchHeight
                 environment: root.expandedEnvironment
                 enabled: root.expanded
+                Accessible.ignored: !root.expanded
                 visible: opacity > 0
                 opacity: 0
                 scale: 0.94

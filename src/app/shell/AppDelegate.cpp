@@ -40,8 +40,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     actions.openSettings = [this] { showSettings(); };
     actions.openScreenshotPanel = [] {};
     actions.captureArea = [] {};
-    m_statusBarController = std::make_unique<StatusBarController>(
-        m_store, *m_panelController, std::move(actions));
+    m_statusBarController =
+        std::make_unique<StatusBarController>(m_store, *m_panelController, std::move(actions));
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {

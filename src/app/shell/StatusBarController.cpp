@@ -80,8 +80,8 @@ void StatusBarController::rebuildMenu() {
     m_moduleMenu = new QMenu(QStringLiteral("Pilih Modul"), m_menu.get());
     const auto active = m_store.activeModule();
     for (const auto& module : m_store.enabledModules()) {
-        QAction* item = m_moduleMenu->addAction(symbolIcon(module.iconSystemName(), false),
-                                                module.name());
+        QAction* item =
+            m_moduleMenu->addAction(symbolIcon(module.iconSystemName(), false), module.name());
         item->setData(module.id());
         item->setToolTip(module.name());
         item->setCheckable(true);
@@ -95,8 +95,8 @@ void StatusBarController::rebuildMenu() {
     m_menu->addAction(QStringLiteral("Screenshot Area (⇧⌘4)"), this,
                       &StatusBarController::captureArea);
     m_menu->addSeparator();
-    QAction* settings = m_menu->addAction(QStringLiteral("Pengaturan…"), this,
-                                          &StatusBarController::showSettings);
+    QAction* settings =
+        m_menu->addAction(QStringLiteral("Pengaturan…"), this, &StatusBarController::showSettings);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_menu->addSeparator();
     QAction* quitItem =
