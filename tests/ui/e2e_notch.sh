@@ -114,6 +114,23 @@ wait_for 5 "${collapsed[@]}" || fail "Tampilkan Widget did not bring the notch b
 echo "ok: shown again"
 
 kill -0 "$app_pid" 2>/dev/null || fail "notchora exited"
+
+# The open tray takes clicks: the power button (right corner, x 912..936) quits.
+xdotool mousemove_relative -- 0 -290
+sleep 0.05
+xdotool mousemove_relative -- 1 0
+wait_for 5 "${expanded[@]}" || fail "the tray did not open again"
+xdotool mousemove_relative -- 100 0
+xdotool mousemove_relative -- 103 0
+sleep 0.3
+xdotool click 1
+for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && fail "the power button did not quit"
+wait "$app_pid"
+status=$?
+[ "$status" = 0 ] || fail "quitting ended with status $status"
+echo "ok: the power button quit"
+
 if grep -Eiq "error|warning|critical" "$work/app.log"; then
   fail "the program printed warnings"
 fi
