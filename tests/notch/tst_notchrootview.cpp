@@ -53,6 +53,7 @@ private slots:
     void collapsedSlotFollowsTheStore();
     void traySpringsOpenAndShut_data();
     void traySpringsOpenAndShut();
+    void hitBumpsTheNotch();
 
 private:
     void enable(const QStringList& ids);
@@ -253,6 +254,17 @@ void NotchRootViewTest::traySpringsOpenAndShut() {
     QTRY_VERIFY(!find("expandedContent")->isVisible());
     // Collapsed and at rest, nothing animates.
     QVERIFY(!root->property("springMoving").toBool());
+}
+
+void NotchRootViewTest::hitBumpsTheNotch() {
+    load();
+    QQuickItem* root = m_view->rootObject();
+    auto tray = [root] { return root->property("trayRect").toRectF(); };
+    m_model->setIsHit(true);
+    // A springy bump, 6 % larger from the top centre, that settles there.
+    QTRY_COMPARE(tray(), QRectF(360 - 95 * 1.06, 0, 190 * 1.06, 30 * 1.06));
+    m_model->setIsHit(false);
+    QTRY_COMPARE(tray(), QRectF(360 - 95, 0, 190, 30));
 }
 
 QTEST_MAIN(NotchRootViewTest)
