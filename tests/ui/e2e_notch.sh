@@ -115,6 +115,12 @@ echo "ok: shown again"
 
 kill -0 "$app_pid" 2>/dev/null || fail "notchora exited"
 
+# Another desktop: the notch follows the user there and fades in.
+xdotool set_desktop 1
+wait_for 5 "${collapsed[@]}" || fail "the notch did not come to the new desktop"
+[ "$(xdotool get_desktop)" = 1 ] || fail "the desktop did not switch"
+echo "ok: followed to another desktop"
+
 # The open tray takes clicks: the power button (right corner, x 912..936) quits.
 xdotool mousemove_relative -- 0 -290
 sleep 0.05
