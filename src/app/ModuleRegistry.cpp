@@ -7,8 +7,8 @@ namespace notchora {
 namespace {
 
 QUrl page(const char* module, const char* file) {
-    return QUrl(QStringLiteral("qrc:/Notchora/%1/%2")
-                    .arg(QLatin1String(module), QLatin1String(file)));
+    return QUrl(
+        QStringLiteral("qrc:/Notchora/%1/%2").arg(QLatin1String(module), QLatin1String(file)));
 }
 
 } // namespace

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Notchora.App
 
 // A round button in the corner bar: a symbol on a faint disc that takes the tint while
@@ -69,7 +68,8 @@ Item {
         }
     }
 
-    ToolTip.visible: button.isHovering && button.help.length > 0
-    ToolTip.delay: 600
-    ToolTip.text: button.help
+    NotchToolTip {
+        visible: button.isHovering && button.help.length > 0
+        text: button.help
+    }
 }

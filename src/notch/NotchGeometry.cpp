@@ -12,8 +12,7 @@ NotchGeometry::NotchGeometry(const ScreenInfo& screen, double statusBarThickness
     const auto& left = screen.auxiliaryTopLeftArea;
     const auto& right = screen.auxiliaryTopRightArea;
     double height = 0;
-    if (screen.safeAreaTop > 0 && left && right &&
-        left->x() + left->width() < right->x()) {
+    if (screen.safeAreaTop > 0 && left && right && left->x() + left->width() < right->x()) {
         const double x = left->x() + left->width();
         height = screen.safeAreaTop;
         notchRect = QRectF(x, top - height, right->x() - x, height);
@@ -28,7 +27,7 @@ NotchGeometry::NotchGeometry(const ScreenInfo& screen, double statusBarThickness
 }
 
 std::optional<ScreenInfo> NotchGeometry::targetScreen(const QList<ScreenInfo>& screens,
-                                                       const std::optional<ScreenInfo>& main) {
+                                                      const std::optional<ScreenInfo>& main) {
     for (const auto& screen : screens)
         if (screen.safeAreaTop > 0)
             return screen;

@@ -68,8 +68,10 @@ NotchPanelController::NotchPanelController(WidgetStore& store, QQmlEngine& engin
                                    {"store", QVariant::fromValue(&m_store)}});
     m_panel->setSource(QUrl(QStringLiteral("qrc:/Notchora/Notch/NotchRootView.qml")));
     if (QQuickItem* root = m_panel->rootObject()) {
-        QQmlProperty(root, QStringLiteral("trayRect")).connectNotifySignal(this, SLOT(updateShape()));
-        QQmlProperty(root, QStringLiteral("slotRect")).connectNotifySignal(this, SLOT(updateShape()));
+        QQmlProperty(root, QStringLiteral("trayRect"))
+            .connectNotifySignal(this, SLOT(updateShape()));
+        QQmlProperty(root, QStringLiteral("slotRect"))
+            .connectNotifySignal(this, SLOT(updateShape()));
     }
     connect(&engine, &QQmlEngine::quit, QCoreApplication::instance(), &QCoreApplication::quit,
             Qt::QueuedConnection);
@@ -175,9 +177,8 @@ QRectF NotchPanelController::hotZone() const {
                    m_store.widgetScale(), m_store.hoverSensitivity());
 }
 
-QRectF NotchPanelController::hotZone(const NotchGeometry& geometry, bool expanded,
-                                     double lipHeight, double widgetScale,
-                                     double hoverSensitivity) {
+QRectF NotchPanelController::hotZone(const NotchGeometry& geometry, bool expanded, double lipHeight,
+                                     double widgetScale, double hoverSensitivity) {
     const QRectF& notch = geometry.notchRect;
     double width = notch.width();
     double height = notch.height() + lipHeight;

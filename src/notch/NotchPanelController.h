@@ -1,8 +1,7 @@
 #pragma once
 
-#include "NotchGeometry.h"
-
 #include "Clock.h"
+#include "NotchGeometry.h"
 
 #include <QObject>
 #include <QPointer>

@@ -29,6 +29,7 @@ Item {
     readonly property rect trayRect: Qt.rect((width - trayWidth * viewScale) / 2, 0,
                                              trayWidth * viewScale, trayHeight * viewScale)
     readonly property real trayRadius: cornerRadius * viewScale
+    readonly property bool springMoving: openSpring.moving || hitSpring.moving
 
     // What every hosted page receives (only the names a page declares are set).
     readonly property var pageEnvironment: ({
@@ -103,6 +104,7 @@ Item {
                 notchHeight: root.notchHeight
                 environment: root.expandedEnvironment
                 enabled: root.expanded
+                Accessible.ignored: !root.expanded
                 visible: opacity > 0
                 opacity: 0
                 scale: 0.94

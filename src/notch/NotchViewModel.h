@@ -10,7 +10,6 @@
 
 namespace notchora {
 
-
 // The notch panel's observable state, shared by the controller, the root view and the
 // module pages. Every write notifies only when the value really changes.
 class NotchViewModel : public QObject {

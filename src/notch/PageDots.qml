@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 
 // One dot per enabled module; the active one is a wider, brighter capsule. Shown only when
 // there is more than one page.
@@ -45,9 +44,10 @@ Item {
 
                 HoverHandler { id: hover }
                 TapHandler { onTapped: dots.pager.showPage(dot.modelData.id, true) }
-                ToolTip.visible: hover.hovered
-                ToolTip.delay: 600
-                ToolTip.text: modelData.name
+                NotchToolTip {
+                    visible: hover.hovered
+                    text: dot.modelData.name
+                }
             }
         }
     }

@@ -5,10 +5,9 @@
 
 #include <QCoreApplication>
 #include <QCursor>
-#include <xcb/xcb.h>
-
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
+#include <xcb/xcb.h>
 
 namespace notchora {
 

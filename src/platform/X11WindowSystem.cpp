@@ -2,13 +2,12 @@
 
 #include <QCoreApplication>
 #include <QWindow>
-#include <vector>
-#include <xcb/xcb.h>
-
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
+#include <vector>
+#include <xcb/xcb.h>
 
 namespace notchora {
 
@@ -66,8 +65,8 @@ unsigned long X11WindowSystem::currentDesktop() const {
     unsigned long after = 0;
     unsigned char* data = nullptr;
     unsigned long desktop = 0;
-    if (XGetWindowProperty(m_display, m_root, m_currentDesktopAtom, 0, 1, False, XA_CARDINAL,
-                           &type, &format, &count, &after, &data) == Success &&
+    if (XGetWindowProperty(m_display, m_root, m_currentDesktopAtom, 0, 1, False, XA_CARDINAL, &type,
+                           &format, &count, &after, &data) == Success &&
         data) {
         if (format == 32 && count == 1)
             desktop = reinterpret_cast<unsigned long*>(data)[0];
@@ -87,8 +86,7 @@ void X11WindowSystem::sendClientMessage(unsigned long window, unsigned long type
     event.xclient.data.l[1] = d1;
     event.xclient.data.l[2] = d2;
     event.xclient.data.l[3] = 1; // source: application
-    XSendEvent(m_display, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
+    XSendEvent(m_display, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
 }
 
 void X11WindowSystem::preparePanel(QWindow* window) {
@@ -120,8 +118,8 @@ void X11WindowSystem::setOnAllDesktops(QWindow* window, bool all) {
                           long(atom("_NET_WM_STATE_STICKY")));
         sendClientMessage(id, atom("_NET_WM_DESKTOP"), long(desktop));
     } else {
-        XChangeProperty(m_display, id, atom("_NET_WM_DESKTOP"), XA_CARDINAL, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(&desktop), 1);
+        XChangeProperty(m_display, id, atom("_NET_WM_DESKTOP"), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&desktop), 1);
         Atom type = 0;
         int format = 0;
         unsigned long count = 0;
@@ -154,8 +152,8 @@ void X11WindowSystem::orderFront(QWindow* window) {
     unsigned long after = 0;
     unsigned char* data = nullptr;
     unsigned long desktop = allDesktops;
-    if (XGetWindowProperty(m_display, id, atom("_NET_WM_DESKTOP"), 0, 1, False, XA_CARDINAL,
-                           &type, &format, &count, &after, &data) == Success &&
+    if (XGetWindowProperty(m_display, id, atom("_NET_WM_DESKTOP"), 0, 1, False, XA_CARDINAL, &type,
+                           &format, &count, &after, &data) == Success &&
         data) {
         if (format == 32 && count == 1)
             desktop = reinterpret_cast<unsigned long*>(data)[0];
@@ -176,8 +174,8 @@ void X11WindowSystem::setInputRegion(QWindow* window, const std::optional<QRegio
         const qreal ratio = window->devicePixelRatio();
         std::vector<XRectangle> rects;
         for (const QRect& r : *region) {
-            const QRect px(qRound(r.x() * ratio), qRound(r.y() * ratio),
-                           qRound(r.width() * ratio), qRound(r.height() * ratio));
+            const QRect px(qRound(r.x() * ratio), qRound(r.y() * ratio), qRound(r.width() * ratio),
+                           qRound(r.height() * ratio));
             rects.push_back({short(px.x()), short(px.y()), (unsigned short)px.width(),
                              (unsigned short)px.height()});
         }

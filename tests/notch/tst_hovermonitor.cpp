@@ -31,24 +31,40 @@ void HoverMonitorTest::timing_data() {
 
     // Steps: in/out = a movement inside/outside the zone; warpout = the pointer leaves
     // without a movement report; +N = N ms pass; stop/start.
-    QTest::newRow("resting 70 ms opens") << "in +71" << "1";
-    QTest::newRow("not yet at 69 ms") << "in +69" << "";
-    QTest::newRow("fast crossing opens nothing") << "in +30 out +500" << "";
-    QTest::newRow("moving inside keeps one open timer") << "in +30 in +30 in +11" << "1";
-    QTest::newRow("re-entry within 70 ms starts a new wait") << "in +40 out +20 in +69" << "";
-    QTest::newRow("re-entry within 70 ms, then rests") << "in +40 out +20 in +71" << "1";
-    QTest::newRow("opening needs the pointer still in the zone") << "in +30 warpout +100" << "";
-    QTest::newRow("leaving closes after 400 ms") << "in +71 out +401" << "1 0";
-    QTest::newRow("not before 400 ms") << "in +71 out +399" << "1";
-    QTest::newRow("return within 400 ms stays open") << "in +71 out +300 in +1000" << "1";
-    QTest::newRow("more movements outside do not postpone the close")
-        << "in +71 out +200 out +201" << "1 0";
-    QTest::newRow("leave, return, leave again") << "in +71 out +100 in +100 out +401" << "1 0";
-    QTest::newRow("stop while inside reports leaving once") << "in +71 stop stop +500" << "1 0";
-    QTest::newRow("stop while opening cancels it") << "in +30 stop +100" << "";
-    QTest::newRow("stop while closing reports once") << "in +71 out +100 stop +500" << "1 0";
-    QTest::newRow("movements after stop are ignored") << "stop in +100" << "";
-    QTest::newRow("start again after stop") << "stop start in +71" << "1";
+    QTest::newRow("resting 70 ms opens") << "in +71"
+                                         << "1";
+    QTest::newRow("not yet at 69 ms") << "in +69"
+                                      << "";
+    QTest::newRow("fast crossing opens nothing") << "in +30 out +500"
+                                                 << "";
+    QTest::newRow("moving inside keeps one open timer") << "in +30 in +30 in +11"
+                                                        << "1";
+    QTest::newRow("re-entry within 70 ms starts a new wait") << "in +40 out +20 in +69"
+                                                             << "";
+    QTest::newRow("re-entry within 70 ms, then rests") << "in +40 out +20 in +71"
+                                                       << "1";
+    QTest::newRow("opening needs the pointer still in the zone") << "in +30 warpout +100"
+                                                                 << "";
+    QTest::newRow("leaving closes after 400 ms") << "in +71 out +401"
+                                                 << "1 0";
+    QTest::newRow("not before 400 ms") << "in +71 out +399"
+                                       << "1";
+    QTest::newRow("return within 400 ms stays open") << "in +71 out +300 in +1000"
+                                                     << "1";
+    QTest::newRow("more movements outside do not postpone the close") << "in +71 out +200 out +201"
+                                                                      << "1 0";
+    QTest::newRow("leave, return, leave again") << "in +71 out +100 in +100 out +401"
+                                                << "1 0";
+    QTest::newRow("stop while inside reports leaving once") << "in +71 stop stop +500"
+                                                            << "1 0";
+    QTest::newRow("stop while opening cancels it") << "in +30 stop +100"
+                                                   << "";
+    QTest::newRow("stop while closing reports once") << "in +71 out +100 stop +500"
+                                                     << "1 0";
+    QTest::newRow("movements after stop are ignored") << "stop in +100"
+                                                      << "";
+    QTest::newRow("start again after stop") << "stop start in +71"
+                                            << "1";
 }
 
 void HoverMonitorTest::timing() {
@@ -59,10 +75,10 @@ void HoverMonitorTest::timing() {
     HeadlessPointerSource pointer;
     pointer.warpTo({0, 0});
     QStringList log;
-    HoverMonitor monitor(clock, pointer,
-                         {[] { return zone; },
-                          [&log](bool inside) { log << (inside ? "1" : "0"); }, nullptr},
-                         0.07, 0.4);
+    HoverMonitor monitor(
+        clock, pointer,
+        {[] { return zone; }, [&log](bool inside) { log << (inside ? "1" : "0"); }, nullptr}, 0.07,
+        0.4);
     monitor.start();
     int in = 0;
     int out = 0;
@@ -107,10 +123,10 @@ void HoverMonitorTest::destroyingReportsNothing() {
     HeadlessPointerSource pointer;
     QStringList log;
     {
-        HoverMonitor monitor(clock, pointer,
-                             {[] { return zone; },
-                              [&log](bool inside) { log << (inside ? "1" : "0"); }, nullptr},
-                             0.07, 0.4);
+        HoverMonitor monitor(
+            clock, pointer,
+            {[] { return zone; }, [&log](bool inside) { log << (inside ? "1" : "0"); }, nullptr},
+            0.07, 0.4);
         monitor.start();
         pointer.moveTo({110, 110});
         clock.advance(0.1);
@@ -126,11 +142,10 @@ void HoverMonitorTest::zoneIsAskedAfresh() {
     ManualClock clock;
     HeadlessPointerSource pointer;
     bool open = false;
-    HoverMonitor monitor(
-        clock, pointer,
-        {[&open] { return open ? QRectF(0, 0, 500, 500) : zone; },
-         [&open](bool inside) { open = inside; }, nullptr},
-        0.07, 0.4);
+    HoverMonitor monitor(clock, pointer,
+                         {[&open] { return open ? QRectF(0, 0, 500, 500) : zone; },
+                          [&open](bool inside) { open = inside; }, nullptr},
+                         0.07, 0.4);
     monitor.start();
     pointer.moveTo({110, 110});
     clock.advance(0.08);

@@ -60,14 +60,14 @@ void NotchGeometryTest::measuring_data() {
                   QRectF(700, 944, 812, 38))
         << QRectF(661, 950, 190, 32) << false;
     QTest::newRow("no panel: never shorter than the status bar")
-        << screen(QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 900))
-        << QRectF(625, 876, 190, 24) << false;
+        << screen(QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 900)) << QRectF(625, 876, 190, 24)
+        << false;
     QTest::newRow("bottom panel only: status bar height")
-        << screen(QRectF(0, 0, 1440, 900), QRectF(0, 48, 1440, 852))
-        << QRectF(625, 876, 190, 24) << false;
+        << screen(QRectF(0, 0, 1440, 900), QRectF(0, 48, 1440, 852)) << QRectF(625, 876, 190, 24)
+        << false;
     QTest::newRow("top panel taller than the status bar")
-        << screen(QRectF(0, 0, 1920, 1080), QRectF(0, 0, 1920, 1044))
-        << QRectF(865, 1044, 190, 36) << false;
+        << screen(QRectF(0, 0, 1920, 1080), QRectF(0, 0, 1920, 1044)) << QRectF(865, 1044, 190, 36)
+        << false;
     QTest::newRow("secondary screen to the right and higher")
         << screen(QRectF(1440, 200, 2560, 1440), QRectF(1440, 200, 2560, 1412))
         << QRectF(1440 + 1280 - 95, 1612, 190, 28) << false;
@@ -93,9 +93,9 @@ void NotchGeometryTest::targetScreen_data() {
 
     const ScreenInfo external =
         screen(QRectF(0, 0, 2560, 1440), QRectF(0, 0, 2560, 1410), 0, {}, {}, "external");
-    const ScreenInfo laptop = screen(QRectF(-1512, 0, 1512, 982), QRectF(-1512, 0, 1512, 944), 38,
-                                     QRectF(-1512, 944, 662, 38), QRectF(-662, 944, 662, 38),
-                                     "laptop");
+    const ScreenInfo laptop =
+        screen(QRectF(-1512, 0, 1512, 982), QRectF(-1512, 0, 1512, 944), 38,
+               QRectF(-1512, 944, 662, 38), QRectF(-662, 944, 662, 38), "laptop");
     const ScreenInfo plain =
         screen(QRectF(2560, 0, 1920, 1080), QRectF(2560, 0, 1920, 1080), 0, {}, {}, "plain");
 
@@ -132,8 +132,8 @@ void NotchGeometryTest::sameScreenMeasuresEqual() {
 void NotchGeometryTest::panelFrame_data() {
     QTest::addColumn<ScreenInfo>("screen");
     QTest::addColumn<QRectF>("frame");
-    QTest::newRow("1440x900")
-        << screen(QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 900)) << QRectF(360, 580, 720, 320);
+    QTest::newRow("1440x900") << screen(QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 900))
+                              << QRectF(360, 580, 720, 320);
     QTest::newRow("screen left of the primary")
         << screen(QRectF(-1920, -100, 1920, 1080), QRectF(-1920, -100, 1920, 1080))
         << QRectF(-960 - 360, 980 - 320, 720, 320);

@@ -51,6 +51,9 @@ private slots:
     void pageDotsNeedTwoModules();
     void pagesReceiveTheEnvironment();
     void collapsedSlotFollowsTheStore();
+    void traySpringsOpenAndShut_data();
+    void traySpringsOpenAndShut();
+    void hitBumpsTheNotch();
 
 private:
     void enable(const QStringList& ids);
@@ -226,6 +229,42 @@ void NotchRootViewTest::collapsedSlotFollowsTheStore() {
     QCOMPARE(slot->x() + slot->width(), notchRight - 8);
     m_store->setEnabled(false, "characters");
     QVERIFY(!slot->isVisible());
+}
+
+void NotchRootViewTest::traySpringsOpenAndShut_data() {
+    QTest::addColumn<double>("scale");
+    QTest::newRow("scale 1") << 1.0;
+    QTest::newRow("scale 1.3") << 1.3;
+    QTest::newRow("scale 0.8") << 0.8;
+}
+
+void NotchRootViewTest::traySpringsOpenAndShut() {
+    QFETCH(double, scale);
+    m_store->setWidgetScale(scale);
+    load();
+    QQuickItem* root = m_view->rootObject();
+    auto tray = [root] { return root->property("trayRect").toRectF(); };
+    // Collapsed: exactly the notch, never scaled.
+    QCOMPARE(tray(), QRectF(360 - 95, 0, 190, 30));
+    m_model->setIsExpanded(true);
+    QTRY_COMPARE(tray(), QRectF(360 - 230 * scale, 0, 460 * scale, 178 * scale));
+    QTRY_COMPARE(find("expandedContent")->opacity(), 1.0);
+    m_model->setIsExpanded(false);
+    QTRY_COMPARE(tray(), QRectF(360 - 95, 0, 190, 30));
+    QTRY_VERIFY(!find("expandedContent")->isVisible());
+    // Collapsed and at rest, nothing animates.
+    QVERIFY(!root->property("springMoving").toBool());
+}
+
+void NotchRootViewTest::hitBumpsTheNotch() {
+    load();
+    QQuickItem* root = m_view->rootObject();
+    auto tray = [root] { return root->property("trayRect").toRectF(); };
+    m_model->setIsHit(true);
+    // A springy bump, 6 % larger from the top centre, that settles there.
+    QTRY_COMPARE(tray(), QRectF(360 - 95 * 1.06, 0, 190 * 1.06, 30 * 1.06));
+    m_model->setIsHit(false);
+    QTRY_COMPARE(tray(), QRectF(360 - 95, 0, 190, 30));
 }
 
 QTEST_MAIN(NotchRootViewTest)

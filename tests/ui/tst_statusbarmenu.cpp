@@ -90,9 +90,9 @@ void StatusBarMenuTest::menuItemsInOrder() {
     QStringList titles;
     for (QAction* item : items)
         titles << (item->isSeparator() ? QString("---") : item->text());
-    QCOMPARE(titles, (QStringList{"Sembunyikan Widget", "Pilih Modul", "Screenshot (⇧⌘5)",
-                                  "Screenshot Area (⇧⌘4)", "---", "Pengaturan…", "---",
-                                  "Quit Notchora"}));
+    QCOMPARE(titles,
+             (QStringList{"Sembunyikan Widget", "Pilih Modul", "Screenshot (⇧⌘5)",
+                          "Screenshot Area (⇧⌘4)", "---", "Pengaturan…", "---", "Quit Notchora"}));
     QVERIFY(items[1]->menu());
     QCOMPARE(items[5]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QCOMPARE(items[7]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -110,11 +110,10 @@ void StatusBarMenuTest::moduleSubmenu_data() {
     QTest::addColumn<QString>("checked");
 
     QTest::newRow("first run") << QStringList{} << "shortcuts"
-                               << QStringList{"Pintasan", "AI Assistant", "Karakter"}
-                               << "Pintasan";
-    QTest::newRow("another module active") << QStringList{} << "characters"
-                                           << QStringList{"Pintasan", "AI Assistant", "Karakter"}
-                                           << "Karakter";
+                               << QStringList{"Pintasan", "AI Assistant", "Karakter"} << "Pintasan";
+    QTest::newRow("another module active")
+        << QStringList{} << "characters" << QStringList{"Pintasan", "AI Assistant", "Karakter"}
+        << "Karakter";
     QTest::newRow("disabled module missing") << QStringList{"assistant"} << "shortcuts"
                                              << QStringList{"Pintasan", "Karakter"} << "Pintasan";
     QTest::newRow("active module disabled: check on the first enabled")
