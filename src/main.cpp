@@ -7,6 +7,7 @@
 #include <cstdio>
 
 Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 int main(int argc, char* argv[]) {
     if (argc > 1 && qstrcmp(argv[1], "defaults") == 0) {
