@@ -1,4 +1,5 @@
 import QtQuick
+import Notchora.App
 
 // An icon named by its symbol name, drawn from the icon font.
 Text {

@@ -100,7 +100,6 @@ Rectangle {
                     text: Math.round(toolbar.editor.thickness) + " pt"
                     color: "white"
                     font.pixelSize: 12
-                    font.features: { "tnum": 1 }
                 }
             }
 

@@ -82,16 +82,21 @@ bool AnnotationWindowController::show(const QString& imagePath) {
 
     if (!m_engine) {
         m_engine = new QQmlEngine;
+        // Our modules live under qrc:/qt/qml; Notchora.App still sits at the resource root.
+        m_engine->addImportPath(QStringLiteral("qrc:/"));
         m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     }
     QQmlComponent component(m_engine, QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Screenshot/"
                                                           "AnnotationWindow.qml")));
+    if (!component.isReady()) {
+        qWarning("annotation window: %s", qPrintable(component.errorString()));
+        return false;
+    }
     auto* editor = new AnnotationEditor(image, m_clock);
     QObject* root = component.createWithInitialProperties(
         {{QStringLiteral("editor"), QVariant::fromValue(editor)}});
     auto* window = qobject_cast<QQuickWindow*>(root);
     if (!window) {
-        qWarning("annotation window: %s", qPrintable(component.errorString()));
         delete root;
         delete editor;
         return false;

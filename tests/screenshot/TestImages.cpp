@@ -28,8 +28,9 @@ QImage screenshotLike(int width, int height, quint32 seed) {
         for (int y = window.y() + 40; y < window.bottom() - 12; y += 18)
             for (int x = window.x() + 12; x < window.right() - 40;) {
                 const int word = 10 + random.bounded(50);
-                p.fillRect(x, y, word, 9, QColor::fromRgb(random.bounded(90), random.bounded(90),
-                                                          random.bounded(120)));
+                p.fillRect(
+                    x, y, word, 9,
+                    QColor::fromRgb(random.bounded(90), random.bounded(90), random.bounded(120)));
                 x += word + 6;
             }
     }

@@ -101,10 +101,9 @@ void ScreenCaptureTest::ladderFailures_data() {
         << m_screenshot << qint64(1000) << int(CaptureError::tooLarge);
     QTest::addRow("not an image") << QByteArray("definitely not a picture") << qint64(1'200'000)
                                   << int(CaptureError::captureFailed);
-    QTest::addRow("empty") << QByteArray() << qint64(1'200'000)
-                           << int(CaptureError::captureFailed);
-    QTest::addRow("truncated jpeg") << m_screenshot.left(200) << qint64(1'200'000)
-                                    << int(CaptureError::captureFailed);
+    QTest::addRow("empty") << QByteArray() << qint64(1'200'000) << int(CaptureError::captureFailed);
+    QTest::addRow("truncated jpeg")
+        << m_screenshot.left(200) << qint64(1'200'000) << int(CaptureError::captureFailed);
 }
 
 void ScreenCaptureTest::ladderFailures() {
@@ -143,8 +142,7 @@ void ScreenCaptureTest::smallImageKeepsItsSize() {
     for (int x = 0; x < 150; ++x)
         for (int y = 0; y < 200; ++y)
             small.setPixel(x, y, qRgba(20, 30, 200, 255));
-    const ScreenCapture::Result result =
-        ScreenCapture::fit(test::encoded(small, "png"), 1'200'000);
+    const ScreenCapture::Result result = ScreenCapture::fit(test::encoded(small, "png"), 1'200'000);
     QVERIFY(result.ok());
     QCOMPARE(QSize(result.image->width, result.image->height), QSize(300, 200));
     const QImage out = QImage::fromData(result.image->data, "JPEG");
@@ -152,18 +150,17 @@ void ScreenCaptureTest::smallImageKeepsItsSize() {
     QVERIFY(qGray(out.pixel(250, 100)) > 240);
     QVERIFY(qBlue(out.pixel(50, 100)) > 170 && qRed(out.pixel(50, 100)) < 60);
     // Rung 1 quality: the same bytes as encoding at 0.75 directly.
-    QCOMPARE(result.image->data, ScreenCapture::downscale(test::encoded(small, "png"), 1920, 0.75)
-                                     .image->data);
+    QCOMPARE(result.image->data,
+             ScreenCapture::downscale(test::encoded(small, "png"), 1920, 0.75).image->data);
 }
 
 void ScreenCaptureTest::encodeRunsOffTheGuiThread() {
     QObject receiver;
     std::optional<ScreenCapture::Result> got;
-    ScreenCapture::encode(m_screenshot, 1'200'000, &receiver,
-                          [&](const ScreenCapture::Result& r) {
-                              QCOMPARE(QThread::currentThread(), qApp->thread());
-                              got = r;
-                          });
+    ScreenCapture::encode(m_screenshot, 1'200'000, &receiver, [&](const ScreenCapture::Result& r) {
+        QCOMPARE(QThread::currentThread(), qApp->thread());
+        got = r;
+    });
     QVERIFY(!got); // not delivered synchronously
     QTRY_VERIFY_WITH_TIMEOUT(got.has_value(), 20000);
     QVERIFY(got->ok());
@@ -205,14 +202,13 @@ void ScreenCaptureTest::captureOutcomes_data() {
     const QByteArray copy = "for last; do :; done; cp '" + picture.toUtf8() + "' \"$last\"";
     QTest::addRow("picture") << copy << qint64(1'200'000) << -1;
     QTest::addRow("picture too large") << copy << qint64(500) << int(CaptureError::tooLarge);
-    QTest::addRow("no file (refused)") << QByteArray("exit 0") << qint64(1'200'000)
-                                       << int(CaptureError::captureFailed);
-    QTest::addRow("empty file")
-        << QByteArray("for last; do :; done; : > \"$last\"") << qint64(1'200'000)
-        << int(CaptureError::captureFailed);
+    QTest::addRow("no file (refused)")
+        << QByteArray("exit 0") << qint64(1'200'000) << int(CaptureError::captureFailed);
+    QTest::addRow("empty file") << QByteArray("for last; do :; done; : > \"$last\"")
+                                << qint64(1'200'000) << int(CaptureError::captureFailed);
     QTest::addRow("not a picture, failing exit")
-        << QByteArray("for last; do :; done; echo garbage > \"$last\"; exit 3")
-        << qint64(1'200'000) << int(CaptureError::captureFailed);
+        << QByteArray("for last; do :; done; echo garbage > \"$last\"; exit 3") << qint64(1'200'000)
+        << int(CaptureError::captureFailed);
     QTest::addRow("tool missing") << QByteArray() << qint64(1'200'000) << -2;
 }
 
@@ -220,11 +216,11 @@ void ScreenCaptureTest::captureOutcomes() {
     QFETCH(QByteArray, script);
     QFETCH(qint64, maxBytes);
     QFETCH(int, error);
-    const QString tool = script.isEmpty()
-                             ? m_env.root() + QStringLiteral("/no-such-tool")
-                             : test::writeScript(m_env.root() + QStringLiteral("/fake-tool"),
-                                                 "echo \"$@\" > '" + m_env.root().toUtf8() +
-                                                     "/args'\n" + script);
+    const QString tool =
+        script.isEmpty()
+            ? m_env.root() + QStringLiteral("/no-such-tool")
+            : test::writeScript(m_env.root() + QStringLiteral("/fake-tool"),
+                                "echo \"$@\" > '" + m_env.root().toUtf8() + "/args'\n" + script);
     qputenv("NOTCHORA_SCREENCAPTURE_TOOL", QFile::encodeName(tool));
     QFile::remove(m_env.root() + QStringLiteral("/args"));
 
