@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <cstdlib>
 
 AreaSelector::AreaSelector(QImage frozen, QRect geometry)
     : QWidget(nullptr,
@@ -40,8 +42,11 @@ void AreaSelector::grabInput() {
         setWindowTitle(QStringLiteral("notchora-screencapture area"));
 }
 
+// Pressing at x and releasing at x + w selects w pixels, whichever way the drag went.
 QRect AreaSelector::selection() const {
-    return QRect(m_anchor, m_current).normalized().adjusted(0, 0, -1, -1).intersected(rect());
+    return QRect(std::min(m_anchor.x(), m_current.x()), std::min(m_anchor.y(), m_current.y()),
+                 std::abs(m_current.x() - m_anchor.x()), std::abs(m_current.y() - m_anchor.y()))
+        .intersected(rect());
 }
 
 void AreaSelector::paintEvent(QPaintEvent*) {
@@ -101,8 +106,7 @@ void AreaSelector::mouseReleaseEvent(QMouseEvent* event) {
         return;
     m_pressed = false;
     m_current = event->position().toPoint();
-    // Release point excluded: pressing at x and releasing at x + w selects w pixels.
-    const QRect area = QRect(m_anchor, m_current).normalized().adjusted(0, 0, -1, -1) & rect();
+    const QRect area = selection();
     if (!m_dragging || area.isEmpty()) {
         done(QImage());
         return;
