@@ -5,6 +5,7 @@ import QtQuick
 // it keeps its current frame.
 Canvas {
     id: icon
+    objectName: "screenshotIcon"
 
     property bool paused: false
     // Seconds into the loop, advanced in whole 30 fps frames.
@@ -20,6 +21,7 @@ Canvas {
 
     Timer {
         id: timeline
+        objectName: "timeline"
         interval: 1000 / 30
         repeat: true
         running: !icon.paused

@@ -20,6 +20,7 @@ Item {
 
     Item {
         id: body
+        objectName: "body"
         anchors.fill: parent
         scale: tile.pressed ? 0.97 : 1.0
         Behavior on scale { NumberAnimation { duration: 120; easing.type: Easing.OutQuad } }
