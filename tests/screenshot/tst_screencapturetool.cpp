@@ -1,7 +1,10 @@
+#include "AnnotationWindowController.h"
 #include "CaptureTask.h"
 #include "CaptureVisibility.h"
+#include "Defaults.h"
 #include "ManualClock.h"
 #include "ScreenCapture.h"
+#include "ScreenshotAction.h"
 #include "TestEnvironment.h"
 #include "XvfbServer.h"
 
@@ -9,9 +12,15 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
+#include <QQmlEngineExtensionPlugin>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+
+Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 using namespace notchora;
 
@@ -22,6 +31,17 @@ constexpr QSize screenSize(1024, 768);
 // Every pixel tells where it is, so a crop can be checked pixel by pixel.
 QRgb patternAt(int x, int y) {
     return qRgb(x * 255 / 1023, y * 255 / 767, (x * 7 + y * 13) & 0xff);
+}
+
+// The button labelled `text`: an item with that text and a clicked() signal.
+QQuickItem* itemWithText(QQuickItem* item, const QString& text) {
+    if (item->property("text").toString() == text &&
+        item->metaObject()->indexOfSignal("clicked()") >= 0)
+        return item;
+    for (QQuickItem* child : item->childItems())
+        if (QQuickItem* found = itemWithText(child, text))
+            return found;
+    return nullptr;
 }
 
 } // namespace
@@ -37,6 +57,7 @@ private slots:
     void areaSelection();
     void areaNeverReplacesAFile();
     void assistantCaptureThroughTheTool();
+    void redframeAreaIntoTheEditorAndSaved();
 
 private:
     QString tool() const { return test::TestEnvironment::binary("notchora-screencapture"); }
@@ -207,6 +228,57 @@ void ScreenCaptureToolTest::assistantCaptureThroughTheTool() {
     QVERIFY(result.image->data.size() <= ScreenCapture::assistantByteLimit);
     QVERIFY(!CaptureVisibility::shared().isAICaptureInProgress());
     QVERIFY(!QFile::exists(task->tempPath()));
+}
+
+// The whole road: area command with the red-box option on, a drag on the real screen, the
+// editor on the selection, "Simpan" into the screenshot folder.
+void ScreenCaptureToolTest::redframeAreaIntoTheEditorAndSaved() {
+    if (!m_ready)
+        QSKIP(qPrintable(m_why));
+    const QString temp = m_env.root() + QStringLiteral("/tmp");
+    QDir().mkpath(temp);
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    qputenv("NOTCHORA_SCREENCAPTURE_TOOL", QFile::encodeName(tool()));
+    qputenv("DISPLAY", m_server.display().toLocal8Bit());
+    Defaults::shared().setBool(QStringLiteral("shot.redframe"), true);
+    const QString shots = m_env.root() + QStringLiteral("/shots");
+    Defaults::shared(QStringLiteral("screencapture")).setString(QStringLiteral("location"), shots);
+
+    ManualClock clock(QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7), Qt::LocalTime));
+    ScreenshotAction action(clock);
+    AnnotationWindowController annotator(clock);
+    action.setAnnotator(&annotator);
+    QSignalSpy ended(&action, &ScreenshotAction::annotationCaptureEnded);
+    action.captureArea();
+    clock.advance(0.15);
+    QCOMPARE(m_server.run("xdotool", {"search", "--sync", "--onlyvisible", "--name",
+                                      "notchora-screencapture area"}),
+             0);
+    m_server.run("xdotool", {"mousemove", "200", "100", "mousedown", "1", "mousemove", "300", "200",
+                             "mousemove", "500", "300", "mouseup", "1"});
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(ended.first().first().toBool(), true);
+    QVERIFY(!CaptureVisibility::shared().isAICaptureInProgress());
+    QCOMPARE(QDir(temp).entryList(QDir::Files), QStringList());
+    const QImage picked = annotator.editor()->image();
+    QCOMPARE(picked.size(), QSize(300, 200));
+    QCOMPARE(picked.pixel(0, 0), patternAt(200, 100));
+
+    QQuickWindow* window = annotator.window();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QQuickItem* save = itemWithText(window->contentItem(), QStringLiteral("Simpan"));
+    QVERIFY(save);
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      save->mapToScene(QPointF(save->width() / 2, save->height() / 2)).toPoint());
+    const QString file = shots + QStringLiteral("/Screenshot 2024-03-09 at 14.05.07.png");
+    QCOMPARE(annotator.editor()->message(),
+             QStringLiteral("Tersimpan: ") + QFileInfo(file).fileName());
+    QImage saved(file);
+    QCOMPARE(saved.size(), QSize(300, 200));
+    QCOMPARE(saved.pixel(150, 100), patternAt(350, 200));
+    QPointer<QQuickWindow> guard = window;
+    clock.advance(0.8);
+    QTRY_VERIFY(!guard);
 }
 
 QTEST_MAIN(ScreenCaptureToolTest)
