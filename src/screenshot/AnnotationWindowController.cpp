@@ -3,6 +3,7 @@
 #include "AnnotationEditor.h"
 #include "Clock.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -24,11 +25,22 @@ constexpr double minimumWidth = 620;
 } // namespace
 
 AnnotationWindowController::AnnotationWindowController(Clock& clock, QObject* parent)
-    : QObject(parent), m_clock(clock) {}
+    : QObject(parent), m_clock(clock) {
+    // The shared instance outlives the application object; its window and engine must not.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &AnnotationWindowController::shutDown);
+}
 
 AnnotationWindowController::~AnnotationWindowController() {
-    closeWindow();
+    shutDown();
+}
+
+void AnnotationWindowController::shutDown() {
+    delete m_window.data();
+    m_window = nullptr;
+    m_editor = nullptr;
     delete m_engine;
+    m_engine = nullptr;
 }
 
 AnnotationWindowController& AnnotationWindowController::shared() {

@@ -42,6 +42,8 @@ public:
     static QImage loadImage(const QString& path);
 
 private:
+    void shutDown();
+
     Clock& m_clock;
     QQmlEngine* m_engine = nullptr;
     QPointer<QQuickWindow> m_window;
