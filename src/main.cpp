@@ -9,6 +9,8 @@
 #include <QTextStream>
 
 Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_AnswerPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)
 
 namespace {

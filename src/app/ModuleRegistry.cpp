@@ -8,7 +8,7 @@ namespace {
 
 QUrl page(const char* module, const char* file) {
     return QUrl(
-        QStringLiteral("qrc:/Notchora/%1/%2").arg(QLatin1String(module), QLatin1String(file)));
+        QStringLiteral("qrc:/qt/qml/Notchora/%1/%2").arg(QLatin1String(module), QLatin1String(file)));
 }
 
 } // namespace
@@ -26,7 +26,8 @@ QList<WidgetModule> ModuleRegistry::defaultModules() {
     // Pages not built yet show the empty view.
     return {
         WidgetModule(QStringLiteral("shortcuts"), QStringLiteral("Pintasan"),
-                     QStringLiteral("square.grid.2x2.fill"), true, false, emptyView(), emptyView()),
+                     QStringLiteral("square.grid.2x2.fill"), true, false, emptyView(),
+                     page("Screenshot", "ShortcutsExpandedView.qml")),
         WidgetModule(QStringLiteral("assistant"), QStringLiteral("AI Assistant"),
                      QStringLiteral("sparkles"), true, false, emptyView(), emptyView()),
         WidgetModule(QStringLiteral("characters"), QStringLiteral("Karakter"),

@@ -60,7 +60,7 @@ NotchPanelController::NotchPanelController(WidgetStore& store, QQmlEngine& engin
     m_viewModel = std::make_unique<NotchViewModel>(initialGeometry(), m_store);
 
     // Our QML modules keep their qmldir files under qrc:/<URI path>.
-    engine.addImportPath(QStringLiteral("qrc:/"));
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_panel = std::make_unique<NotchPanel>(&engine, m_services.windows);
     placePanel();
     m_services.windows.preparePanel(m_panel.get());

@@ -88,7 +88,7 @@ void NotchRootViewTest::init() {
     m_store = std::make_unique<WidgetStore>(*m_registry, *m_defaults);
     m_model = std::make_unique<NotchViewModel>(laptop(), *m_store);
     m_engine = std::make_unique<QQmlEngine>();
-    m_engine->addImportPath("qrc:/");
+    m_engine->addImportPath("qrc:/qt/qml");
 }
 
 void NotchRootViewTest::cleanup() {

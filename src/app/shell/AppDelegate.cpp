@@ -9,6 +9,7 @@
 #include "NotchPanelController.h"
 #include "NotchViewModel.h"
 #include "Platform.h"
+#include "ScreenshotAction.h"
 #include "SingleInstance.h"
 #include "StatusBarController.h"
 #include "UpdateChecker.h"
@@ -42,8 +43,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     StatusBarController::Actions actions;
     actions.openSettings = [this] { showSettings(); };
-    actions.openScreenshotPanel = [] {};
-    actions.captureArea = [] {};
+    actions.openScreenshotPanel = [] { ScreenshotAction::shared().openScreenshotPanel(); };
+    actions.captureArea = [] { ScreenshotAction::shared().captureArea(); };
     m_statusBarController =
         std::make_unique<StatusBarController>(m_store, *m_panelController, std::move(actions));
 }

@@ -1,0 +1,145 @@
+#include "ScreenshotAction.h"
+
+#include "AnnotationWindowController.h"
+#include "CaptureBracket.h"
+#include "Clock.h"
+#include "Defaults.h"
+#include "Folders.h"
+#include "ScreenCapture.h"
+#include "ScreenshotFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QQmlEngine>
+#include <QStandardPaths>
+#include <QUuid>
+
+namespace notchora {
+
+ScreenshotAction::ScreenshotAction(Clock& clock, QObject* parent)
+    : QObject(parent), m_clock(clock) {}
+
+ScreenshotAction& ScreenshotAction::shared() {
+    static ScreenshotAction instance(Clock::system());
+    return instance;
+}
+
+ScreenshotAction* ScreenshotAction::create(QQmlEngine*, QJSEngine*) {
+    QQmlEngine::setObjectOwnership(&shared(), QQmlEngine::CppOwnership);
+    return &shared();
+}
+
+QString ScreenshotAction::screenshotFolder() {
+    const auto location = Defaults::shared(QString::fromLatin1(Defaults::screencaptureDomain))
+                              .stringValue(QString::fromLatin1(locationKey));
+    if (location && !location->trimmed().isEmpty()) {
+        QString path = *location;
+        if (path == QLatin1String("~"))
+            path = Folders::home();
+        else if (path.startsWith(QLatin1String("~/")))
+            path = Folders::home() + path.mid(1);
+        return QDir::cleanPath(path);
+    }
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return desktop.isEmpty() ? Folders::home() : desktop;
+}
+
+QString ScreenshotAction::destinationURL(const QDateTime& now) {
+    const QString name = ScreenshotFile::fileName(now.toLocalTime());
+    return ScreenshotFile::freePath(QDir(screenshotFolder()).absoluteFilePath(name));
+}
+
+QString ScreenshotAction::destinationURL() const {
+    return destinationURL(m_clock.now());
+}
+
+QStringList ScreenshotAction::desktopScreenshotCommand() {
+    struct Tool {
+        const char* desktop;
+        const char* program;
+        QStringList arguments;
+    };
+    const Tool tools[] = {
+        {"gnome", "gnome-screenshot", {QStringLiteral("--interactive")}},
+        {"kde", "spectacle", {}},
+        {"xfce", "xfce4-screenshooter", {}},
+        {"", "flameshot", {QStringLiteral("gui")}},
+    };
+    const QString current = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toLower();
+    QStringList found;
+    for (int pass = 0; pass < 2 && found.isEmpty(); ++pass) {
+        for (const Tool& tool : tools) {
+            const bool ofThisDesktop = *tool.desktop && current.contains(tool.desktop);
+            if (pass == 0 && !ofThisDesktop)
+                continue;
+            const QString path = QStandardPaths::findExecutable(QString::fromLatin1(tool.program));
+            if (!path.isEmpty()) {
+                found = QStringList{path} + tool.arguments;
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+bool ScreenshotAction::startAreaTool(const QString& path, bool silent) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QStringList args{QStringLiteral("-i"), QStringLiteral("-s")};
+    if (silent)
+        args << QStringLiteral("-x");
+    args << path;
+    return QProcess::startDetached(ScreenCapture::toolPath(), args);
+}
+
+void ScreenshotAction::openScreenshotPanel() {
+    const QStringList command = desktopScreenshotCommand();
+    if (!command.isEmpty() && QProcess::startDetached(command.first(), command.mid(1)))
+        return;
+    startAreaTool(destinationURL(), false);
+}
+
+void ScreenshotAction::captureArea() {
+    if (Defaults::shared().boolValue(QString::fromLatin1(redframeKey), false)) {
+        captureForAnnotation();
+        return;
+    }
+    // Nothing waits for the tool: it saves the picture itself, Escape leaves no file.
+    startAreaTool(destinationURL(), false);
+}
+
+void ScreenshotAction::captureForAnnotation() {
+    const QString temp = QDir(QDir::tempPath())
+                             .absoluteFilePath(QStringLiteral("notchora-shot-") +
+                                               QUuid::createUuid().toString(QUuid::WithoutBraces) +
+                                               QStringLiteral(".png"));
+    auto* bracket = new CaptureBracket(m_clock, this);
+    bracket->begin([this, bracket, temp] {
+        auto* process = new QProcess(bracket);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        auto ended = [this, bracket, temp] {
+            bracket->end();
+            bracket->deleteLater();
+            bool shown = false;
+            if (QFileInfo::exists(temp)) {
+                AnnotationWindowController* annotator =
+                    m_annotator ? m_annotator.data() : &AnnotationWindowController::shared();
+                shown = annotator->show(temp);
+                // A file the editor could not read is ours to clean up.
+                if (!shown)
+                    QFile::remove(temp);
+            }
+            emit annotationCaptureEnded(shown);
+        };
+        connect(process, &QProcess::finished, this, ended);
+        connect(process, &QProcess::errorOccurred, this, [ended](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                ended();
+        });
+        process->start(ScreenCapture::toolPath(),
+                       {QStringLiteral("-i"), QStringLiteral("-s"), QStringLiteral("-x"), temp});
+    });
+}
+
+} // namespace notchora

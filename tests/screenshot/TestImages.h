@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace notchora::test {
+
+// A busy, screenshot-like picture (text-like strokes, flat panels, gradients), the same for
+// a given seed.
+QImage screenshotLike(int width, int height, quint32 seed = 7);
+QByteArray encoded(const QImage& image, const char* format, int quality = -1);
+// A JPEG that carries an EXIF orientation tag.
+QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation);
+// Writes an executable shell script and returns its path.
+QString writeScript(const QString& path, const QByteArray& body);
+
+} // namespace notchora::test
