@@ -66,7 +66,7 @@ NotchPanelController::NotchPanelController(WidgetStore& store, QQmlEngine& engin
     m_services.windows.preparePanel(m_panel.get());
     m_panel->setInitialProperties({{"viewModel", QVariant::fromValue(m_viewModel.get())},
                                    {"store", QVariant::fromValue(&m_store)}});
-    m_panel->setSource(QUrl(QStringLiteral("qrc:/Notchora/Notch/NotchRootView.qml")));
+    m_panel->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Notch/NotchRootView.qml")));
     if (QQuickItem* root = m_panel->rootObject()) {
         QQmlProperty(root, QStringLiteral("trayRect"))
             .connectNotifySignal(this, SLOT(updateShape()));

@@ -115,7 +115,7 @@ void NotchRootViewTest::load() {
                                   {"store", QVariant::fromValue(m_store.get())}});
     m_view->setResizeMode(QQuickView::SizeRootObjectToView);
     m_view->resize(720, 320);
-    m_view->setSource(QUrl("qrc:/Notchora/Notch/NotchRootView.qml"));
+    m_view->setSource(QUrl("qrc:/qt/qml/Notchora/Notch/NotchRootView.qml"));
     QVERIFY2(m_view->errors().isEmpty(), qPrintable(m_view->errors().value(0).toString()));
     m_view->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
