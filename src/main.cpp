@@ -5,6 +5,7 @@
 #include "UpdateChecker.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QQmlEngineExtensionPlugin>
 #include <QTextStream>
 
@@ -44,6 +45,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(notchora::UpdateChecker::projectVersion());
     // The program lives in the notch and the tray; closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The interface is drawn for a compact UI face; Inter is the closest free one.
+    if (QFontDatabase::families().contains(QStringLiteral("Inter")))
+        QApplication::setFont(QFont(QStringLiteral("Inter")));
 
     notchora::SingleInstance instance;
     if (instance.handOver(requestFromArguments(app.arguments())))

@@ -65,12 +65,19 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 spacing: 2
 
+                // A narrow tile wraps a long title at a space, or shrinks a single long word a
+                // little, rather than cutting it off.
                 Text {
+                    id: title
                     width: parent.width
                     text: tile.item.title || ""
                     color: "white"
                     font.pixelSize: 14
                     font.weight: Font.DemiBold
+                    wrapMode: Text.WordWrap
+                    maximumLineCount: 2
+                    fontSizeMode: Text.HorizontalFit
+                    minimumPixelSize: 11
                     elide: Text.ElideRight
                 }
                 Text {
@@ -79,7 +86,7 @@ Item {
                     color: Qt.rgba(1, 1, 1, 0.6)
                     font.pixelSize: 10
                     wrapMode: Text.WordWrap
-                    maximumLineCount: 2
+                    maximumLineCount: title.lineCount > 1 ? 1 : 2
                     elide: Text.ElideRight
                 }
             }
