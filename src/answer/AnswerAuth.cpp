@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QQmlEngine>
 #include <algorithm>
+#include <cmath>
 
 namespace notchora {
 

@@ -58,6 +58,7 @@ class SignInCommandTest : public QObject {
 private slots:
     void signInOutAndStatus_data();
     void signInOutAndStatus();
+    void secondSignInJoinsTheWaitingOne();
     void deniedSignInFails();
     void strayRedirectIsRefused();
 };
@@ -96,6 +97,39 @@ void SignInCommandTest::signInOutAndStatus() {
     QCOMPARE(signout.exitCode, 0);
     QCOMPARE(storedRefreshToken(env), std::nullopt);
     QCOMPARE(program.state() == QProcess::Running, programRunning); // still there, still one
+    program.terminate();
+    program.waitForFinished(5000);
+}
+
+void SignInCommandTest::secondSignInJoinsTheWaitingOne() {
+    test::TestEnvironment env;
+    test::AnswerdProcess answerd;
+    QVERIFY(answerd.start());
+    Defaults(Defaults::pathForDomain("defaults")).setString("ai.baseURL", answerd.base());
+    QProcessEnvironment slowBrowser = environment();
+    slowBrowser.insert("NOTCHORA_TEST_BROWSER_DELAY", "1");
+    QProcess program;
+    program.setProcessEnvironment(slowBrowser);
+    program.start(test::TestEnvironment::binary("notchora"));
+    QTRY_VERIFY(QFile::exists(env.runtimeDir() + "/notchora.sock"));
+
+    // Two terminals ask while the browser is still open: both see the one sign-in succeed.
+    QProcess first;
+    QProcess second;
+    for (QProcess* signin : {&first, &second}) {
+        signin->setProcessEnvironment(slowBrowser);
+        signin->start(test::TestEnvironment::binary("notchora"), {"signin"});
+        QVERIFY(signin->waitForStarted());
+        QTest::qWait(200);
+    }
+    for (QProcess* signin : {&first, &second}) {
+        QVERIFY(signin->waitForFinished(20000));
+        QCOMPARE(QString::fromUtf8(signin->readAllStandardOutput()).trimmed(),
+                 QStringLiteral("Sudah masuk"));
+        QCOMPARE(signin->exitCode(), 0);
+    }
+    test::AnswerdClient client(answerd);
+    QCOMPARE(client.get(answerd.url("/dev/stats")).json().value("token_code").toInt(), 1);
     program.terminate();
     program.waitForFinished(5000);
 }

@@ -32,7 +32,9 @@ void AccountCommand::start() {
         } else if (m_verb == QLatin1String("signin")) {
             connect(&m_auth, &AnswerAuth::signInFinished, this, &AccountCommand::finishWhenStored,
                     Qt::SingleShotConnection);
-            m_auth.signIn();
+            // A sign-in already waiting in the browser is joined, not given up.
+            if (m_auth.state() != AnswerAuth::State::SigningIn)
+                m_auth.signIn();
         } else {
             finishWhenStored();
         }
