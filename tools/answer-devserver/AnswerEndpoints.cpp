@@ -79,20 +79,29 @@ AnswerEndpoints::planStream(const AnswerComposer::Question& question) const {
     return plan;
 }
 
-void AnswerEndpoints::stream(const httplib::Request& request, httplib::Response& response) {
-    if (!admit(Endpoint::Stream, request, response))
-        return;
+std::optional<AnswerComposer::Question>
+AnswerEndpoints::admitQuestion(Endpoint endpoint, const httplib::Request& request,
+                               httplib::Response& response) {
+    if (!admit(endpoint, request, response))
+        return std::nullopt;
     const auto body = AnswerService::readJsonObject(request, response);
     if (!body)
-        return;
+        return std::nullopt;
     AnswerComposer::Question question;
     if (const QJsonArray problems = AnswerComposer::checkAnswerBody(*body, question);
         !problems.isEmpty()) {
         sendProblems(response, problems);
-        return;
+        return std::nullopt;
     }
+    return question;
+}
 
-    auto plan = std::make_shared<StreamPlan>(planStream(question));
+void AnswerEndpoints::stream(const httplib::Request& request, httplib::Response& response) {
+    const auto question = admitQuestion(Endpoint::Stream, request, response);
+    if (!question)
+        return;
+
+    auto plan = std::make_shared<StreamPlan>(planStream(*question));
     response.set_header("Cache-Control", "no-cache");
     // Writes the next event; false once the plan says to cut the connection.
     auto writeNext = [plan, next = 0](httplib::DataSink& sink) mutable {
@@ -124,20 +133,12 @@ void AnswerEndpoints::stream(const httplib::Request& request, httplib::Response&
 }
 
 void AnswerEndpoints::oneShot(const httplib::Request& request, httplib::Response& response) {
-    if (!admit(Endpoint::OneShot, request, response))
+    const auto question = admitQuestion(Endpoint::OneShot, request, response);
+    if (!question)
         return;
-    const auto body = AnswerService::readJsonObject(request, response);
-    if (!body)
-        return;
-    AnswerComposer::Question question;
-    if (const QJsonArray problems = AnswerComposer::checkAnswerBody(*body, question);
-        !problems.isEmpty()) {
-        sendProblems(response, problems);
-        return;
-    }
     const QJsonArray answers = m_service.options().hasFailure(Kind::Empty)
                                    ? QJsonArray{}
-                                   : QJsonArray{AnswerComposer::result(question)};
+                                   : QJsonArray{AnswerComposer::result(*question)};
     AnswerService::sendJson(response, 200, QJsonObject{{QStringLiteral("answers"), answers}});
 }
 

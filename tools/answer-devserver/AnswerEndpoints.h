@@ -3,6 +3,7 @@
 #include "AnswerComposer.h"
 #include "ServerOptions.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ public:
 private:
     // Runs the checks every answer call shares; returns false when a reply has been sent.
     bool admit(Endpoint endpoint, const httplib::Request& request, httplib::Response& response);
+    // Admits the call and reads a valid answer body; otherwise the reply is already sent.
+    std::optional<AnswerComposer::Question>
+    admitQuestion(Endpoint endpoint, const httplib::Request& request, httplib::Response& response);
     void stream(const httplib::Request& request, httplib::Response& response);
     void oneShot(const httplib::Request& request, httplib::Response& response);
     void compact(const httplib::Request& request, httplib::Response& response);
