@@ -1,6 +1,7 @@
 #include "AnswerAPIClient.h"
 
 #include "AnswerAuth.h"
+#include "AnswerEventParser.h"
 #include "AnswerHTTP.h"
 #include "AnswerStream.h"
 #include "TextLimits.h"
@@ -108,8 +109,7 @@ void AnswerAPIClient::answer(const AnswerQuestion& question, const ChatContext& 
                        }
                        const QJsonArray list = answers.toArray();
                        if (list.isEmpty()) {
-                           done(AnswerAPIError::make(
-                               200, QStringLiteral("Server tidak mengembalikan jawaban.")));
+                           done(AnswerAPIError::make(200, AnswerEventParser::noAnswersMessage));
                            return;
                        }
                        done(AnswerResult::fromJson(list.first().toObject()));

@@ -112,7 +112,10 @@ void AnswerStream::handle(const QList<AnswerEventParser::Event>& events) {
             succeed();
             break;
         case AnswerEventParser::Event::Type::Failure:
-            fail(AnswerAPIError::make(parsed.status, parsed.text));
+            // An unreadable final answer is the same decoding failure as on the one-shot path.
+            fail(parsed.reason == AnswerEventParser::Event::Reason::Undecodable
+                     ? AnswerHTTP::decodingError(200)
+                     : AnswerAPIError::make(parsed.status, parsed.text));
             break;
         }
     }

@@ -7,10 +7,12 @@
 #include "KeychainStore.h"
 #include "SystemClock.h"
 #include "TestEnvironment.h"
+#include "TestHttpServer.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>
 #include <QTest>
+#include <httplib.h>
 
 using namespace notchora;
 
@@ -99,6 +101,7 @@ private slots:
     void unauthorizedOnceIsRetriedUnseen();
     void oneShotAnswerAndCompaction();
     void destroyingTheStreamCancelsIt();
+    void unreadableFinalAnswerIsADecodingError();
 };
 
 void AnswerStreamTest::requestBodies_data() {
@@ -251,6 +254,41 @@ void AnswerStreamTest::destroyingTheStreamCancelsIt() {
     const int seen = tokens;
     QTest::qWait(700);
     QCOMPARE(tokens, seen);
+}
+
+void AnswerStreamTest::unreadableFinalAnswerIsADecodingError() {
+    // A service whose "done" payload is not JSON, after one good token.
+    test::TestHttpServer server;
+    server.server().Post("/api/oauth/token", [](const httplib::Request&, httplib::Response& r) {
+        r.set_content(R"({"access_token":"A","refresh_token":"R","expires_in":3600})",
+                      "application/json");
+    });
+    server.server().Post(
+        "/api/v1/answer/stream", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content("event: token\ndata: {\"text\":\"Hai\"}\n\nevent: done\ndata: {oops\n\n",
+                          "text/event-stream");
+        });
+    QVERIFY(server.start());
+    test::TestEnvironment env;
+    Defaults defaults(env.configHome() + "/notchora/defaults.json");
+    defaults.setString("ai.baseURL", server.url().toString());
+    AnswerHTTP http(defaults);
+    KeychainStore keychain(env.dataHome() + "/Notchora/secrets.json", KeychainStore::Backend::File);
+    QObject context;
+    bool saved = false;
+    keychain.save("R", "refresh_token", &context, [&] { saved = true; });
+    QTRY_VERIFY(saved);
+    AnswerAuth auth(http, keychain, Clock::system(), nullptr);
+    AnswerAPIClient api(http, auth);
+
+    QStringList tokens;
+    std::optional<AnswerAPIError> error;
+    auto* stream = api.stream(makeQuestion("Apa?", AIMode::Ask, {}), {}, &context);
+    connect(stream, &AnswerStream::event, [&](const StreamEvent& e) { tokens << e.text; });
+    connect(stream, &AnswerStream::failed, [&](const AnswerAPIError& e) { error = e; });
+    QTRY_VERIFY_WITH_TIMEOUT(error.has_value(), 10000);
+    QCOMPARE(tokens, QStringList{"Hai"});
+    QCOMPARE(*error, AnswerHTTP::decodingError(200));
 }
 
 QTEST_MAIN(AnswerStreamTest)
