@@ -1,4 +1,4 @@
-#include "AnswerEventParser.h"
+#include "answer/AnswerEventParser.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

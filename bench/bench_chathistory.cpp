@@ -1,5 +1,5 @@
-#include "ChatHistoryFile.h"
-#include "ChatHistoryStore.h"
+#include "answer/ChatHistoryFile.h"
+#include "answer/ChatHistoryStore.h"
 
 #include <QFileInfo>
 #include <QProcess>

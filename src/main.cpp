@@ -1,15 +1,15 @@
-#include "AccountCommand.h"
-#include "AppDelegate.h"
-#include "DefaultsCommand.h"
-#include "SingleInstance.h"
-#include "UpdateChecker.h"
+#include "app/AccountCommand.h"
+#include "app/AppDelegate.h"
+#include "app/DefaultsCommand.h"
+#include "app/SingleInstance.h"
+#include "core/UpdateChecker.h"
 
 #include <QApplication>
 #include <QFontDatabase>
 #include <QQmlEngineExtensionPlugin>
 #include <QTextStream>
 
-Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_AnswerPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)

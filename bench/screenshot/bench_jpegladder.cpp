@@ -2,8 +2,8 @@
 // compares rung 1 with ImageMagick doing the same job. Target: our rung 1 in at most half
 // of ImageMagick's time.
 //   bench_jpegladder [runs]        NOTCHORA_CONVERT=/path/to/convert picks ImageMagick
-#include "ScreenCapture.h"
 #include "TestImages.h"
+#include "screenshot/ScreenCapture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

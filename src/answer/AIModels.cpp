@@ -1,6 +1,6 @@
-#include "AIModels.h"
+#include "answer/AIModels.h"
 
-#include "TextLimits.h"
+#include "answer/TextLimits.h"
 
 #include <QJsonArray>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "AISettings.h"
+#include "answer/AISettings.h"
 
-#include "Defaults.h"
+#include "platform/Defaults.h"
 
 namespace notchora::AISettings {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AIModels.h"
+#include "answer/AIModels.h"
 
 #include <QPointF>
 #include <QString>

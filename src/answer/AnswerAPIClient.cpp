@@ -1,10 +1,10 @@
-#include "AnswerAPIClient.h"
+#include "answer/AnswerAPIClient.h"
 
-#include "AnswerAuth.h"
-#include "AnswerEventParser.h"
-#include "AnswerHTTP.h"
-#include "AnswerStream.h"
-#include "TextLimits.h"
+#include "answer/AnswerAuth.h"
+#include "answer/AnswerEventParser.h"
+#include "answer/AnswerHTTP.h"
+#include "answer/AnswerStream.h"
+#include "answer/TextLimits.h"
 
 #include <QJsonArray>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AIModels.h"
-#include "AnswerAPIError.h"
-#include "AnswerHTTPCall.h"
+#include "answer/AIModels.h"
+#include "answer/AnswerAPIError.h"
+#include "answer/AnswerHTTPCall.h"
 
 #include <QJsonObject>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "AnswerAPIError.h"
+#include "answer/AnswerAPIError.h"
 
 namespace notchora {
 

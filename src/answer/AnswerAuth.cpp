@@ -1,9 +1,9 @@
-#include "AnswerAuth.h"
+#include "answer/AnswerAuth.h"
 
-#include "AnswerHTTP.h"
-#include "Browser.h"
-#include "Clock.h"
-#include "KeychainStore.h"
+#include "answer/AnswerHTTP.h"
+#include "answer/KeychainStore.h"
+#include "platform/Browser.h"
+#include "platform/Clock.h"
 
 #include <QJsonObject>
 #include <QQmlEngine>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AnswerAPIError.h"
-#include "SignInRequest.h"
+#include "answer/AnswerAPIError.h"
+#include "answer/SignInRequest.h"
 
 #include <QDateTime>
 #include <QObject>

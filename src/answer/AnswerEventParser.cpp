@@ -1,6 +1,6 @@
-#include "AnswerEventParser.h"
+#include "answer/AnswerEventParser.h"
 
-#include "AnswerHTTP.h"
+#include "answer/AnswerHTTP.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
-#include "AnswerHTTP.h"
+#include "answer/AnswerHTTP.h"
 
-#include "AISettings.h"
-#include "Defaults.h"
+#include "answer/AISettings.h"
+#include "platform/Defaults.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

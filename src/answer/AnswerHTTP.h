@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AnswerAPIError.h"
-#include "AnswerHTTPCall.h"
+#include "answer/AnswerAPIError.h"
+#include "answer/AnswerHTTPCall.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
-#include "AnswerHTTPCall.h"
+#include "answer/AnswerHTTPCall.h"
 
-#include "AnswerHTTP.h"
+#include "answer/AnswerHTTP.h"
 
 #include <QNetworkReply>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AnswerAPIError.h"
+#include "answer/AnswerAPIError.h"
 
 #include <QJsonValue>
 #include <QObject>

@@ -1,7 +1,7 @@
-#include "AnswerStream.h"
+#include "answer/AnswerStream.h"
 
-#include "AnswerAuth.h"
-#include "AnswerHTTP.h"
+#include "answer/AnswerAuth.h"
+#include "answer/AnswerHTTP.h"
 
 #include <QJsonDocument>
 #include <QNetworkReply>

@@ -1,6 +1,6 @@
-#include "ChatHistoryFile.h"
+#include "answer/ChatHistoryFile.h"
 
-#include "Folders.h"
+#include "platform/Folders.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChatThread.h"
+#include "answer/ChatThread.h"
 
 #include <QList>
 #include <QString>

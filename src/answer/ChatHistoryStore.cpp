@@ -1,10 +1,10 @@
-#include "ChatHistoryStore.h"
+#include "answer/ChatHistoryStore.h"
 
-#include "AISettings.h"
-#include "Clock.h"
-#include "Defaults.h"
-#include "Folders.h"
-#include "TextLimits.h"
+#include "answer/AISettings.h"
+#include "answer/TextLimits.h"
+#include "platform/Clock.h"
+#include "platform/Defaults.h"
+#include "platform/Folders.h"
 
 #include <QQmlEngine>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ChatHistoryFile.h"
-#include "ChatThread.h"
+#include "answer/ChatHistoryFile.h"
+#include "answer/ChatThread.h"
 
 #include <QObject>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "ChatMessage.h"
+#include "answer/ChatMessage.h"
 
 #include <cmath>
 

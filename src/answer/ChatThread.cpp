@@ -1,4 +1,4 @@
-#include "ChatThread.h"
+#include "answer/ChatThread.h"
 
 #include <QJsonArray>
 

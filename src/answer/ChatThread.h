@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChatMessage.h"
+#include "answer/ChatMessage.h"
 
 #include <QList>
 #include <QVariantList>

@@ -1,7 +1,7 @@
-#include "KeychainStore.h"
+#include "answer/KeychainStore.h"
 
-#include "Folders.h"
-#include "PrivateSecretFile.h"
+#include "answer/PrivateSecretFile.h"
+#include "platform/Folders.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,6 +1,6 @@
-#include "PrivateSecretFile.h"
+#include "answer/PrivateSecretFile.h"
 
-#include "Folders.h"
+#include "platform/Folders.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "SignInRequest.h"
+#include "answer/SignInRequest.h"
 
-#include "AnswerHTTP.h"
+#include "answer/AnswerHTTP.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "TextLimits.h"
+#include "answer/TextLimits.h"
 
 #include <QTextBoundaryFinder>
 

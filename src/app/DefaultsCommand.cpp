@@ -1,6 +1,6 @@
-#include "DefaultsCommand.h"
+#include "app/DefaultsCommand.h"
 
-#include "Defaults.h"
+#include "platform/Defaults.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

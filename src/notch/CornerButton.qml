@@ -1,5 +1,5 @@
 import QtQuick
-import Notchora.App
+import Notchora.Core
 
 // A round button in the corner bar: a symbol on a faint disc that takes the tint while
 // hovered, an optional notification badge, and a tooltip.

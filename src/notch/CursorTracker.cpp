@@ -1,6 +1,6 @@
-#include "CursorTracker.h"
+#include "notch/CursorTracker.h"
 
-#include "NotchGeometry.h"
+#include "notch/NotchGeometry.h"
 
 namespace notchora {
 

@@ -1,5 +1,5 @@
 import QtQuick
-import Notchora.App
+import Notchora.Core
 
 // The open tray's content: the corner bar with settings and quit, the pager and the dots.
 Item {

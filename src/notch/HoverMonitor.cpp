@@ -1,7 +1,7 @@
-#include "HoverMonitor.h"
+#include "notch/HoverMonitor.h"
 
-#include "Clock.h"
-#include "PointerSource.h"
+#include "platform/Clock.h"
+#include "platform/PointerSource.h"
 
 namespace notchora {
 

@@ -1,6 +1,6 @@
-#include "NotchGeometry.h"
+#include "notch/NotchGeometry.h"
 
-#include "Screens.h"
+#include "platform/Screens.h"
 
 #include <algorithm>
 

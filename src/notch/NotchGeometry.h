@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScreenInfo.h"
+#include "platform/ScreenInfo.h"
 
 #include <QObject>
 #include <QRectF>

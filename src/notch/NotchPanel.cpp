@@ -1,6 +1,6 @@
-#include "NotchPanel.h"
+#include "notch/NotchPanel.h"
 
-#include "WindowSystem.h"
+#include "platform/WindowSystem.h"
 
 #include <QQuickItem>
 

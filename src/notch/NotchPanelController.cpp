@@ -1,16 +1,16 @@
-#include "NotchPanelController.h"
+#include "notch/NotchPanelController.h"
 
-#include "CaptureVisibility.h"
-#include "Clock.h"
-#include "CursorTracker.h"
-#include "Defaults.h"
-#include "HoverMonitor.h"
-#include "NotchPanel.h"
-#include "NotchViewModel.h"
-#include "PointerSource.h"
-#include "Screens.h"
-#include "WidgetStore.h"
-#include "WindowSystem.h"
+#include "core/CaptureVisibility.h"
+#include "core/WidgetStore.h"
+#include "notch/CursorTracker.h"
+#include "notch/HoverMonitor.h"
+#include "notch/NotchPanel.h"
+#include "notch/NotchViewModel.h"
+#include "platform/Clock.h"
+#include "platform/Defaults.h"
+#include "platform/PointerSource.h"
+#include "platform/Screens.h"
+#include "platform/WindowSystem.h"
 
 #include <QCoreApplication>
 #include <QPainterPath>

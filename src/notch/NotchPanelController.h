@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Clock.h"
-#include "NotchGeometry.h"
+#include "notch/NotchGeometry.h"
+#include "platform/Clock.h"
 
 #include <QObject>
 #include <QPointer>

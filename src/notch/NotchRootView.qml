@@ -1,5 +1,5 @@
 import QtQuick
-import Notchora.App
+import Notchora.Core
 
 // Everything the notch panel draws, in the top centre of its transparent window: the black
 // tray that continues the notch and springs open into the module pager, the update dot and

@@ -1,6 +1,6 @@
-#include "NotchViewModel.h"
+#include "notch/NotchViewModel.h"
 
-#include "WidgetStore.h"
+#include "core/WidgetStore.h"
 
 namespace notchora {
 

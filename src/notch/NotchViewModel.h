@@ -1,7 +1,7 @@
 #pragma once
 
-#include "NotchGeometry.h"
-#include "WidgetStore.h"
+#include "core/WidgetStore.h"
+#include "notch/NotchGeometry.h"
 
 #include <QObject>
 #include <QSizeF>

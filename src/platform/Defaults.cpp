@@ -1,6 +1,6 @@
-#include "Defaults.h"
+#include "platform/Defaults.h"
 
-#include "Folders.h"
+#include "platform/Folders.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "HeadlessPointerSource.h"
+#include "platform/HeadlessPointerSource.h"
 
 namespace notchora {
 

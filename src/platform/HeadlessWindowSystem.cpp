@@ -1,4 +1,4 @@
-#include "HeadlessWindowSystem.h"
+#include "platform/HeadlessWindowSystem.h"
 
 #include <QWindow>
 

@@ -1,10 +1,10 @@
-#include "Platform.h"
+#include "platform/Platform.h"
 
-#include "Clock.h"
-#include "HeadlessPointerSource.h"
-#include "HeadlessWindowSystem.h"
-#include "X11PointerSource.h"
-#include "X11WindowSystem.h"
+#include "platform/Clock.h"
+#include "platform/HeadlessPointerSource.h"
+#include "platform/HeadlessWindowSystem.h"
+#include "platform/X11PointerSource.h"
+#include "platform/X11WindowSystem.h"
 
 #include <QGuiApplication>
 

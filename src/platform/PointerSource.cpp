@@ -1,4 +1,4 @@
-#include "PointerSource.h"
+#include "platform/PointerSource.h"
 
 namespace notchora {
 

@@ -1,4 +1,4 @@
-#include "Screens.h"
+#include "platform/Screens.h"
 
 #include <QGuiApplication>
 #include <QScreen>

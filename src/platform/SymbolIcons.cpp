@@ -1,4 +1,4 @@
-#include "SymbolIcons.h"
+#include "platform/SymbolIcons.h"
 
 #include <QFile>
 #include <QFontDatabase>

@@ -1,7 +1,7 @@
-#include "X11PointerSource.h"
+#include "platform/X11PointerSource.h"
 
-#include "Clock.h"
-#include "Screens.h"
+#include "platform/Clock.h"
+#include "platform/Screens.h"
 
 #include <QCoreApplication>
 #include <QCursor>

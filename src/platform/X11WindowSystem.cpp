@@ -1,4 +1,4 @@
-#include "X11WindowSystem.h"
+#include "platform/X11WindowSystem.h"
 
 #include <QCoreApplication>
 #include <QWindow>

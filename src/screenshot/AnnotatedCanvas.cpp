@@ -1,6 +1,6 @@
-#include "AnnotatedCanvas.h"
+#include "screenshot/AnnotatedCanvas.h"
 
-#include "AnnotationEditor.h"
+#include "screenshot/AnnotationEditor.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AnnotationEditor.h"
+#include "screenshot/AnnotationEditor.h"
 
 #include <QImage>
 #include <QPointer>

@@ -1,9 +1,9 @@
-#include "AnnotationEditor.h"
+#include "screenshot/AnnotationEditor.h"
 
-#include "Clock.h"
-#include "Defaults.h"
-#include "ScreenshotAction.h"
-#include "ScreenshotFile.h"
+#include "platform/Clock.h"
+#include "platform/Defaults.h"
+#include "screenshot/ScreenshotAction.h"
+#include "screenshot/ScreenshotFile.h"
 
 #include <QBuffer>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AnnotationBox.h"
+#include "screenshot/AnnotationBox.h"
 
 #include <QImage>
 #include <QList>

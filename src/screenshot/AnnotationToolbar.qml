@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import Notchora.App
+import Notchora.Core
 import Notchora.Screenshot
 
 // Title, stroke thickness, and the editor's commands. Labels give way to symbols when the

@@ -1,7 +1,7 @@
-#include "AnnotationWindowController.h"
+#include "screenshot/AnnotationWindowController.h"
 
-#include "AnnotationEditor.h"
-#include "Clock.h"
+#include "platform/Clock.h"
+#include "screenshot/AnnotationEditor.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -94,7 +94,7 @@ bool AnnotationWindowController::show(const QString& imagePath) {
 
     if (!m_engine) {
         m_engine = new QQmlEngine;
-        // Our modules live under qrc:/qt/qml; Notchora.App still sits at the resource root.
+        // Our QML modules live under qrc:/qt/qml.
         m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     }
     QQmlComponent component(m_engine, QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Screenshot/"

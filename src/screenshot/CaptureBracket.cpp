@@ -1,7 +1,7 @@
-#include "CaptureBracket.h"
+#include "screenshot/CaptureBracket.h"
 
-#include "CaptureVisibility.h"
-#include "Clock.h"
+#include "core/CaptureVisibility.h"
+#include "platform/Clock.h"
 
 namespace notchora {
 

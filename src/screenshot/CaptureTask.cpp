@@ -1,6 +1,6 @@
-#include "CaptureTask.h"
+#include "screenshot/CaptureTask.h"
 
-#include "CaptureBracket.h"
+#include "screenshot/CaptureBracket.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScreenCapture.h"
+#include "screenshot/ScreenCapture.h"
 
 #include <QObject>
 #include <QProcess>

@@ -1,7 +1,7 @@
-#include "ScreenCapture.h"
+#include "screenshot/ScreenCapture.h"
 
-#include "CaptureTask.h"
-#include "Clock.h"
+#include "platform/Clock.h"
+#include "screenshot/CaptureTask.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,12 +1,12 @@
-#include "ScreenshotAction.h"
+#include "screenshot/ScreenshotAction.h"
 
-#include "AnnotationWindowController.h"
-#include "CaptureBracket.h"
-#include "Clock.h"
-#include "Defaults.h"
-#include "Folders.h"
-#include "ScreenCapture.h"
-#include "ScreenshotFile.h"
+#include "platform/Clock.h"
+#include "platform/Defaults.h"
+#include "platform/Folders.h"
+#include "screenshot/AnnotationWindowController.h"
+#include "screenshot/CaptureBracket.h"
+#include "screenshot/ScreenCapture.h"
+#include "screenshot/ScreenshotFile.h"
 
 #include <QDir>
 #include <QFile>

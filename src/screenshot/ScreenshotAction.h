@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AnnotationWindowController.h"
+#include "screenshot/AnnotationWindowController.h"
 
 #include <QDateTime>
 #include <QObject>

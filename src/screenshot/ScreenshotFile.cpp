@@ -1,4 +1,4 @@
-#include "ScreenshotFile.h"
+#include "screenshot/ScreenshotFile.h"
 
 #include <QDir>
 #include <QFile>

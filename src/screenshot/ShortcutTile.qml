@@ -1,5 +1,5 @@
 import QtQuick
-import Notchora.App
+import Notchora.Core
 import Notchora.Screenshot
 
 // One tile: icon, title and subtitle, key hint. Brightens under the pointer and shrinks a

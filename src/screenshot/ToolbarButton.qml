@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import Notchora.App
+import Notchora.Core
 
 // A toolbar button of the red-box editor: symbol and label, or the symbol alone (with
 // the label as tooltip) when the window is too narrow for every label.

@@ -1,5 +1,5 @@
-#include "AIModels.h"
-#include "TextLimits.h"
+#include "answer/AIModels.h"
+#include "answer/TextLimits.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

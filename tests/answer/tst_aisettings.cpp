@@ -1,6 +1,6 @@
-#include "AISettings.h"
-#include "Defaults.h"
 #include "TestEnvironment.h"
+#include "answer/AISettings.h"
+#include "platform/Defaults.h"
 
 #include <QTest>
 

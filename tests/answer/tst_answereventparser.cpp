@@ -1,4 +1,4 @@
-#include "AnswerEventParser.h"
+#include "answer/AnswerEventParser.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
-#include "AISettings.h"
-#include "AnswerHTTP.h"
-#include "Defaults.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
+#include "answer/AISettings.h"
+#include "answer/AnswerHTTP.h"
+#include "platform/Defaults.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

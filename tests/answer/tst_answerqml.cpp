@@ -1,5 +1,5 @@
-#include "ChatHistoryStore.h"
 #include "TestEnvironment.h"
+#include "answer/ChatHistoryStore.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>

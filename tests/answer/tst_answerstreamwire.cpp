@@ -1,5 +1,5 @@
-#include "AnswerEventParser.h"
 #include "AnswerdProcess.h"
+#include "answer/AnswerEventParser.h"
 
 #include <QJsonDocument>
 #include <QNetworkReply>

@@ -1,7 +1,7 @@
-#include "ChatHistoryStore.h"
-#include "Defaults.h"
 #include "ManualClock.h"
 #include "TestEnvironment.h"
+#include "answer/ChatHistoryStore.h"
+#include "platform/Defaults.h"
 
 #include <QDir>
 #include <QFile>

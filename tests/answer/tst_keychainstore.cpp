@@ -1,5 +1,5 @@
-#include "KeychainStore.h"
 #include "TestEnvironment.h"
+#include "answer/KeychainStore.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

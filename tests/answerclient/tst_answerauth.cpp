@@ -1,13 +1,13 @@
-#include "AnswerAuth.h"
-#include "AnswerHTTP.h"
 #include "AnswerdProcess.h"
-#include "Browser.h"
-#include "Defaults.h"
-#include "KeychainStore.h"
 #include "ManualClock.h"
-#include "SystemClock.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
+#include "answer/AnswerAuth.h"
+#include "answer/AnswerHTTP.h"
+#include "answer/KeychainStore.h"
+#include "platform/Browser.h"
+#include "platform/Defaults.h"
+#include "platform/SystemClock.h"
 
 #include <QJsonDocument>
 #include <QSignalSpy>

@@ -1,13 +1,13 @@
-#include "AnswerAPIClient.h"
-#include "AnswerAuth.h"
-#include "AnswerHTTP.h"
-#include "AnswerStream.h"
 #include "AnswerdProcess.h"
-#include "Defaults.h"
-#include "KeychainStore.h"
-#include "SystemClock.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
+#include "answer/AnswerAPIClient.h"
+#include "answer/AnswerAuth.h"
+#include "answer/AnswerHTTP.h"
+#include "answer/AnswerStream.h"
+#include "answer/KeychainStore.h"
+#include "platform/Defaults.h"
+#include "platform/SystemClock.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 #include "AnswerdProcess.h"
-#include "Defaults.h"
-#include "KeychainStore.h"
 #include "TestEnvironment.h"
+#include "answer/KeychainStore.h"
+#include "platform/Defaults.h"
 
 #include <QProcess>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "HeadlessPointerSource.h"
-#include "HoverMonitor.h"
 #include "ManualClock.h"
+#include "notch/HoverMonitor.h"
+#include "platform/HeadlessPointerSource.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "CursorTracker.h"
-#include "NotchGeometry.h"
-#include "ScreenInfo.h"
+#include "notch/CursorTracker.h"
+#include "notch/NotchGeometry.h"
+#include "platform/ScreenInfo.h"
 
 #include <QTest>
 

@@ -1,16 +1,16 @@
-#include "CaptureVisibility.h"
-#include "Defaults.h"
-#include "HeadlessPointerSource.h"
-#include "HeadlessWindowSystem.h"
-#include "HoverMonitor.h"
 #include "ManualClock.h"
-#include "ModuleRegistry.h"
-#include "NotchPanel.h"
-#include "NotchPanelController.h"
-#include "NotchViewModel.h"
-#include "Screens.h"
 #include "TestEnvironment.h"
-#include "WidgetStore.h"
+#include "core/CaptureVisibility.h"
+#include "core/ModuleRegistry.h"
+#include "core/WidgetStore.h"
+#include "notch/HoverMonitor.h"
+#include "notch/NotchPanel.h"
+#include "notch/NotchPanelController.h"
+#include "notch/NotchViewModel.h"
+#include "platform/Defaults.h"
+#include "platform/HeadlessPointerSource.h"
+#include "platform/HeadlessWindowSystem.h"
+#include "platform/Screens.h"
 
 #include <QQmlEngine>
 #include <QQmlEngineExtensionPlugin>
@@ -18,7 +18,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)
 
 using namespace notchora;

@@ -1,8 +1,8 @@
-#include "Defaults.h"
-#include "ModuleRegistry.h"
-#include "NotchViewModel.h"
 #include "TestEnvironment.h"
-#include "WidgetStore.h"
+#include "core/ModuleRegistry.h"
+#include "core/WidgetStore.h"
+#include "notch/NotchViewModel.h"
+#include "platform/Defaults.h"
 
 #include <QQmlEngine>
 #include <QQmlEngineExtensionPlugin>
@@ -10,7 +10,7 @@
 #include <QQuickView>
 #include <QTest>
 
-Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)
 
 using namespace notchora;

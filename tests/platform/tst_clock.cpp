@@ -1,5 +1,5 @@
 #include "ManualClock.h"
-#include "SystemClock.h"
+#include "platform/SystemClock.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "Defaults.h"
 #include "TestEnvironment.h"
+#include "platform/Defaults.h"
 
 #include <QDir>
 #include <QJsonArray>

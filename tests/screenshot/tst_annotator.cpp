@@ -1,8 +1,8 @@
-#include "AnnotationEditor.h"
-#include "AnnotationWindowController.h"
-#include "Defaults.h"
 #include "ManualClock.h"
 #include "TestEnvironment.h"
+#include "platform/Defaults.h"
+#include "screenshot/AnnotationEditor.h"
+#include "screenshot/AnnotationWindowController.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -14,7 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 using namespace notchora;

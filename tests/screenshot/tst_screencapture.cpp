@@ -1,9 +1,9 @@
-#include "CaptureTask.h"
-#include "CaptureVisibility.h"
 #include "ManualClock.h"
-#include "ScreenCapture.h"
 #include "TestEnvironment.h"
 #include "TestImages.h"
+#include "core/CaptureVisibility.h"
+#include "screenshot/CaptureTask.h"
+#include "screenshot/ScreenCapture.h"
 
 #include <QDir>
 #include <QGuiApplication>

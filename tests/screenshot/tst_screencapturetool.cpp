@@ -1,12 +1,12 @@
-#include "AnnotationWindowController.h"
-#include "CaptureTask.h"
-#include "CaptureVisibility.h"
-#include "Defaults.h"
 #include "ManualClock.h"
-#include "ScreenCapture.h"
-#include "ScreenshotAction.h"
 #include "TestEnvironment.h"
 #include "XvfbServer.h"
+#include "core/CaptureVisibility.h"
+#include "platform/Defaults.h"
+#include "screenshot/AnnotationWindowController.h"
+#include "screenshot/CaptureTask.h"
+#include "screenshot/ScreenCapture.h"
+#include "screenshot/ScreenshotAction.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -19,7 +19,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
-Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 using namespace notchora;

@@ -1,11 +1,11 @@
-#include "AnnotationWindowController.h"
-#include "CaptureVisibility.h"
-#include "Defaults.h"
 #include "ManualClock.h"
-#include "ScreenshotAction.h"
-#include "ScreenshotFile.h"
 #include "TestEnvironment.h"
 #include "TestImages.h"
+#include "core/CaptureVisibility.h"
+#include "platform/Defaults.h"
+#include "screenshot/AnnotationWindowController.h"
+#include "screenshot/ScreenshotAction.h"
+#include "screenshot/ScreenshotFile.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -15,7 +15,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 using namespace notchora;

@@ -1,6 +1,6 @@
-#include "Defaults.h"
 #include "TestEnvironment.h"
 #include "TestImages.h"
+#include "platform/Defaults.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -10,7 +10,7 @@
 #include <QQuickView>
 #include <QTest>
 
-Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 using namespace notchora;

@@ -6,7 +6,7 @@
 // by the file. A file already at PATH is never replaced: the picture goes to the next free
 // "PATH (n)" name instead.
 #include "AreaSelector.h"
-#include "ScreenshotFile.h"
+#include "screenshot/ScreenshotFile.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "WidgetModule.h"
+#include "core/WidgetModule.h"
 
 namespace notchora {
 

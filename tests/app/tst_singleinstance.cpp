@@ -1,5 +1,5 @@
-#include "SingleInstance.h"
 #include "TestEnvironment.h"
+#include "app/SingleInstance.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>

@@ -1,7 +1,7 @@
-#include "Defaults.h"
-#include "ModuleRegistry.h"
 #include "TestEnvironment.h"
-#include "WidgetStore.h"
+#include "core/ModuleRegistry.h"
+#include "core/WidgetStore.h"
+#include "platform/Defaults.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
-#include "WidgetStore.h"
+#include "core/WidgetStore.h"
 
-#include "Defaults.h"
+#include "platform/Defaults.h"
 
 #include <QJsonArray>
 #include <algorithm>

@@ -1,8 +1,8 @@
-#include "AccountCommand.h"
+#include "app/AccountCommand.h"
 
-#include "AnswerAuth.h"
-#include "KeychainStore.h"
-#include "SingleInstance.h"
+#include "answer/AnswerAuth.h"
+#include "answer/KeychainStore.h"
+#include "app/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

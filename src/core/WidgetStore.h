@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ModuleRegistry.h"
+#include "core/ModuleRegistry.h"
 
 #include <QJsonValue>
 #include <QObject>

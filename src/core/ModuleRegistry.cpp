@@ -1,4 +1,4 @@
-#include "ModuleRegistry.h"
+#include "core/ModuleRegistry.h"
 
 #include <QStringList>
 
@@ -7,8 +7,8 @@ namespace notchora {
 namespace {
 
 QUrl page(const char* module, const char* file) {
-    return QUrl(
-        QStringLiteral("qrc:/qt/qml/Notchora/%1/%2").arg(QLatin1String(module), QLatin1String(file)));
+    return QUrl(QStringLiteral("qrc:/qt/qml/Notchora/%1/%2")
+                    .arg(QLatin1String(module), QLatin1String(file)));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
-#include "StatusBarController.h"
+#include "app/StatusBarController.h"
 
-#include "NotchPanelController.h"
-#include "SymbolIcons.h"
-#include "WidgetStore.h"
+#include "core/WidgetStore.h"
+#include "notch/NotchPanelController.h"
+#include "platform/SymbolIcons.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "Symbols.h"
+#include "core/Symbols.h"
 
-#include "SymbolIcons.h"
+#include "platform/SymbolIcons.h"
 
 namespace notchora {
 

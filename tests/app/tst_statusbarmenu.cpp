@@ -1,12 +1,12 @@
-#include "Defaults.h"
-#include "HeadlessPointerSource.h"
-#include "HeadlessWindowSystem.h"
 #include "ManualClock.h"
-#include "ModuleRegistry.h"
-#include "NotchPanelController.h"
-#include "StatusBarController.h"
 #include "TestEnvironment.h"
-#include "WidgetStore.h"
+#include "app/StatusBarController.h"
+#include "core/ModuleRegistry.h"
+#include "core/WidgetStore.h"
+#include "notch/NotchPanelController.h"
+#include "platform/Defaults.h"
+#include "platform/HeadlessPointerSource.h"
+#include "platform/HeadlessWindowSystem.h"
 
 #include <QAction>
 #include <QMenu>
@@ -15,7 +15,7 @@
 #include <QQuickWindow>
 #include <QTest>
 
-Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)
 
 using namespace notchora;

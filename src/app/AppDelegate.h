@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WidgetStore.h"
+#include "core/WidgetStore.h"
 
 #include <QObject>
 #include <QQmlEngine>

@@ -1,8 +1,8 @@
-#include "Defaults.h"
 #include "ManualClock.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
-#include "UpdateChecker.h"
+#include "core/UpdateChecker.h"
+#include "platform/Defaults.h"
 
 #include <QNetworkAccessManager>
 #include <QSignalSpy>

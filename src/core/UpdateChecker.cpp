@@ -1,7 +1,7 @@
-#include "UpdateChecker.h"
+#include "core/UpdateChecker.h"
 
-#include "Clock.h"
-#include "Defaults.h"
+#include "platform/Clock.h"
+#include "platform/Defaults.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

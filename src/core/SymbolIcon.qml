@@ -1,5 +1,5 @@
 import QtQuick
-import Notchora.App
+import Notchora.Core
 
 // An icon named by its symbol name, drawn from the icon font.
 Text {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WidgetModule.h"
+#include "core/WidgetModule.h"
 
 #include <QList>
 #include <optional>

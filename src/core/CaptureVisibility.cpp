@@ -1,7 +1,7 @@
-#include "CaptureVisibility.h"
+#include "core/CaptureVisibility.h"
 
-#include "Defaults.h"
-#include "WidgetStore.h"
+#include "core/WidgetStore.h"
+#include "platform/Defaults.h"
 
 #include <QQmlEngine>
 
