@@ -2,6 +2,8 @@
 
 #include "platform/Defaults.h"
 
+#include <QUrl>
+
 namespace notchora::AISettings {
 
 QString baseURL(const Defaults& defaults) {
@@ -17,6 +19,18 @@ QString baseURL(const Defaults& defaults) {
 
 QString baseURL() {
     return baseURL(Defaults::shared());
+}
+
+QString baseURLProblem(const QString& baseURL) {
+    const QUrl url(baseURL, QUrl::StrictMode);
+    if (!url.isValid())
+        return {};
+    const QString scheme = url.scheme().toLower();
+    if ((scheme == QLatin1String("https") || scheme == QLatin1String("http")) &&
+        !url.host().isEmpty())
+        return {};
+    return QStringLiteral("Alamat server AI tidak valid: gunakan alamat http:// atau https:// "
+                          "lengkap dengan nama host.");
 }
 
 AIPopupPosition popupPosition(const Defaults& defaults) {

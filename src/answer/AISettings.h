@@ -32,6 +32,9 @@ inline constexpr auto baseURLOverrideVariable = "NOTCHORA_ANSWER_BASE_URL";
 // The stored base URL, or production when absent, empty or the development address.
 QString baseURL(const Defaults& defaults);
 QString baseURL();
+// Why a base URL that parses cannot be used (not http or https, or no host), as the settings
+// show it; empty when it can be used or does not parse at all.
+QString baseURLProblem(const QString& baseURL);
 AIPopupPosition popupPosition(const Defaults& defaults);
 AIPopupPosition popupPosition();
 // Present only when both coordinates are stored; a stored non-number reads as 0.

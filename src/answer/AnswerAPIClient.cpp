@@ -73,14 +73,20 @@ void AnswerAPIClient::postWithToken(const QString& path, const QJsonObject& json
                                     QObject* contextObject, ResultCallback done, bool isRetry) {
     m_auth.validAccessToken(contextObject, [=, this](const AnswerAuth::TokenResult& token) {
         if (const auto* error = std::get_if<AnswerAPIError>(&token)) {
-            done(AnswerHTTPResult{error->status, {}, *error});
+            // A 401 from the token endpoint gets the same one retry as the request's own.
+            if (!error->isUnauthorized()) {
+                done(AnswerHTTPResult{error->status, {}, *error});
+            } else if (isRetry) {
+                done(AnswerHTTPResult{401, {}, AnswerAPIError::notSignedIn()});
+            } else {
+                m_auth.invalidateAccessToken();
+                postWithToken(path, json, contextObject, done, true);
+            }
             return;
         }
         m_http.post(path, json, std::get<QString>(token), contextObject,
                     [=, this](const AnswerHTTPResult& result) {
-                        const bool unauthorized =
-                            result.error && result.error->status == 401 &&
-                            result.error->kind == AnswerAPIError::Kind::Service;
+                        const bool unauthorized = result.error && result.error->isUnauthorized();
                         if (!unauthorized) {
                             done(result);
                         } else if (isRetry) {

@@ -23,6 +23,8 @@ struct AnswerAPIError {
     Kind kind = Kind::Service;
 
     bool operator==(const AnswerAPIError&) const = default;
+    // The service refused the credentials (the request's own 401 or the token endpoint's).
+    bool isUnauthorized() const { return status == 401 && kind == Kind::Service; }
 
     static constexpr auto notSignedInMessage =
         "Belum masuk. Masuk dulu lewat Pengaturan → AI Assistant → Masuk.";

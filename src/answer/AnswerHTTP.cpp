@@ -25,12 +25,22 @@ QUrl AnswerHTTP::webBase() const {
 
 QUrl AnswerHTTP::webBase(const QString& baseURL) {
     const QUrl url(baseURL, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    // A relative or scheme-less string cannot reach any service.
-    if (url.isValid() && (scheme == QLatin1String("https") || scheme == QLatin1String("http")) &&
-        !url.host().isEmpty())
-        return url;
-    return QUrl(QString::fromLatin1(AISettings::productionBaseURL));
+    if (!url.isValid())
+        return QUrl(QString::fromLatin1(AISettings::productionBaseURL));
+    // An address the user did give, but one no web service answers at: refused, never
+    // swapped for the production service (questions and screenshots would go where the
+    // user did not choose).
+    if (!AISettings::baseURLProblem(baseURL).isEmpty())
+        return {};
+    return url;
+}
+
+std::optional<AnswerAPIError> AnswerHTTP::refusedBase() const {
+    const QString base = AISettings::baseURL(m_defaults);
+    if (!webBase(base).isEmpty())
+        return std::nullopt;
+    qWarning() << "refusing the answer service address" << base;
+    return AnswerAPIError::make(0, AISettings::baseURLProblem(base));
 }
 
 QUrl AnswerHTTP::appendingPath(const QUrl& base, const QString& path) {
@@ -61,6 +71,8 @@ QNetworkRequest AnswerHTTP::request(const QString& path, const std::optional<QSt
 
 AnswerHTTPCall* AnswerHTTP::post(const QString& path, const QJsonObject& json,
                                  const std::optional<QString>& bearer, QObject* owner) {
+    if (auto refused = refusedBase())
+        return new AnswerHTTPCall(*refused, owner);
     QNetworkReply* reply =
         m_network.post(request(path, bearer), QJsonDocument(json).toJson(QJsonDocument::Compact));
     return new AnswerHTTPCall(reply, owner);

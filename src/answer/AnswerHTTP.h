@@ -33,10 +33,12 @@ public:
 
     QNetworkAccessManager& network() { return m_network; }
 
-    // The service base: the configured base URL, or production when it is not a usable
-    // http(s) address.
+    // The service base: the configured base URL; production when it does not parse as a URL
+    // at all; empty when it parses but is no http(s) address with a host (refused).
     QUrl webBase() const;
     static QUrl webBase(const QString& baseURL);
+    // The error every call ends with while the configured base is refused.
+    std::optional<AnswerAPIError> refusedBase() const;
     // `base` with each segment of `path` appended.
     static QUrl appendingPath(const QUrl& base, const QString& path);
     // <base>/api/<path>

@@ -12,6 +12,17 @@ AnswerHTTPCall::AnswerHTTPCall(QNetworkReply* reply, QObject* parent)
     connect(reply, &QNetworkReply::finished, this, &AnswerHTTPCall::complete);
 }
 
+AnswerHTTPCall::AnswerHTTPCall(const AnswerAPIError& error, QObject* parent) : QObject(parent) {
+    m_result.error = error;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_finished = true;
+            emit finished();
+        },
+        Qt::QueuedConnection);
+}
+
 AnswerHTTPCall::~AnswerHTTPCall() {
     if (m_reply && !m_reply->isFinished()) {
         disconnect(m_reply, nullptr, this, nullptr);

@@ -26,6 +26,9 @@ class AnswerHTTPCall : public QObject {
 public:
     // Takes ownership of `reply`.
     AnswerHTTPCall(QNetworkReply* reply, QObject* parent);
+    // A call refused before anything was sent; it finishes with `error` on the next turn of
+    // the event loop, like any other call.
+    AnswerHTTPCall(const AnswerAPIError& error, QObject* parent);
     ~AnswerHTTPCall() override;
 
     bool isFinished() const { return m_finished; }

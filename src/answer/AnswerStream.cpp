@@ -25,13 +25,30 @@ void AnswerStream::attempt() {
     m_status = 0;
     m_auth.validAccessToken(this, [this](const AnswerAuth::TokenResult& token) {
         if (const auto* error = std::get_if<AnswerAPIError>(&token))
-            fail(*error);
+            // The token endpoint's 401 gets the same one retry as the stream's own.
+            unauthorizedOr(error->isUnauthorized(), *error);
         else
             send(std::get<QString>(token));
     });
 }
 
+void AnswerStream::unauthorizedOr(bool unauthorized, const AnswerAPIError& error) {
+    if (!unauthorized) {
+        fail(error);
+    } else if (m_retried) {
+        fail(AnswerAPIError::notSignedIn());
+    } else {
+        m_retried = true;
+        m_auth.invalidateAccessToken();
+        attempt();
+    }
+}
+
 void AnswerStream::send(const QString& token) {
+    if (auto refused = m_http.refusedBase()) {
+        fail(*refused);
+        return;
+    }
     QNetworkRequest request =
         m_http.request(QStringLiteral("v1/answer/stream"), token, timeoutSeconds);
     request.setRawHeader("Accept", "text/event-stream");
@@ -48,12 +65,11 @@ void AnswerStream::readAvailable() {
         return;
     m_status = status.toInt();
     if (m_status < 200 || m_status > 299) {
-        // Only the start of an error body matters; the rest is left unread.
-        const qsizetype room = maxErrorBodyBytes - m_errorBody.size();
-        if (room > 0)
-            m_errorBody += m_reply->read(room);
-        else
-            m_reply->skip(m_reply->bytesAvailable());
+        // Only the start of an error body matters: once it is here the reply is done with,
+        // however much more the server would send.
+        m_errorBody += m_reply->read(maxErrorBodyBytes - m_errorBody.size());
+        if (m_errorBody.size() >= maxErrorBodyBytes)
+            statusFailure();
         return;
     }
     handle(m_parser.feed(m_reply->readAll()));
@@ -62,8 +78,9 @@ void AnswerStream::readAvailable() {
 void AnswerStream::replyFinished() {
     if (!m_reply || m_finished)
         return;
+    QPointer<AnswerStream> self(this);
     readAvailable();
-    if (m_finished)
+    if (!self || m_finished || !m_reply)
         return;
     QNetworkReply* reply = m_reply;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -72,51 +89,52 @@ void AnswerStream::replyFinished() {
         // Something answered, but not in HTTP.
         if (error.kind != AnswerAPIError::Kind::Transport)
             error = AnswerAPIError::make(0, QStringLiteral("Respons server tidak dikenali."));
-        dropReply();
         fail(error);
         return;
     }
     m_status = status.toInt();
     if (m_status < 200 || m_status > 299) {
-        std::optional<QString> retryAfter;
-        if (reply->hasRawHeader("Retry-After"))
-            retryAfter = QString::fromLatin1(reply->rawHeader("Retry-After"));
-        const AnswerAPIError error = AnswerHTTP::mapError(m_status, m_errorBody, retryAfter);
-        dropReply();
-        if (m_status == 401 && !m_retried) {
-            m_retried = true;
-            m_auth.invalidateAccessToken();
-            attempt();
-        } else if (m_status == 401) {
-            fail(AnswerAPIError::notSignedIn());
-        } else {
-            fail(error);
-        }
+        statusFailure();
         return;
     }
     // The body ended (cleanly or not) before "done".
     handle(m_parser.finish());
 }
 
+void AnswerStream::statusFailure() {
+    std::optional<QString> retryAfter;
+    if (m_reply->hasRawHeader("Retry-After"))
+        retryAfter = QString::fromLatin1(m_reply->rawHeader("Retry-After"));
+    const AnswerAPIError error = AnswerHTTP::mapError(m_status, m_errorBody, retryAfter);
+    dropReply();
+    unauthorizedOr(m_status == 401, error);
+}
+
+// A consumer may delete the stream from any of its signals, so every emit is the last thing
+// that touches `this` unless the stream is known to be alive afterwards.
 void AnswerStream::handle(const QList<AnswerEventParser::Event>& events) {
+    QPointer<AnswerStream> self(this);
     for (const auto& parsed : events) {
-        if (m_finished)
+        if (!self || m_finished)
             return;
         switch (parsed.type) {
         case AnswerEventParser::Event::Type::Token:
             emit event(StreamEvent{StreamEvent::Kind::Token, parsed.text, {}});
             break;
         case AnswerEventParser::Event::Type::Done:
+            m_finished = true;
+            dropReply(); // the rest of the body is not needed
             emit event(
                 StreamEvent{StreamEvent::Kind::Done, {}, AnswerResult::fromJson(parsed.result)});
-            succeed();
-            break;
+            if (self)
+                emit finished();
+            return;
         case AnswerEventParser::Event::Type::Failure:
             // An unreadable final answer is the same decoding failure as on the one-shot path.
             fail(parsed.reason == AnswerEventParser::Event::Reason::Undecodable
                      ? AnswerHTTP::decodingError(200)
                      : AnswerAPIError::make(parsed.status, parsed.text));
-            break;
+            return;
         }
     }
 }
@@ -126,14 +144,10 @@ void AnswerStream::fail(const AnswerAPIError& error) {
         return;
     m_finished = true;
     dropReply();
+    QPointer<AnswerStream> self(this);
     emit failed(error);
-    emit finished();
-}
-
-void AnswerStream::succeed() {
-    m_finished = true;
-    dropReply(); // the rest of the body is not needed
-    emit finished();
+    if (self)
+        emit finished();
 }
 
 void AnswerStream::dropReply() {

@@ -27,7 +27,9 @@ struct StreamEvent {
 
 // One streamed answer from "v1/answer/stream". Events arrive in order on the GUI thread;
 // the stream ends with exactly one `done` event or one `failed`. Destroying it cancels the
-// transfer. After a 401 the access token is refreshed and the request sent once more.
+// transfer. After a 401 (from the stream or the token endpoint) the access token is
+// refreshed and the request sent once more. The consumer may delete the stream from inside
+// any of its signals.
 class AnswerStream : public QObject {
     Q_OBJECT
 public:
@@ -51,9 +53,10 @@ private:
     void send(const QString& token);
     void readAvailable();
     void replyFinished();
+    void statusFailure();
+    void unauthorizedOr(bool unauthorized, const AnswerAPIError& error);
     void handle(const QList<AnswerEventParser::Event>& events);
     void fail(const AnswerAPIError& error);
-    void succeed();
     void dropReply();
 
     AnswerHTTP& m_http;

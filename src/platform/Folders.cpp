@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QUuid>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,6 +51,24 @@ bool ensurePrivateDir(const QString& path) {
     if (!QDir().mkpath(parent))
         return false;
     return ::mkdir(QFile::encodeName(path).constData(), 0700) == 0 || QFileInfo(path).isDir();
+}
+
+QString privateTempPath(const QString& prefix, const QString& suffix) {
+    const QString runtime = absoluteEnv("XDG_RUNTIME_DIR");
+    const QString folder = !runtime.isEmpty() ? runtime + QStringLiteral("/notchora")
+                                              : QDir::tempPath() + QStringLiteral("/notchora-") +
+                                                    QString::number(::getuid());
+    if (!ensurePrivateDir(folder))
+        return {};
+    // Someone else's folder, or one others can look into, is no place for a screenshot.
+    struct stat info {};
+    if (::lstat(QFile::encodeName(folder).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::getuid())
+        return {};
+    if ((info.st_mode & 077) != 0 && ::chmod(QFile::encodeName(folder).constData(), 0700) != 0)
+        return {};
+    return folder + QLatin1Char('/') + prefix + QUuid::createUuid().toString(QUuid::WithoutBraces) +
+           suffix;
 }
 
 } // namespace notchora::Folders

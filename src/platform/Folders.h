@@ -16,5 +16,9 @@ QString configDir();
 QString dataDir();
 // Creates `path` (and parents) with mode 0700 when it does not exist yet.
 bool ensurePrivateDir(const QString& path);
+// A fresh, unused path for a temporary file ("<prefix><uuid><suffix>") in a folder only we
+// can read: <runtime dir>/notchora, or a per-user folder under the temporary folder where no
+// runtime dir is set. Empty when no such folder can be made.
+QString privateTempPath(const QString& prefix, const QString& suffix);
 
 } // namespace notchora::Folders

@@ -1,5 +1,6 @@
 #include "screenshot/CaptureTask.h"
 
+#include "platform/Folders.h"
 #include "screenshot/CaptureBracket.h"
 
 #include <QDir>
@@ -10,10 +11,7 @@ namespace notchora {
 
 CaptureTask::CaptureTask(qint64 maxBytes, Clock& clock, QObject* parent)
     : QObject(parent), m_maxBytes(maxBytes), m_bracket(new CaptureBracket(clock, this)),
-      m_tempPath(QDir(QDir::tempPath())
-                     .absoluteFilePath(QStringLiteral("notchora-") +
-                                       QUuid::createUuid().toString(QUuid::WithoutBraces) +
-                                       QStringLiteral(".jpg"))) {}
+      m_tempPath(Folders::privateTempPath(QStringLiteral("capture-"), QStringLiteral(".jpg"))) {}
 
 CaptureTask::~CaptureTask() {
     if (m_process) {
@@ -46,8 +44,7 @@ void CaptureTask::runTool() {
         if (error != QProcess::FailedToStart)
             return; // a crash still ends in `finished`; the file decides
         const QString message = m_process->errorString();
-        m_process->deleteLater();
-        m_process = nullptr;
+        releaseProcess();
         removeTempFile();
         finish(ScreenCapture::Result::launchFailure(message));
     });
@@ -57,8 +54,7 @@ void CaptureTask::runTool() {
 }
 
 void CaptureTask::toolExited() {
-    m_process->deleteLater();
-    m_process = nullptr;
+    releaseProcess();
     // The exit status says nothing: an empty or missing file means no capture.
     QFile file(m_tempPath);
     const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -78,6 +74,15 @@ void CaptureTask::finish(const ScreenCapture::Result& result) {
     m_finished = true;
     m_bracket->end();
     emit finished(result);
+}
+
+// We are inside one of the process's signals: the receiver of `finished` may delete this
+// task, and the process must not go with it while it is still emitting.
+void CaptureTask::releaseProcess() {
+    m_process->disconnect(this);
+    m_process->setParent(nullptr);
+    m_process->deleteLater();
+    m_process = nullptr;
 }
 
 void CaptureTask::removeTempFile() {

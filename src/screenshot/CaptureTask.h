@@ -25,13 +25,15 @@ public:
     QString tempPath() const { return m_tempPath; }
 
 signals:
-    // Reported once, after the capture flag is lowered again.
+    // Reported once, after the capture flag is lowered again. The receiver may delete the
+    // task.
     void finished(const notchora::ScreenCapture::Result& result);
 
 private:
     void runTool();
     void toolExited();
     void finish(const ScreenCapture::Result& result);
+    void releaseProcess();
     void removeTempFile();
 
     qint64 m_maxBytes;

@@ -110,10 +110,12 @@ void ScreenshotAction::captureArea() {
 }
 
 void ScreenshotAction::captureForAnnotation() {
-    const QString temp = QDir(QDir::tempPath())
-                             .absoluteFilePath(QStringLiteral("notchora-shot-") +
-                                               QUuid::createUuid().toString(QUuid::WithoutBraces) +
-                                               QStringLiteral(".png"));
+    const QString temp = Folders::privateTempPath(QStringLiteral("shot-"), QStringLiteral(".png"));
+    if (temp.isEmpty()) {
+        qWarning("screenshot: no private folder for the capture");
+        emit annotationCaptureEnded(false);
+        return;
+    }
     auto* bracket = new CaptureBracket(m_clock, this);
     bracket->begin([this, bracket, temp] {
         auto* process = new QProcess(bracket);

@@ -43,11 +43,20 @@ QString freePath(const QString& path) {
 
 QString writeNew(const QString& path, const QByteArray& data, QString* error) {
     QString lastError;
+    // A picture written into a private folder (our temporary captures) is private from the
+    // moment it exists; elsewhere the usual umask applies.
+    const QFileDevice::Permissions folder = QFileInfo(QFileInfo(path).absolutePath()).permissions();
+    const bool isPrivate = !(folder & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                       QFileDevice::ExeGroup | QFileDevice::ExeOther));
+    const QFileDevice::Permissions fileMode =
+        isPrivate ? QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                  : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther;
     for (int n = 1; n <= maxAttempts; ++n) {
         const QString candidate = numbered(path, n);
         QFile file(candidate);
         // NewOnly fails when the name is taken, even if another process took it a moment ago.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, fileMode)) {
             if (QFileInfo::exists(candidate))
                 continue;
             lastError = file.errorString();

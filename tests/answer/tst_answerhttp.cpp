@@ -222,8 +222,10 @@ void AnswerHTTPTest::webBase_data() {
     QTest::newRow("with path") << "https://x.example/base/"
                                << "https://x.example/base/";
     QTest::newRow("not a URL") << "bukan url" << production;
-    QTest::newRow("no scheme") << "answer.example.com" << production;
-    QTest::newRow("other scheme") << "ftp://answer.example.com" << production;
+    // Addresses that parse but reach no web service are refused, not sent to production.
+    QTest::newRow("no scheme") << "answer.example.com" << QString();
+    QTest::newRow("other scheme") << "ftp://answer.example.com" << QString();
+    QTest::newRow("no host") << "http:///v1" << QString();
 }
 
 void AnswerHTTPTest::webBase() {
@@ -231,6 +233,13 @@ void AnswerHTTPTest::webBase() {
     QFETCH(QString, expected);
     m_defaults->setString("ai.baseURL", stored);
     QCOMPARE(m_http->webBase(), QUrl(expected));
+    QCOMPARE(AISettings::baseURLProblem(stored).isEmpty(), !expected.isEmpty());
+    if (expected.isEmpty()) {
+        // Every call ends with the reason, and nothing is sent anywhere.
+        const AnswerHTTPResult result = postAndWait(QString("tok"), {});
+        QVERIFY(result.error.has_value());
+        QCOMPARE(result.error->message, AISettings::baseURLProblem(stored));
+    }
     QCOMPARE(AnswerHTTP::appendingPath(m_http->webBase(), "api").path().count("//"), 0);
 }
 

@@ -32,7 +32,8 @@ private slots:
     void cancellingStopsTheToolAndClearsTheFlag();
 
 private:
-    QString tempDir() const { return m_env.root() + QStringLiteral("/tmp"); }
+    // Captures go to a private folder under the runtime dir, never the shared /tmp.
+    QString tempDir() const { return m_env.runtimeDir() + QStringLiteral("/notchora"); }
     QStringList tempFiles() const {
         return QDir(tempDir()).entryList(QDir::Files | QDir::NoDotAndDotDot);
     }
@@ -242,8 +243,9 @@ void ScreenCaptureTest::captureOutcomes() {
     }
     if (!script.isEmpty()) {
         const QByteArray args = test::readFile(m_env.root() + QStringLiteral("/args")).trimmed();
-        QVERIFY2(args.startsWith("-x -t jpg " + QFile::encodeName(tempDir()) + "/notchora-"),
+        QVERIFY2(args.startsWith("-x -t jpg " + QFile::encodeName(tempDir()) + "/capture-"),
                  args.constData());
+        QCOMPARE(QFile::permissions(tempDir()) & 0x0077, QFileDevice::Permissions());
         QVERIFY(args.endsWith(".jpg"));
     }
     // Raised once and lowered once, and no temporary file left behind.

@@ -241,12 +241,13 @@ void ScreenshotActionTest::annotationCapture() {
     if (!body.isEmpty()) {
         const QByteArray args = test::readFile(log()).trimmed();
         QVERIFY2(args.startsWith("notchora-screencapture -i -s -x " +
-                                 QFile::encodeName(m_env.root()) + "/tmp/notchora-shot-"),
+                                 QFile::encodeName(m_env.runtimeDir()) + "/notchora/shot-"),
                  args.constData());
         QVERIFY(args.endsWith(".png"));
     }
     // No temporary file stays behind, whatever happened.
-    QCOMPARE(QDir(m_env.root() + QStringLiteral("/tmp")).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(m_env.runtimeDir() + QStringLiteral("/notchora")).entryList(QDir::Files),
+             QStringList());
 }
 
 void ScreenshotActionTest::screenshotPanelPrefersTheDesktopTool_data() {
