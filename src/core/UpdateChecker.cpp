@@ -109,8 +109,7 @@ void UpdateChecker::loopStep() {
         if (loop)
             m_clock.schedule(loopInterval, loop, [this] { loopStep(); });
     };
-    if (const auto autoCheck = m_defaults.boolValue(QString::fromLatin1(autoCheckKey));
-        autoCheck && !*autoCheck) {
+    if (!m_defaults.read(autoCheckSetting)) {
         sleep();
         return;
     }

@@ -1,6 +1,7 @@
 #include "screenshot/CaptureTask.h"
 
 #include "screenshot/CaptureBracket.h"
+#include "screenshot/Logging.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,6 +47,7 @@ void CaptureTask::runTool() {
         if (error != QProcess::FailedToStart)
             return; // a crash still ends in `finished`; the file decides
         const QString message = m_process->errorString();
+        qCWarning(lcScreenshot) << "cannot start" << ScreenCapture::toolPath() << ":" << message;
         m_process->deleteLater();
         m_process = nullptr;
         removeTempFile();
