@@ -63,8 +63,15 @@ bool PrivateFile::write(const QByteArray& data) const {
     if (!ok) {
         qCWarning(lcPlatform) << "cannot write" << m_path << ":" << std::strerror(errno);
         ::unlink(temp.constData());
+        return false;
     }
-    return ok;
+    // The rename itself reaches the disk only with its folder.
+    const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
+    if (const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY); dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
 }
 
 bool PrivateFile::remove() const {
