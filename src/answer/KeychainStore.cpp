@@ -94,7 +94,9 @@ void KeychainStore::remove(const QString& account, QObject* context, DoneCallbac
 
 void KeychainStore::enqueue(Operation op) {
     m_queue.push_back(std::move(op));
-    runNext();
+    // Start from the event loop: a file operation can finish before its continuation is
+    // attached, and the answer must never arrive inside the caller's load() or save().
+    QMetaObject::invokeMethod(this, &KeychainStore::runNext, Qt::QueuedConnection);
 }
 
 void KeychainStore::runNext() {

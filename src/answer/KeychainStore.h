@@ -17,8 +17,8 @@ namespace notchora {
 //
 // Operations run one at a time in the order they were asked for, so a delete that follows a
 // save is never overtaken by it. Nothing blocks the calling thread; results come back on the
-// store's thread. Failures are logged and otherwise show up as a missing value on the next
-// load.
+// store's thread, always after the call has returned. Failures are logged and otherwise show
+// up as a missing value on the next load.
 class KeychainStore : public QObject {
     Q_OBJECT
 public:

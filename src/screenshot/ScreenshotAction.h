@@ -4,7 +4,6 @@
 #include "screenshot/AnnotationWindowController.h"
 #include "screenshot/ScreenshotDestination.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -18,8 +17,8 @@ namespace notchora {
 class Clock;
 
 // The user's screenshot commands, as the status menu and the shortcut tiles call them.
-// Captures run in notchora-screencapture; nothing here
-// blocks the interface while the user selects an area.
+// Captures run in notchora-screencapture; nothing here blocks the interface while the user
+// selects an area.
 class ScreenshotAction : public QObject {
     Q_OBJECT
     QML_ELEMENT
