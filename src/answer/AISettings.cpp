@@ -11,7 +11,7 @@ QString baseURL(const Defaults& defaults) {
     // touching the user's setting.
     if (const QString forced = qEnvironmentVariable(baseURLOverrideVariable); !forced.isEmpty())
         return forced;
-    const QString stored = defaults.stringValue(QLatin1String(baseURLKey)).value_or(QString());
+    const QString stored = defaults.read(baseURLSetting);
     if (stored.isEmpty() || stored == QLatin1String(localDevelopmentURL))
         return QString::fromLatin1(productionBaseURL);
     return stored;
@@ -34,9 +34,9 @@ QString baseURLProblem(const QString& baseURL) {
 }
 
 AIPopupPosition popupPosition(const Defaults& defaults) {
-    const QString stored =
-        defaults.stringValue(QLatin1String(popupPositionKey)).value_or(QString());
-    return aiPopupPositionFromString(stored).value_or(AIPopupPosition::Right);
+    // A value we do not know reads as the default.
+    const auto stored = aiPopupPositionFromString(defaults.read(popupPositionSetting));
+    return stored ? *stored : *aiPopupPositionFromString(popupPositionSetting.defaultValue());
 }
 
 AIPopupPosition popupPosition() {
@@ -44,11 +44,10 @@ AIPopupPosition popupPosition() {
 }
 
 std::optional<QPointF> freeOrigin(const Defaults& defaults) {
-    const QString xKey = QLatin1String(popupFreeXKey);
-    const QString yKey = QLatin1String(popupFreeYKey);
-    if (!defaults.contains(xKey) || !defaults.contains(yKey))
+    if (!defaults.contains(popupFreeXSetting.name()) ||
+        !defaults.contains(popupFreeYSetting.name()))
         return std::nullopt;
-    return QPointF(defaults.doubleValue(xKey, 0), defaults.doubleValue(yKey, 0));
+    return QPointF(defaults.read(popupFreeXSetting), defaults.read(popupFreeYSetting));
 }
 
 std::optional<QPointF> freeOrigin() {
@@ -56,11 +55,11 @@ std::optional<QPointF> freeOrigin() {
 }
 
 bool attachScreen(const Defaults& defaults) {
-    return defaults.boolValue(QLatin1String(attachScreenKey), false);
+    return defaults.read(attachScreenSetting);
 }
 
 bool saveHistory(const Defaults& defaults) {
-    return defaults.boolValue(QLatin1String(saveHistoryKey), true);
+    return defaults.read(saveHistorySetting);
 }
 
 bool saveHistory() {

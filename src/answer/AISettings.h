@@ -1,6 +1,7 @@
 #pragma once
 
 #include "answer/AIModels.h"
+#include "platform/Setting.h"
 
 #include <QPointF>
 #include <QString>
@@ -10,16 +11,17 @@ namespace notchora {
 
 class Defaults;
 
-// Reads the assistant's preferences that need interpreting. The other "ai." keys are read
-// and written directly under the names below.
+// The assistant's preferences: the "ai." settings with their defaults, and readers for
+// those that need interpreting.
 namespace AISettings {
 
-inline constexpr auto baseURLKey = "ai.baseURL";
-inline constexpr auto popupPositionKey = "ai.popupPosition";
-inline constexpr auto popupFreeXKey = "ai.popupFreeX";
-inline constexpr auto popupFreeYKey = "ai.popupFreeY";
-inline constexpr auto attachScreenKey = "ai.attachScreen";
-inline constexpr auto saveHistoryKey = "ai.saveHistory";
+// Empty: the production service.
+inline constexpr Setting<QString> baseURLSetting{"ai.baseURL", ""};
+inline constexpr Setting<QString> popupPositionSetting{"ai.popupPosition", "right"};
+inline constexpr Setting<double> popupFreeXSetting{"ai.popupFreeX", 0.0};
+inline constexpr Setting<double> popupFreeYSetting{"ai.popupFreeY", 0.0};
+inline constexpr Setting<bool> attachScreenSetting{"ai.attachScreen", false};
+inline constexpr Setting<bool> saveHistorySetting{"ai.saveHistory", true};
 
 // Where the answer service lives.
 inline constexpr auto productionBaseURL = "https://answer.notchora.app";

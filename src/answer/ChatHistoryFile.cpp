@@ -1,20 +1,12 @@
 #include "answer/ChatHistoryFile.h"
 
-#include "platform/Folders.h"
-
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <cmath>
 
 namespace notchora {
 
 namespace {
-
-constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 // A direct writer for the one shape we store: building QJsonObjects for thousands of
 // messages costs several times more than the file write. Output is what QJsonDocument
@@ -205,39 +197,25 @@ std::optional<QList<ChatThread>> ChatHistoryFile::decode(const QByteArray& data)
 }
 
 ChatHistoryFile::LoadStatus ChatHistoryFile::load(QList<ChatThread>& threads) {
-    QFile file(m_path);
-    if (!file.exists())
+    const PrivateFile::Contents contents = m_file.read();
+    if (contents.status == PrivateFile::Status::Missing)
         return LoadStatus::Missing;
-    if (file.open(QIODevice::ReadOnly)) {
-        if (auto decoded = decode(file.readAll())) {
+    if (contents.status == PrivateFile::Status::Read) {
+        if (auto decoded = decode(contents.data)) {
             threads = std::move(*decoded);
             return LoadStatus::Loaded;
         }
-        file.close();
     }
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString backup = m_path + QStringLiteral(".unreadable-") + stamp;
-    for (int n = 2; QFileInfo::exists(backup); ++n)
-        backup = m_path + QStringLiteral(".unreadable-%1-%2").arg(stamp).arg(n);
-    if (QFile::rename(m_path, backup))
-        m_lastBackup = backup;
+    m_lastBackup = m_file.keepAside(PrivateFile::KeepAside::Move);
     return LoadStatus::KeptAside;
 }
 
 bool ChatHistoryFile::save(const QList<ChatThread>& threads) const {
-    if (!Folders::ensurePrivateDir(QFileInfo(m_path).absolutePath()))
-        return false;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(ownerOnly))
-        return false;
-    if (file.write(encode(threads)) < 0 || !file.commit())
-        return false;
-    // Also narrows a file that an older run left wider.
-    return QFile::setPermissions(m_path, ownerOnly);
+    return m_file.write(encode(threads));
 }
 
 bool ChatHistoryFile::remove() const {
-    return !QFileInfo::exists(m_path) || QFile::remove(m_path);
+    return m_file.remove();
 }
 
 } // namespace notchora

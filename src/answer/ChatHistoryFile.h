@@ -1,6 +1,8 @@
 #pragma once
 
 #include "answer/ChatThread.h"
+#include "platform/Clock.h"
+#include "platform/PrivateFile.h"
 
 #include <QList>
 #include <QString>
@@ -12,9 +14,10 @@ class ChatHistoryFile {
 public:
     enum class LoadStatus { Missing, Loaded, KeptAside };
 
-    explicit ChatHistoryFile(QString path) : m_path(std::move(path)) {}
+    explicit ChatHistoryFile(QString path, const Clock& clock = Clock::system())
+        : m_file(std::move(path), clock) {}
 
-    QString path() const { return m_path; }
+    QString path() const { return m_file.path(); }
 
     static QByteArray encode(const QList<ChatThread>& threads);
     // None when the bytes are not an array of complete threads.
@@ -32,7 +35,7 @@ public:
     QString lastBackupPath() const { return m_lastBackup; }
 
 private:
-    QString m_path;
+    PrivateFile m_file;
     QString m_lastBackup;
 };
 

@@ -12,13 +12,13 @@ namespace notchora {
 
 ChatHistoryStore::ChatHistoryStore(QString filePath, Defaults& defaults, Clock& clock,
                                    QObject* parent)
-    : QObject(parent), m_file(std::move(filePath)), m_defaults(defaults), m_clock(clock) {
+    : QObject(parent), m_file(std::move(filePath), clock), m_defaults(defaults), m_clock(clock) {
     if (AISettings::saveHistory(m_defaults)) {
         if (m_file.load(m_threads) == ChatHistoryFile::LoadStatus::Loaded && !m_threads.isEmpty())
             m_currentID = m_threads.first().id;
     }
     connect(&m_defaults, &Defaults::changed, this, [this](const QString& key) {
-        if (key == QLatin1String(AISettings::saveHistoryKey))
+        if (key == AISettings::saveHistorySetting.name())
             applyPersistenceSetting();
     });
 }

@@ -39,7 +39,7 @@ public:
     // <data folder>/history.json
     static QString defaultFilePath();
 
-    QString fileURL() const { return m_file.path(); }
+    QString filePath() const { return m_file.path(); }
     // Where an undecodable history file was moved at start-up, if any.
     QString lastBackupPath() const { return m_file.lastBackupPath(); }
 

@@ -1,5 +1,6 @@
 #include "answer/KeychainStore.h"
 
+#include "answer/Logging.h"
 #include "answer/PrivateSecretFile.h"
 #include "platform/Folders.h"
 
@@ -43,10 +44,17 @@ bool isUnavailable(QKeychain::Error error) {
            error == QKeychain::NotImplemented;
 }
 
+// A missing item is an answer, not a failure.
+void warnOnFailure(const QKeychain::Job* job, const char* what) {
+    if (job->error() != QKeychain::NoError && job->error() != QKeychain::EntryNotFound)
+        qCWarning(lcAnswer) << "keychain" << what << "failed:" << job->errorString();
+}
+
 } // namespace
 
-KeychainStore::KeychainStore(QString fallbackPath, Backend backend, QObject* parent)
-    : QObject(parent), m_fallbackPath(std::move(fallbackPath)), m_backend(backend),
+KeychainStore::KeychainStore(QString fallbackPath, Backend backend, const Clock& clock,
+                             QObject* parent)
+    : QObject(parent), m_fallbackPath(std::move(fallbackPath)), m_clock(clock), m_backend(backend),
       m_fallbackAllowed(backend == Backend::Automatic) {}
 
 KeychainStore::~KeychainStore() = default;
@@ -86,7 +94,9 @@ void KeychainStore::remove(const QString& account, QObject* context, DoneCallbac
 
 void KeychainStore::enqueue(Operation op) {
     m_queue.push_back(std::move(op));
-    runNext();
+    // Start from the event loop: a file operation can finish before its continuation is
+    // attached, and the answer must never arrive inside the caller's load() or save().
+    QMetaObject::invokeMethod(this, &KeychainStore::runNext, Qt::QueuedConnection);
 }
 
 void KeychainStore::runNext() {
@@ -108,7 +118,7 @@ void KeychainStore::runNext() {
 }
 
 void KeychainStore::runOnFile(const Operation& op) {
-    const PrivateSecretFile file(m_fallbackPath);
+    const PrivateSecretFile file(m_fallbackPath, m_clock);
     const QString serviceName = QString::fromLatin1(service);
     const auto kind = op.kind;
     const QString account = op.account;
@@ -118,10 +128,10 @@ void KeychainStore::runOnFile(const Operation& op) {
         case Operation::Kind::Load:
             return file.load(serviceName, account);
         case Operation::Kind::Save:
-            file.store(serviceName, account, value);
-            break;
         case Operation::Kind::Remove:
-            file.store(serviceName, account, std::nullopt);
+            // The file helper has logged why.
+            file.store(serviceName, account,
+                       kind == Operation::Kind::Save ? std::optional(value) : std::nullopt);
             break;
         }
         return std::nullopt;
@@ -143,6 +153,7 @@ void KeychainStore::runOnSecretService(const Operation& op) {
         connect(job, &QKeychain::Job::finished, this, [=, this](QKeychain::Job*) {
             if (failedBecauseUnavailable(job))
                 return;
+            warnOnFailure(job, "read");
             finish(job->error() == QKeychain::NoError ? strictUtf8(job->binaryData())
                                                       : std::nullopt);
         });
@@ -156,6 +167,7 @@ void KeychainStore::runOnSecretService(const Operation& op) {
         // A missing item is fine: the delete only clears the way.
         if (failedBecauseUnavailable(remove))
             return;
+        warnOnFailure(remove, "delete");
         if (op.kind == Operation::Kind::Remove) {
             finish(std::nullopt);
             return;
@@ -166,6 +178,7 @@ void KeychainStore::runOnSecretService(const Operation& op) {
         connect(add, &QKeychain::Job::finished, this, [=, this](QKeychain::Job*) {
             if (failedBecauseUnavailable(add))
                 return;
+            warnOnFailure(add, "write");
             finish(std::nullopt);
         });
         add->start();
@@ -175,6 +188,7 @@ void KeychainStore::runOnSecretService(const Operation& op) {
 
 void KeychainStore::secretServiceUnavailable(const Operation& op) {
     // No secret service after all: this run keeps its secrets in the private file.
+    qCWarning(lcAnswer) << "no secret service answers; keeping secrets in" << m_fallbackPath;
     m_backend = Backend::File;
     runOnFile(op);
 }

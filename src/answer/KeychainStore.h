@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Clock.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -15,7 +17,8 @@ namespace notchora {
 //
 // Operations run one at a time in the order they were asked for, so a delete that follows a
 // save is never overtaken by it. Nothing blocks the calling thread; results come back on the
-// store's thread. Failures are silent: they show up as a missing value on the next load.
+// store's thread, always after the call has returned. Failures are logged and otherwise show
+// up as a missing value on the next load.
 class KeychainStore : public QObject {
     Q_OBJECT
 public:
@@ -31,7 +34,7 @@ public:
     using DoneCallback = std::function<void()>;
 
     explicit KeychainStore(QString fallbackPath, Backend backend = backendFromEnvironment(),
-                           QObject* parent = nullptr);
+                           const Clock& clock = Clock::system(), QObject* parent = nullptr);
     ~KeychainStore() override;
 
     static KeychainStore& shared();
@@ -75,6 +78,7 @@ private:
     void finish(std::optional<QString> loaded);
 
     QString m_fallbackPath;
+    const Clock& m_clock;
     Backend m_backend;
     bool m_fallbackAllowed;
     std::deque<Operation> m_queue;

@@ -1,17 +1,20 @@
 #pragma once
 
+#include "platform/Clock.h"
+#include "platform/PrivateFile.h"
+
 #include <QString>
 #include <optional>
 
 namespace notchora {
 
-// A JSON file of secrets addressed by service and account, readable by its owner only. The
-// file is written whole to a temporary file created 0600 and renamed over the old one, so
-// no reader ever sees a half-written or world-readable copy. Blocking: call off the GUI
-// thread.
+// A JSON file of secrets addressed by service and account, readable by its owner only and
+// replaced whole on every change. A file that cannot be parsed is kept aside, never
+// overwritten. Blocking: call off the GUI thread.
 class PrivateSecretFile {
 public:
-    explicit PrivateSecretFile(QString path) : m_path(std::move(path)) {}
+    explicit PrivateSecretFile(QString path, const Clock& clock = Clock::system())
+        : m_file(std::move(path), clock) {}
 
     std::optional<QString> load(const QString& service, const QString& account) const;
     // Stores `value`, or removes the item when it is none. False when the disk refused.
@@ -19,7 +22,7 @@ public:
                const std::optional<QString>& value) const;
 
 private:
-    QString m_path;
+    PrivateFile m_file;
 };
 
 } // namespace notchora

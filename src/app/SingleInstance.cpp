@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "app/Logging.h"
+
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -80,6 +82,7 @@ bool SingleInstance::listen() {
         // Nobody answered handOver, so whatever is there is left from an earlier run.
         QLocalServer::removeServer(m_path);
         if (!server->listen(m_path)) {
+            qCWarning(lcApp) << "cannot listen on" << m_path << ":" << server->errorString();
             delete server;
             return false;
         }

@@ -9,7 +9,7 @@ namespace notchora {
 
 CaptureVisibility::CaptureVisibility() {
     connect(&Defaults::shared(), &Defaults::changed, this, [this](const QString& key) {
-        if (key == QLatin1String(WidgetStore::hideFromCaptureKey))
+        if (key == WidgetStore::hideFromCaptureSetting.name())
             post();
     });
 }
@@ -30,7 +30,7 @@ void CaptureVisibility::setAICaptureInProgress(bool inProgress) {
 }
 
 bool CaptureVisibility::hideFromCapture() {
-    return Defaults::shared().boolValue(QString::fromLatin1(WidgetStore::hideFromCaptureKey), true);
+    return Defaults::shared().read(WidgetStore::hideFromCaptureSetting);
 }
 
 } // namespace notchora

@@ -26,8 +26,7 @@ public:
     bool isAICaptureInProgress() const { return m_inProgress; }
     // Sets the flag and announces the change.
     void setAICaptureInProgress(bool inProgress);
-    // "store.hideFromCapture" read straight from the standard defaults; true unless stored
-    // as the Boolean false.
+    // The widget store's "store.hideFromCapture", read from the standard defaults.
     static bool hideFromCapture();
     // The rule every window of ours applies.
     bool excludesWindows() const { return hideFromCapture() || m_inProgress; }

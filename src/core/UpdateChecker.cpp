@@ -1,5 +1,6 @@
 #include "core/UpdateChecker.h"
 
+#include "core/Logging.h"
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
 
@@ -109,8 +110,7 @@ void UpdateChecker::loopStep() {
         if (loop)
             m_clock.schedule(loopInterval, loop, [this] { loopStep(); });
     };
-    if (const auto autoCheck = m_defaults.boolValue(QString::fromLatin1(autoCheckKey));
-        autoCheck && !*autoCheck) {
+    if (!m_defaults.read(autoCheckSetting)) {
         sleep();
         return;
     }
@@ -141,16 +141,19 @@ void UpdateChecker::check() {
         reply->deleteLater();
         const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (reply->error() != QNetworkReply::NoError || code != 200) {
+            qCDebug(lcCore) << "update check failed:" << code << reply->errorString();
             finish(Status::Failed, std::nullopt);
             return;
         }
         const auto release = Release::fromJson(reply->readAll());
-        if (!release)
+        if (!release) {
+            qCDebug(lcCore) << "update check: the version file cannot be read";
             finish(Status::Failed, std::nullopt);
-        else
+        } else {
             finish(isNewer(release->version, m_currentVersion) ? Status::Available
                                                                : Status::UpToDate,
                    release);
+        }
     });
 }
 

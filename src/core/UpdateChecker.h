@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Setting.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
@@ -57,7 +59,7 @@ public:
 
     using Release = UpdateRelease;
 
-    static constexpr auto autoCheckKey = "update.autoCheck";
+    static constexpr Setting<bool> autoCheckSetting{"update.autoCheck", true};
     static constexpr double loopInterval = 21600; // six hours
     static constexpr int requestTimeoutMs = 15000;
 

@@ -79,29 +79,33 @@ void WidgetStore::load() {
         persist(moduleOrderKey, QJsonArray::fromStringList(m_moduleOrder));
         persist(activeModuleIDKey, m_activeModuleID);
     }
-    for (const QString& k : {key(animationSpeedKey), key(widgetScaleKey), key(hoverSensitivityKey),
-                             key(lipHeightKey), key(hideFromCaptureKey), key(moveWithSpacesKey)})
-        loadSetting(k);
+    for (const char* k :
+         {animationSpeedSetting.key, widgetScaleSetting.key, hoverSensitivitySetting.key,
+          lipHeightSetting.key, hideFromCaptureSetting.key, moveWithSpacesSetting.key})
+        loadSetting(key(k));
+}
+
+template <typename T>
+void WidgetStore::loadSetting(const Setting<T>& setting, T& field, void (WidgetStore::*signal)()) {
+    change(field, m_defaults.read(setting), signal);
 }
 
 // Reads one of the six settings, falling back to its default.
 void WidgetStore::loadSetting(const QString& k) {
-    if (k == key(animationSpeedKey))
-        change(m_animationSpeed, m_defaults.doubleValue(k, 1.0),
-               &WidgetStore::animationSpeedChanged);
-    else if (k == key(widgetScaleKey))
-        change(m_widgetScale, m_defaults.doubleValue(k, 1.0), &WidgetStore::widgetScaleChanged);
-    else if (k == key(hoverSensitivityKey))
-        change(m_hoverSensitivity, m_defaults.doubleValue(k, 0.3),
-               &WidgetStore::hoverSensitivityChanged);
-    else if (k == key(lipHeightKey))
-        change(m_lipHeight, m_defaults.doubleValue(k, 0.0), &WidgetStore::lipHeightChanged);
-    else if (k == key(hideFromCaptureKey))
-        change(m_hideFromCapture, m_defaults.boolValue(k, true),
-               &WidgetStore::hideFromCaptureChanged);
-    else if (k == key(moveWithSpacesKey))
-        change(m_moveWithSpaces, m_defaults.boolValue(k, true),
-               &WidgetStore::moveWithSpacesChanged);
+    if (k == animationSpeedSetting.name())
+        loadSetting(animationSpeedSetting, m_animationSpeed, &WidgetStore::animationSpeedChanged);
+    else if (k == widgetScaleSetting.name())
+        loadSetting(widgetScaleSetting, m_widgetScale, &WidgetStore::widgetScaleChanged);
+    else if (k == hoverSensitivitySetting.name())
+        loadSetting(hoverSensitivitySetting, m_hoverSensitivity,
+                    &WidgetStore::hoverSensitivityChanged);
+    else if (k == lipHeightSetting.name())
+        loadSetting(lipHeightSetting, m_lipHeight, &WidgetStore::lipHeightChanged);
+    else if (k == hideFromCaptureSetting.name())
+        loadSetting(hideFromCaptureSetting, m_hideFromCapture,
+                    &WidgetStore::hideFromCaptureChanged);
+    else if (k == moveWithSpacesSetting.name())
+        loadSetting(moveWithSpacesSetting, m_moveWithSpaces, &WidgetStore::moveWithSpacesChanged);
 }
 
 // Another process (or the command line) changed a key: take the new value without writing it
@@ -148,32 +152,32 @@ void WidgetStore::persist(const char* keyName, const QJsonValue& value) {
 
 void WidgetStore::setAnimationSpeed(double value) {
     if (change(m_animationSpeed, value, &WidgetStore::animationSpeedChanged))
-        persist(animationSpeedKey, value);
+        persist(animationSpeedSetting.key, value);
 }
 
 void WidgetStore::setWidgetScale(double value) {
     if (change(m_widgetScale, value, &WidgetStore::widgetScaleChanged))
-        persist(widgetScaleKey, value);
+        persist(widgetScaleSetting.key, value);
 }
 
 void WidgetStore::setHoverSensitivity(double value) {
     if (change(m_hoverSensitivity, value, &WidgetStore::hoverSensitivityChanged))
-        persist(hoverSensitivityKey, value);
+        persist(hoverSensitivitySetting.key, value);
 }
 
 void WidgetStore::setLipHeight(double value) {
     if (change(m_lipHeight, value, &WidgetStore::lipHeightChanged))
-        persist(lipHeightKey, value);
+        persist(lipHeightSetting.key, value);
 }
 
 void WidgetStore::setHideFromCapture(bool value) {
     if (change(m_hideFromCapture, value, &WidgetStore::hideFromCaptureChanged))
-        persist(hideFromCaptureKey, value);
+        persist(hideFromCaptureSetting.key, value);
 }
 
 void WidgetStore::setMoveWithSpaces(bool value) {
     if (change(m_moveWithSpaces, value, &WidgetStore::moveWithSpacesChanged))
-        persist(moveWithSpacesKey, value);
+        persist(moveWithSpacesSetting.key, value);
 }
 
 QList<WidgetModule> WidgetStore::orderedModules() const {

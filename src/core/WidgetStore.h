@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ModuleRegistry.h"
+#include "platform/Setting.h"
 
 #include <QJsonValue>
 #include <QObject>
@@ -47,12 +48,13 @@ public:
     static constexpr auto moduleOrderKey = "store.moduleOrder";
     static constexpr auto orderRevisionKey = "store.orderRevision";
     static constexpr auto activeModuleIDKey = "store.activeModuleID";
-    static constexpr auto animationSpeedKey = "store.animationSpeed";
-    static constexpr auto widgetScaleKey = "store.widgetScale";
-    static constexpr auto hoverSensitivityKey = "store.hoverSensitivity";
-    static constexpr auto lipHeightKey = "store.lipHeight";
-    static constexpr auto hideFromCaptureKey = "store.hideFromCapture";
-    static constexpr auto moveWithSpacesKey = "store.moveWithSpaces";
+    // The appearance settings this store owns, with their defaults.
+    static constexpr Setting<double> animationSpeedSetting{"store.animationSpeed", 1.0};
+    static constexpr Setting<double> widgetScaleSetting{"store.widgetScale", 1.0};
+    static constexpr Setting<double> hoverSensitivitySetting{"store.hoverSensitivity", 0.3};
+    static constexpr Setting<double> lipHeightSetting{"store.lipHeight", 0.0};
+    static constexpr Setting<bool> hideFromCaptureSetting{"store.hideFromCapture", true};
+    static constexpr Setting<bool> moveWithSpacesSetting{"store.moveWithSpaces", true};
     static constexpr int currentOrderRevision = 2;
 
     WidgetStore(const ModuleRegistry& registry, Defaults& defaults, QObject* parent = nullptr);
@@ -117,6 +119,8 @@ private:
     QStringList storedOrder(bool trusted) const;
     QString storedActiveID(bool trusted) const;
     void loadSetting(const QString& key);
+    template <typename T>
+    void loadSetting(const Setting<T>& setting, T& field, void (WidgetStore::*signal)());
     void persist(const char* keyName, const QJsonValue& value);
     void applyExternalChange(const QString& key);
     QVariantList enabledModuleValues() const;
@@ -128,12 +132,12 @@ private:
     QSet<QString> m_enabledModuleIDs;
     QStringList m_moduleOrder;
     QString m_activeModuleID;
-    double m_animationSpeed = 1.0;
-    double m_widgetScale = 1.0;
-    double m_hoverSensitivity = 0.3;
-    double m_lipHeight = 0;
-    bool m_hideFromCapture = true;
-    bool m_moveWithSpaces = true;
+    double m_animationSpeed = animationSpeedSetting.fallback;
+    double m_widgetScale = widgetScaleSetting.fallback;
+    double m_hoverSensitivity = hoverSensitivitySetting.fallback;
+    double m_lipHeight = lipHeightSetting.fallback;
+    bool m_hideFromCapture = hideFromCaptureSetting.fallback;
+    bool m_moveWithSpaces = moveWithSpacesSetting.fallback;
     bool m_persisting = false;
 };
 

@@ -4,6 +4,7 @@
 #include "core/WidgetStore.h"
 #include "notch/CursorTracker.h"
 #include "notch/HoverMonitor.h"
+#include "notch/Logging.h"
 #include "notch/NotchPanel.h"
 #include "notch/NotchViewModel.h"
 #include "platform/Clock.h"
@@ -67,6 +68,8 @@ NotchPanelController::NotchPanelController(WidgetStore& store, QQmlEngine& engin
     m_panel->setInitialProperties({{"viewModel", QVariant::fromValue(m_viewModel.get())},
                                    {"store", QVariant::fromValue(&m_store)}});
     m_panel->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Notch/NotchRootView.qml")));
+    for (const QQmlError& error : m_panel->errors())
+        qCWarning(lcNotch) << "cannot load the notch view:" << error.toString();
     if (QQuickItem* root = m_panel->rootObject()) {
         QQmlProperty(root, QStringLiteral("trayRect"))
             .connectNotifySignal(this, SLOT(updateShape()));

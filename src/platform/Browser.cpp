@@ -1,5 +1,7 @@
 #include "platform/Browser.h"
 
+#include "platform/Logging.h"
+
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QProcess>
@@ -24,10 +26,12 @@ bool open(const QUrl& url) {
         const QString program = args.takeFirst();
         if (QProcess::startDetached(program, args))
             return true;
+        qCWarning(lcPlatform) << "cannot start the browser" << program;
     }
     // The desktop's default handler; QDesktopServices needs a GUI application.
     if (QProcess::startDetached(QStringLiteral("xdg-open"), {text}))
         return true;
+    qCDebug(lcPlatform) << "xdg-open did not start; asking Qt to open" << url;
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
            QDesktopServices::openUrl(url);
 }

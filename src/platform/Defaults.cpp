@@ -2,23 +2,19 @@
 
 #include "platform/Folders.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLockFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <cmath>
 #include <map>
 #include <memory>
 
 namespace notchora {
 
-Defaults::Defaults(QString filePath, QObject* parent)
-    : QObject(parent), m_path(std::move(filePath)) {
+Defaults::Defaults(QString filePath, const Clock& clock, QObject* parent)
+    : QObject(parent), m_file(std::move(filePath), clock) {
     QJsonObject loaded;
     switch (readFile(loaded)) {
     case ReadResult::Ok:
@@ -26,13 +22,13 @@ Defaults::Defaults(QString filePath, QObject* parent)
         break;
     case ReadResult::Unreadable:
         // Keep the user's file: move it aside so our next write cannot destroy it.
-        backUpUnreadableFile(true);
+        keepAside(PrivateFile::KeepAside::Move);
         break;
     case ReadResult::Missing:
         break;
     }
     // The folder must exist for another process's first write to be noticed.
-    Folders::ensurePrivateDir(QFileInfo(m_path).absolutePath());
+    Folders::ensurePrivateDir(QFileInfo(m_file.path()).absolutePath());
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { reload(); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { reload(); });
     watch();
@@ -110,33 +106,26 @@ bool Defaults::remove(const QString& key) {
 }
 
 Defaults::ReadResult Defaults::readFile(QJsonObject& out) const {
-    QFile file(m_path);
-    if (!file.exists())
+    const PrivateFile::Contents contents = m_file.read();
+    if (contents.status == PrivateFile::Status::Missing)
         return ReadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly))
+    if (contents.status == PrivateFile::Status::Unreadable)
         return ReadResult::Unreadable;
-    const QByteArray data = file.readAll();
-    if (data.trimmed().isEmpty()) {
+    if (contents.data.trimmed().isEmpty()) {
         out = {};
         return ReadResult::Ok;
     }
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(contents.data, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return ReadResult::Unreadable;
     out = doc.object();
     return ReadResult::Ok;
 }
 
-QString Defaults::backUpUnreadableFile(bool move) {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString backup = m_path + QStringLiteral(".unreadable-") + stamp;
-    for (int n = 2; QFileInfo::exists(backup); ++n)
-        backup = m_path + QStringLiteral(".unreadable-%1-%2").arg(stamp).arg(n);
-    const bool ok = move ? QFile::rename(m_path, backup) : QFile::copy(m_path, backup);
-    if (ok)
+void Defaults::keepAside(PrivateFile::KeepAside how) {
+    if (const QString backup = m_file.keepAside(how); !backup.isEmpty())
         m_lastBackup = backup;
-    return ok ? backup : QString();
 }
 
 bool Defaults::modify(const QString& key, const std::optional<QJsonValue>& value) {
@@ -147,7 +136,7 @@ bool Defaults::modify(const QString& key, const std::optional<QJsonValue>& value
             object.remove(key);
         return object;
     };
-    if (!Folders::ensurePrivateDir(QFileInfo(m_path).absolutePath())) {
+    if (!Folders::ensurePrivateDir(QFileInfo(filePath()).absolutePath())) {
         // Keep the change for this run even though the disk refused it.
         adopt(applied(m_values));
         return false;
@@ -155,21 +144,18 @@ bool Defaults::modify(const QString& key, const std::optional<QJsonValue>& value
 
     // Read-modify-write under a lock so that a write from the command line and one from the
     // running program never undo each other.
-    QLockFile lock(m_path + QStringLiteral(".lock"));
+    QLockFile lock(filePath() + QStringLiteral(".lock"));
     lock.setStaleLockTime(5000);
     lock.tryLock(2000);
 
     QJsonObject onDisk;
     if (readFile(onDisk) == ReadResult::Unreadable) {
-        backUpUnreadableFile(false);
+        keepAside(PrivateFile::KeepAside::Copy);
         onDisk = m_values;
     }
     onDisk = applied(onDisk);
 
-    QSaveFile file(m_path);
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(QJsonDocument(onDisk).toJson(QJsonDocument::Indented)) >= 0 &&
-                         file.commit();
+    const bool written = m_file.write(QJsonDocument(onDisk).toJson(QJsonDocument::Indented));
     adopt(written ? onDisk : applied(m_values));
     watch();
     return written;
@@ -187,8 +173,9 @@ void Defaults::reload() {
     case ReadResult::Unreadable:
         // Someone wrote something we cannot read. Keep what we have and a copy of theirs; the
         // file itself is replaced by our next write.
-        if (m_lastBackup.isEmpty() || QFileInfo(m_lastBackup).size() != QFileInfo(m_path).size())
-            backUpUnreadableFile(false);
+        if (m_lastBackup.isEmpty() ||
+            QFileInfo(m_lastBackup).size() != QFileInfo(filePath()).size())
+            keepAside(PrivateFile::KeepAside::Copy);
         break;
     }
     watch();
@@ -210,11 +197,12 @@ void Defaults::adopt(const QJsonObject& values) {
 void Defaults::watch() {
     // Atomic replacement swaps the inode, which drops the file watch; the directory watch
     // catches the new file and we re-add it.
-    const QString dir = QFileInfo(m_path).absolutePath();
+    const QString path = filePath();
+    const QString dir = QFileInfo(path).absolutePath();
     if (QFileInfo(dir).isDir() && !m_watcher.directories().contains(dir))
         m_watcher.addPath(dir);
-    if (QFileInfo::exists(m_path) && !m_watcher.files().contains(m_path))
-        m_watcher.addPath(m_path);
+    if (QFileInfo::exists(path) && !m_watcher.files().contains(path))
+        m_watcher.addPath(path);
 }
 
 } // namespace notchora

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "platform/Clock.h"
+#include "platform/PrivateFile.h"
+#include "platform/Setting.h"
+
 #include <QFileSystemWatcher>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -11,7 +15,8 @@ namespace notchora {
 
 // A typed key-value store kept as one JSON object per domain in
 // <config>/notchora/<domain>.json. Every write goes to disk at once (atomically), and edits
-// made to the file by another process are picked up while the program runs.
+// made to the file by another process are picked up while the program runs. The file is
+// private to its owner.
 //
 // A stored value of the wrong type reads as absent. A file that cannot be parsed is kept
 // aside as a dated backup and never silently overwritten.
@@ -21,7 +26,8 @@ public:
     static constexpr auto standardDomain = "defaults";
     static constexpr auto screencaptureDomain = "screencapture";
 
-    explicit Defaults(QString filePath, QObject* parent = nullptr);
+    explicit Defaults(QString filePath, const Clock& clock = Clock::system(),
+                      QObject* parent = nullptr);
     ~Defaults() override;
 
     // The process-wide store of a domain, under the current config folder.
@@ -30,7 +36,7 @@ public:
     // A domain name is a plain file stem: letters, digits, '.', '-', '_'.
     static bool isValidDomain(const QString& domain);
 
-    QString filePath() const { return m_path; }
+    QString filePath() const { return m_file.path(); }
 
     bool contains(const QString& key) const { return m_values.contains(key); }
     QJsonValue value(const QString& key) const { return m_values.value(key); }
@@ -48,6 +54,22 @@ public:
     }
     double doubleValue(const QString& key, double fallback) const {
         return doubleValue(key).value_or(fallback);
+    }
+
+    // A setting from an owner's table: the stored value, or its default when none of its type
+    // is stored.
+    template <typename T> T read(const Setting<T>& setting) const {
+        std::optional<T> stored;
+        if constexpr (std::is_same_v<T, bool>)
+            stored = boolValue(setting.name());
+        else if constexpr (std::is_same_v<T, double>)
+            stored = doubleValue(setting.name());
+        else
+            stored = stringValue(setting.name());
+        return stored ? *stored : setting.defaultValue();
+    }
+    template <typename T> bool write(const Setting<T>& setting, const T& value) {
+        return setValue(setting.name(), value);
     }
 
     // Each returns false when the file could not be written (the value is kept in memory).
@@ -70,12 +92,12 @@ signals:
 private:
     enum class ReadResult { Missing, Ok, Unreadable };
     ReadResult readFile(QJsonObject& out) const;
-    QString backUpUnreadableFile(bool move);
+    void keepAside(PrivateFile::KeepAside how);
     bool modify(const QString& key, const std::optional<QJsonValue>& value);
     void adopt(const QJsonObject& values);
     void watch();
 
-    QString m_path;
+    PrivateFile m_file;
     QJsonObject m_values;
     QString m_lastBackup;
     QFileSystemWatcher m_watcher;

@@ -2,7 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
-#include "screenshot/ScreenshotAction.h"
+#include "screenshot/ScreenshotDestination.h"
 #include "screenshot/ScreenshotFile.h"
 
 #include <QBuffer>
@@ -20,15 +20,14 @@ AnnotationEditor::AnnotationEditor(QImage image, Clock& clock, QObject* parent)
     : QObject(parent), m_image(std::move(image)), m_clock(clock) {
     const double ratio = std::max(1.0, m_image.devicePixelRatio());
     m_pointSize = QSizeF(m_image.width() / ratio, m_image.height() / ratio);
-    m_thickness =
-        Defaults::shared().doubleValue(QString::fromLatin1(thicknessKey), defaultThickness);
+    m_thickness = Defaults::shared().read(thicknessSetting);
 }
 
 void AnnotationEditor::setThickness(double thickness) {
     if (qFuzzyCompare(thickness, m_thickness))
         return;
     m_thickness = thickness;
-    Defaults::shared().setDouble(QString::fromLatin1(thicknessKey), thickness);
+    Defaults::shared().write(thicknessSetting, thickness);
     emit thicknessChanged();
 }
 
@@ -153,7 +152,7 @@ QString AnnotationEditor::save() {
     buffer.open(QIODevice::WriteOnly);
     if (!QImageWriter(&buffer, "png").write(image) || png.isEmpty())
         return QString();
-    const QString target = ScreenshotAction::destinationURL(m_clock.now());
+    const QString target = ScreenshotDestination(m_clock).destinationPath();
     QDir().mkpath(QFileInfo(target).absolutePath());
     const QString written = ScreenshotFile::writeNew(target, png);
     if (written.isEmpty()) {

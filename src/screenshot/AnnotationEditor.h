@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Setting.h"
 #include "screenshot/AnnotationBox.h"
 
 #include <QImage>
@@ -32,8 +33,7 @@ class AnnotationEditor : public QObject {
     Q_PROPERTY(QString message READ message NOTIFY messageChanged FINAL)
     Q_PROPERTY(bool messageIsError READ messageIsError NOTIFY messageChanged FINAL)
 public:
-    static constexpr auto thicknessKey = "shot.boxThickness";
-    static constexpr double defaultThickness = 3.0;
+    static constexpr Setting<double> thicknessSetting{"shot.boxThickness", 3.0};
     // A drag shorter than this is a click.
     static constexpr double minimumDragDistance = 3.0;
     static constexpr double closeDelaySeconds = 0.8;
@@ -87,7 +87,7 @@ private:
     QImage m_image;
     QSizeF m_pointSize;
     Clock& m_clock;
-    double m_thickness = defaultThickness;
+    double m_thickness = thicknessSetting.fallback;
     QList<AnnotationBox> m_boxes;
     std::optional<AnnotationBox> m_draft;
     QPointF m_start;

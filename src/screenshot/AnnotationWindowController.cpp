@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "screenshot/AnnotationEditor.h"
+#include "screenshot/Logging.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -100,7 +101,7 @@ bool AnnotationWindowController::show(const QString& imagePath) {
     QQmlComponent component(m_engine, QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Screenshot/"
                                                           "AnnotationWindow.qml")));
     if (!component.isReady()) {
-        qWarning("annotation window: %s", qPrintable(component.errorString()));
+        qCWarning(lcScreenshot) << "cannot load the annotation window:" << component.errorString();
         return false;
     }
     auto* editor = new AnnotationEditor(image, m_clock);

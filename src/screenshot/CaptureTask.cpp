@@ -2,6 +2,7 @@
 
 #include "platform/Folders.h"
 #include "screenshot/CaptureBracket.h"
+#include "screenshot/Logging.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,6 +45,7 @@ void CaptureTask::runTool() {
         if (error != QProcess::FailedToStart)
             return; // a crash still ends in `finished`; the file decides
         const QString message = m_process->errorString();
+        qCWarning(lcScreenshot) << "cannot start" << ScreenCapture::toolPath() << ":" << message;
         releaseProcess();
         removeTempFile();
         finish(ScreenCapture::Result::launchFailure(message));

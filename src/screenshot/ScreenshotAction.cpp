@@ -2,11 +2,10 @@
 
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
-#include "platform/Folders.h"
 #include "screenshot/AnnotationWindowController.h"
 #include "screenshot/CaptureBracket.h"
+#include "screenshot/Logging.h"
 #include "screenshot/ScreenCapture.h"
-#include "screenshot/ScreenshotFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +18,7 @@
 namespace notchora {
 
 ScreenshotAction::ScreenshotAction(Clock& clock, QObject* parent)
-    : QObject(parent), m_clock(clock) {}
+    : QObject(parent), m_clock(clock), m_destination(clock) {}
 
 ScreenshotAction& ScreenshotAction::shared() {
     static ScreenshotAction instance(Clock::system());
@@ -29,30 +28,6 @@ ScreenshotAction& ScreenshotAction::shared() {
 ScreenshotAction* ScreenshotAction::create(QQmlEngine*, QJSEngine*) {
     QQmlEngine::setObjectOwnership(&shared(), QQmlEngine::CppOwnership);
     return &shared();
-}
-
-QString ScreenshotAction::screenshotFolder() {
-    const auto location = Defaults::shared(QString::fromLatin1(Defaults::screencaptureDomain))
-                              .stringValue(QString::fromLatin1(locationKey));
-    if (location && !location->trimmed().isEmpty()) {
-        QString path = *location;
-        if (path == QLatin1String("~"))
-            path = Folders::home();
-        else if (path.startsWith(QLatin1String("~/")))
-            path = Folders::home() + path.mid(1);
-        return QDir::cleanPath(path);
-    }
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return desktop.isEmpty() ? Folders::home() : desktop;
-}
-
-QString ScreenshotAction::destinationURL(const QDateTime& now) {
-    const QString name = ScreenshotFile::fileName(now.toLocalTime());
-    return ScreenshotFile::freePath(QDir(screenshotFolder()).absoluteFilePath(name));
-}
-
-QString ScreenshotAction::destinationURL() const {
-    return destinationURL(m_clock.now());
 }
 
 QStringList ScreenshotAction::desktopScreenshotCommand() {
@@ -90,23 +65,29 @@ bool ScreenshotAction::startAreaTool(const QString& path, bool silent) {
     if (silent)
         args << QStringLiteral("-x");
     args << path;
-    return QProcess::startDetached(ScreenCapture::toolPath(), args);
+    if (QProcess::startDetached(ScreenCapture::toolPath(), args))
+        return true;
+    qCWarning(lcScreenshot) << "cannot start" << ScreenCapture::toolPath();
+    return false;
 }
 
 void ScreenshotAction::openScreenshotPanel() {
     const QStringList command = desktopScreenshotCommand();
-    if (!command.isEmpty() && QProcess::startDetached(command.first(), command.mid(1)))
-        return;
-    startAreaTool(destinationURL(), false);
+    if (!command.isEmpty()) {
+        if (QProcess::startDetached(command.first(), command.mid(1)))
+            return;
+        qCWarning(lcScreenshot) << "cannot start" << command.first();
+    }
+    startAreaTool(m_destination.destinationPath(), false);
 }
 
 void ScreenshotAction::captureArea() {
-    if (Defaults::shared().boolValue(QString::fromLatin1(redframeKey), false)) {
+    if (Defaults::shared().read(redframeSetting)) {
         captureForAnnotation();
         return;
     }
     // Nothing waits for the tool: it saves the picture itself, Escape leaves no file.
-    startAreaTool(destinationURL(), false);
+    startAreaTool(m_destination.destinationPath(), false);
 }
 
 void ScreenshotAction::captureForAnnotation() {
@@ -136,8 +117,10 @@ void ScreenshotAction::captureForAnnotation() {
         };
         connect(process, &QProcess::finished, this, ended);
         connect(process, &QProcess::errorOccurred, this, [ended](QProcess::ProcessError error) {
-            if (error == QProcess::FailedToStart)
-                ended();
+            if (error != QProcess::FailedToStart)
+                return;
+            qCWarning(lcScreenshot) << "cannot start" << ScreenCapture::toolPath();
+            ended();
         });
         process->start(ScreenCapture::toolPath(),
                        {QStringLiteral("-i"), QStringLiteral("-s"), QStringLiteral("-x"), temp});

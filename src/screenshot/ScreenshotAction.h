@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/Setting.h"
 #include "screenshot/AnnotationWindowController.h"
+#include "screenshot/ScreenshotDestination.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -15,16 +16,16 @@ namespace notchora {
 
 class Clock;
 
-// The user's screenshot commands, as the status menu and the shortcut tiles call them, and
-// where new screenshots are saved. Captures run in notchora-screencapture; nothing here
-// blocks the interface while the user selects an area.
+// The user's screenshot commands, as the status menu and the shortcut tiles call them.
+// Captures run in notchora-screencapture; nothing here blocks the interface while the user
+// selects an area.
 class ScreenshotAction : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_SINGLETON
 public:
-    static constexpr auto redframeKey = "shot.redframe";
-    static constexpr auto locationKey = "location";
+    // Area captures go through the red-box editor first.
+    static constexpr Setting<bool> redframeSetting{"shot.redframe", false};
 
     explicit ScreenshotAction(Clock& clock, QObject* parent = nullptr);
     static ScreenshotAction& shared();
@@ -38,12 +39,8 @@ public:
     // An area into a temporary PNG, then the editor on it. Returns at once.
     void captureForAnnotation();
 
-    // Path for a screenshot taken now; never names a file that already exists.
-    QString destinationURL() const;
-    static QString destinationURL(const QDateTime& now);
-    // The "location" of the screenshot tool's settings (a leading ~ is the home folder),
-    // else the desktop folder, else home.
-    static QString screenshotFolder();
+    // Where captures are saved.
+    const ScreenshotDestination& destination() const { return m_destination; }
     // Program and arguments of the desktop's own screenshot tool, preferring the one of
     // the running desktop; empty when none is installed.
     static QStringList desktopScreenshotCommand();
@@ -59,6 +56,7 @@ private:
     bool startAreaTool(const QString& path, bool silent);
 
     Clock& m_clock;
+    ScreenshotDestination m_destination;
     QPointer<AnnotationWindowController> m_annotator;
 };
 

@@ -48,7 +48,7 @@ void AISettingsTest::baseURL_data() {
 void AISettingsTest::baseURL() {
     QFETCH(QJsonValue, stored);
     QFETCH(QString, expected);
-    m_defaults->setValue(AISettings::baseURLKey, stored);
+    m_defaults->setValue(AISettings::baseURLSetting.key, stored);
     QCOMPARE(AISettings::baseURL(*m_defaults), expected);
 }
 
@@ -65,7 +65,7 @@ void AISettingsTest::popupPosition_data() {
 void AISettingsTest::popupPosition() {
     QFETCH(QJsonValue, stored);
     QFETCH(int, expected);
-    m_defaults->setValue(AISettings::popupPositionKey, stored);
+    m_defaults->setValue(AISettings::popupPositionSetting.key, stored);
     QCOMPARE(int(AISettings::popupPosition(*m_defaults)), expected);
 }
 
@@ -87,8 +87,8 @@ void AISettingsTest::freeOrigin() {
     QFETCH(QJsonValue, y);
     QFETCH(bool, present);
     QFETCH(QPointF, expected);
-    m_defaults->setValue(AISettings::popupFreeXKey, x);
-    m_defaults->setValue(AISettings::popupFreeYKey, y);
+    m_defaults->setValue(AISettings::popupFreeXSetting.key, x);
+    m_defaults->setValue(AISettings::popupFreeYSetting.key, y);
     const auto origin = AISettings::freeOrigin(*m_defaults);
     QCOMPARE(origin.has_value(), present);
     if (origin)
@@ -106,7 +106,7 @@ void AISettingsTest::saveHistory_data() {
 void AISettingsTest::saveHistory() {
     QFETCH(QJsonValue, stored);
     QFETCH(bool, expected);
-    m_defaults->setValue(AISettings::saveHistoryKey, stored);
+    m_defaults->setValue(AISettings::saveHistorySetting.key, stored);
     QCOMPARE(AISettings::saveHistory(*m_defaults), expected);
 }
 

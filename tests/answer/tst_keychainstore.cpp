@@ -1,15 +1,14 @@
+#include "ManualClock.h"
 #include "TestEnvironment.h"
 #include "answer/KeychainStore.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
-#include <sys/stat.h>
 
 using namespace notchora;
 
@@ -19,7 +18,7 @@ private slots:
     void init();
     void cleanup();
     void fileDeleteThenAddKeepsOneItem();
-    void fileIsPrivateFromCreation();
+    void unreadableFileIsKeptAside();
     void operationsRunInOrder();
     void removeForgetsTheItem();
     void callbackIsDroppedWithItsContext();
@@ -76,20 +75,18 @@ void KeychainStoreTest::fileDeleteThenAddKeepsOneItem() {
     QVERIFY(!loadAndWait(store, "other"));
 }
 
-void KeychainStoreTest::fileIsPrivateFromCreation() {
-    const mode_t previous = ::umask(0);
-    KeychainStore store(secretsPath(), KeychainStore::Backend::File);
+void KeychainStoreTest::unreadableFileIsKeptAside() {
+    QVERIFY(test::writeFile(secretsPath(), "{\"soalika-answer\": {\"refresh_token\": "));
+    const ManualClock clock(QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7), Qt::LocalTime));
+    KeychainStore store(secretsPath(), KeychainStore::Backend::File, clock);
     store.save("geheim", "refresh_token");
     waitIdle(store);
-    ::umask(previous);
-    struct stat info {};
-    QCOMPARE(::stat(QFile::encodeName(secretsPath()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0600u);
-    QCOMPARE(::stat(QFile::encodeName(QFileInfo(secretsPath()).absolutePath()).constData(), &info),
-             0);
-    QCOMPARE(info.st_mode & 0777, 0700u);
-    QCOMPARE(QDir(QFileInfo(secretsPath()).absolutePath()).entryList(QDir::Files),
-             QStringList{"secrets.json"});
+    // The broken file is not overwritten: it moved aside, and the new one is private.
+    QCOMPARE(test::readFile(secretsPath() + ".unreadable-20240309-140507"),
+             QByteArray("{\"soalika-answer\": {\"refresh_token\": "));
+    QCOMPARE(loadAndWait(store, "refresh_token"), QString("geheim"));
+    QCOMPARE(QFile::permissions(secretsPath()), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
 void KeychainStoreTest::operationsRunInOrder() {

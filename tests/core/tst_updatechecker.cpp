@@ -209,7 +209,7 @@ void UpdateCheckerTest::loopChecksEverySixHours() {
 }
 
 void UpdateCheckerTest::loopSkipsChecksWhileSwitchedOff() {
-    m_defaults->setBool(UpdateChecker::autoCheckKey, false);
+    m_defaults->setBool(UpdateChecker::autoCheckSetting.key, false);
     auto checker = makeChecker();
     checker->startAutomaticChecks();
     for (int i = 0; i < 3; ++i) {
@@ -220,7 +220,7 @@ void UpdateCheckerTest::loopSkipsChecksWhileSwitchedOff() {
     QCOMPARE(m_requests.load(), 0);
     QCOMPARE(checker->status(), UpdateChecker::Status::Idle);
     // Switching back on takes effect at the next wake-up, not before.
-    m_defaults->setBool(UpdateChecker::autoCheckKey, true);
+    m_defaults->setBool(UpdateChecker::autoCheckSetting.key, true);
     QCOMPARE(m_requests.load(), 0);
     QSignalSpy finished(checker.get(), &UpdateChecker::checkFinished);
     m_clock.advance(UpdateChecker::loopInterval);
@@ -229,7 +229,7 @@ void UpdateCheckerTest::loopSkipsChecksWhileSwitchedOff() {
 }
 
 void UpdateCheckerTest::restartingTheLoopReplacesIt() {
-    m_defaults->setValue(UpdateChecker::autoCheckKey, "no"); // not a Boolean: counts as on
+    m_defaults->setValue(UpdateChecker::autoCheckSetting.key, "no"); // not a Boolean: counts as on
     serve(200, R"({"version":"1.0"})");
     auto checker = makeChecker();
     QSignalSpy finished(checker.get(), &UpdateChecker::checkFinished);

@@ -67,7 +67,7 @@ private:
 void AnnotatorTest::init() {
     Defaults::shared(QStringLiteral("screencapture"))
         .setString(QStringLiteral("location"), folder());
-    Defaults::shared().remove(QString::fromLatin1(AnnotationEditor::thicknessKey));
+    Defaults::shared().remove(AnnotationEditor::thicknessSetting.name());
     QDir(folder()).removeRecursively();
 }
 
@@ -149,7 +149,7 @@ void AnnotatorTest::boxRules() {
 }
 
 void AnnotatorTest::thicknessIsTakenWhenTheBoxIsMade() {
-    Defaults::shared().setDouble(QString::fromLatin1(AnnotationEditor::thicknessKey), 7);
+    Defaults::shared().setDouble(AnnotationEditor::thicknessSetting.name(), 7);
     ManualClock clock;
     AnnotationEditor editor(picture(QSize(100, 100), 1), clock);
     QCOMPARE(editor.thickness(), 7.0);
@@ -160,7 +160,7 @@ void AnnotatorTest::thicknessIsTakenWhenTheBoxIsMade() {
     };
     drag({10, 10}, {40, 40});
     editor.setThickness(12);
-    QCOMPARE(Defaults::shared().doubleValue(QString::fromLatin1(AnnotationEditor::thicknessKey)),
+    QCOMPARE(Defaults::shared().doubleValue(AnnotationEditor::thicknessSetting.name()),
              std::optional(12.0));
     drag({50, 50}, {90, 90});
     QCOMPARE(editor.boxes().at(0).thickness, 7.0);

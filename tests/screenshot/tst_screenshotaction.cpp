@@ -5,6 +5,7 @@
 #include "platform/Defaults.h"
 #include "screenshot/AnnotationWindowController.h"
 #include "screenshot/ScreenshotAction.h"
+#include "screenshot/ScreenshotDestination.h"
 #include "screenshot/ScreenshotFile.h"
 
 #include <QDir>
@@ -95,10 +96,10 @@ void ScreenshotActionTest::destinationFolder() {
         test::writeFile(m_env.configHome() + QStringLiteral("/user-dirs.dirs"), userDirs);
     const QString want =
         expected.startsWith('/') ? expected : QDir::cleanPath(m_env.home() + '/' + expected);
-    QCOMPARE(ScreenshotAction::screenshotFolder(), want);
     ManualClock clock;
-    const ScreenshotAction action(clock);
-    QCOMPARE(QFileInfo(action.destinationURL()).absolutePath(), want);
+    const ScreenshotDestination destination(screencapture(), clock);
+    QCOMPARE(destination.folder(), want);
+    QCOMPARE(QFileInfo(destination.destinationPath()).absolutePath(), want);
 }
 
 void ScreenshotActionTest::fileNameFollowsTheClock_data() {
@@ -123,7 +124,7 @@ void ScreenshotActionTest::fileNameFollowsTheClock() {
     screencapture().setString(QStringLiteral("location"), folder());
     ManualClock clock(QDateTime(QDate(2024, 3, 9), time, Qt::LocalTime));
     const ScreenshotAction action(clock);
-    QCOMPARE(action.destinationURL(), folder() + '/' + name);
+    QCOMPARE(action.destination().destinationPath(), folder() + '/' + name);
     QLocale::setDefault(QLocale::c());
 }
 
@@ -132,13 +133,13 @@ void ScreenshotActionTest::neverOverwrites() {
     ManualClock clock(QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7), Qt::LocalTime));
     const ScreenshotAction action(clock);
     const QString first = folder() + QStringLiteral("/Screenshot 2024-03-09 at 14.05.07.png");
-    QCOMPARE(action.destinationURL(), first);
+    QCOMPARE(action.destination().destinationPath(), first);
     QVERIFY(test::writeFile(first, "one"));
     // A second screenshot within the same second gets the next free name.
     const QString second = folder() + QStringLiteral("/Screenshot 2024-03-09 at 14.05.07 (2).png");
-    QCOMPARE(action.destinationURL(), second);
+    QCOMPARE(action.destination().destinationPath(), second);
     QVERIFY(test::writeFile(second, "two"));
-    QCOMPARE(action.destinationURL(),
+    QCOMPARE(action.destination().destinationPath(),
              folder() + QStringLiteral("/Screenshot 2024-03-09 at 14.05.07 (3).png"));
 
     // Someone takes the name between choosing it and writing: the write moves on.
@@ -150,7 +151,7 @@ void ScreenshotActionTest::neverOverwrites() {
 
     // A second later the plain name is free again.
     clock.advance(1);
-    QCOMPARE(action.destinationURL(),
+    QCOMPARE(action.destination().destinationPath(),
              folder() + QStringLiteral("/Screenshot 2024-03-09 at 14.05.08.png"));
 }
 

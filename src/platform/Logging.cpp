@@ -1,0 +1,7 @@
+#include "platform/Logging.h"
+
+namespace notchora {
+
+Q_LOGGING_CATEGORY(lcPlatform, "notchora.platform", QtInfoMsg)
+
+} // namespace notchora

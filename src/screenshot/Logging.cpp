@@ -1,0 +1,7 @@
+#include "screenshot/Logging.h"
+
+namespace notchora {
+
+Q_LOGGING_CATEGORY(lcScreenshot, "notchora.screenshot", QtInfoMsg)
+
+} // namespace notchora
