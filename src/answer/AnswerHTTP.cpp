@@ -1,6 +1,7 @@
 #include "answer/AnswerHTTP.h"
 
 #include "answer/AISettings.h"
+#include "answer/Logging.h"
 #include "platform/Defaults.h"
 
 #include <QJsonArray>
@@ -39,7 +40,7 @@ std::optional<AnswerAPIError> AnswerHTTP::refusedBase() const {
     const QString base = AISettings::baseURL(m_defaults);
     if (!webBase(base).isEmpty())
         return std::nullopt;
-    qWarning() << "refusing the answer service address" << base;
+    qCWarning(lcAnswer) << "refusing the answer service address" << base;
     return AnswerAPIError::make(0, AISettings::baseURLProblem(base));
 }
 

@@ -13,6 +13,7 @@
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
 #include "screenshot/ScreenshotAction.h"
+#include "screenshot/ScreenshotShortcuts.h"
 
 namespace notchora {
 
@@ -47,6 +48,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     actions.captureArea = [] { ScreenshotAction::shared().captureArea(); };
     m_statusBarController =
         std::make_unique<StatusBarController>(m_store, *m_panelController, std::move(actions));
+    // Shift+Super+5 and Shift+Super+4 from anywhere on the desktop.
+    ScreenshotShortcuts::shared();
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {

@@ -3,6 +3,7 @@
 #include "core/WidgetStore.h"
 #include "notch/NotchPanelController.h"
 #include "platform/SymbolIcons.h"
+#include "screenshot/ScreenshotShortcuts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -90,9 +91,14 @@ void StatusBarController::rebuildMenu() {
     }
     m_menu->addMenu(m_moduleMenu);
 
-    m_menu->addAction(QStringLiteral("Screenshot (⇧⌘5)"), this,
+    // The global keys, when they are ours, are named in the titles.
+    const auto hinted = [](const QString& title, const QString& hint) {
+        return hint.isEmpty() ? title : title + QStringLiteral(" (") + hint + QLatin1Char(')');
+    };
+    const ScreenshotShortcuts& keys = ScreenshotShortcuts::shared();
+    m_menu->addAction(hinted(QStringLiteral("Screenshot"), keys.panelHint()), this,
                       &StatusBarController::openScreenshotPanel);
-    m_menu->addAction(QStringLiteral("Screenshot Area (⇧⌘4)"), this,
+    m_menu->addAction(hinted(QStringLiteral("Screenshot Area"), keys.areaHint()), this,
                       &StatusBarController::captureArea);
     m_menu->addSeparator();
     QAction* settings =

@@ -1,8 +1,10 @@
 #include "platform/Platform.h"
 
 #include "platform/Clock.h"
+#include "platform/GlobalShortcuts.h"
 #include "platform/HeadlessPointerSource.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "platform/X11GlobalShortcuts.h"
 #include "platform/X11PointerSource.h"
 #include "platform/X11WindowSystem.h"
 
@@ -29,10 +31,13 @@ Platform::Platform() {
         m_kind = Kind::X11;
         m_pointer = std::make_unique<X11PointerSource>(display, Clock::system());
         m_windows = std::make_unique<X11WindowSystem>(display);
+        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        m_shortcuts = std::make_unique<X11GlobalShortcuts>(display, x11->connection());
     } else {
         m_kind = Kind::Headless;
         m_pointer = std::make_unique<HeadlessPointerSource>();
         m_windows = std::make_unique<HeadlessWindowSystem>();
+        m_shortcuts = std::make_unique<HeadlessGlobalShortcuts>();
     }
 }
 

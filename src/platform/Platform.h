@@ -5,6 +5,7 @@
 
 namespace notchora {
 
+class GlobalShortcuts;
 class PointerSource;
 class WindowSystem;
 
@@ -19,6 +20,7 @@ public:
     Kind kind() const { return m_kind; }
     PointerSource& pointer() { return *m_pointer; }
     WindowSystem& windows() { return *m_windows; }
+    GlobalShortcuts& shortcuts() { return *m_shortcuts; }
 
     ~Platform();
 
@@ -27,6 +29,7 @@ private:
     Kind m_kind = Kind::Headless;
     std::unique_ptr<PointerSource> m_pointer;
     std::unique_ptr<WindowSystem> m_windows;
+    std::unique_ptr<GlobalShortcuts> m_shortcuts;
 };
 
 } // namespace notchora

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
+#include "platform/Folders.h"
 #include "screenshot/AnnotationWindowController.h"
 #include "screenshot/CaptureBracket.h"
 #include "screenshot/Logging.h"
@@ -93,7 +94,7 @@ void ScreenshotAction::captureArea() {
 void ScreenshotAction::captureForAnnotation() {
     const QString temp = Folders::privateTempPath(QStringLiteral("shot-"), QStringLiteral(".png"));
     if (temp.isEmpty()) {
-        qWarning("screenshot: no private folder for the capture");
+        qCWarning(lcScreenshot) << "no private folder for the capture";
         emit annotationCaptureEnded(false);
         return;
     }

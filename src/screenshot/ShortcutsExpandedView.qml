@@ -17,14 +17,14 @@ Item {
             id: "screenshot-panel",
             title: "Screenshot",
             subtitle: "Panel opsi: area, jendela, rekam layar",
-            keyHint: "⇧⌘5",
+            keyHint: ScreenshotShortcuts.panelHint,
             symbol: ""
         },
         {
             id: "screenshot-area",
             title: "Area Langsung",
             subtitle: "Pilih area (kotak merah bila Redframe nyala)",
-            keyHint: "⇧⌘4",
+            keyHint: ScreenshotShortcuts.areaHint,
             symbol: "viewfinder"
         }
     ]
