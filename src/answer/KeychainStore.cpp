@@ -187,10 +187,21 @@ void KeychainStore::runOnSecretService(const Operation& op) {
 }
 
 void KeychainStore::secretServiceUnavailable(const Operation& op) {
-    // No secret service after all: this run keeps its secrets in the private file.
-    qCWarning(lcAnswer) << "no secret service answers; keeping secrets in" << m_fallbackPath;
-    m_backend = Backend::File;
-    runOnFile(op);
+    // One failed call is not the absence of a secret service: only when the bus no longer
+    // offers one does this run keep its secrets in the private file. Otherwise the call just
+    // failed (a secret never moves to the file because the keyring hiccuped).
+    QtConcurrent::run(detectBackend).then(this, [this, op](Backend found) {
+        if (found == Backend::File) {
+            qCWarning(lcAnswer) << "no secret service on the bus; keeping secrets in"
+                                << m_fallbackPath;
+            m_backend = Backend::File;
+            runOnFile(op);
+            return;
+        }
+        qCWarning(lcAnswer) << "the secret service failed a call; the secret stays out of the"
+                               " file";
+        finish(std::nullopt);
+    });
 }
 
 void KeychainStore::finish(std::optional<QString> loaded) {

@@ -6,6 +6,7 @@
 #include <QDBusConnectionInterface>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -26,6 +27,7 @@ private slots:
     void environmentForcesTheFile();
     void automaticWithoutSessionBusUsesTheFile();
     void secretServiceDeleteThenAdd();
+    void failedCallKeepsTheSecretOutOfTheFile();
 
 private:
     std::optional<QString> loadAndWait(KeychainStore& store, const QString& account);
@@ -205,4 +207,28 @@ void KeychainStoreTest::secretServiceDeleteThenAdd() {
 }
 
 QTEST_GUILESS_MAIN(KeychainStoreTest)
+// A secret service that is on the bus but fails a call (here: a name with nothing behind it)
+// does not send the secret to the file; once no secret service is on the bus, the file takes
+// over.
+void KeychainStoreTest::failedCallKeepsTheSecretOutOfTheFile() {
+    if (!qEnvironmentVariableIsSet("NOTCHORA_TEST_PRIVATE_BUS"))
+        QSKIP("needs the private session bus that its ctest entry starts");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QVERIFY(bus.registerService("org.freedesktop.secrets"));
+
+    KeychainStore store(secretsPath(), KeychainStore::Backend::Automatic);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("secret service failed a call"));
+    store.save("abc", KeychainStore::refreshTokenAccount);
+    waitIdle(store);
+    QVERIFY(!QFileInfo::exists(secretsPath()));
+    QCOMPARE(store.activeBackend(), KeychainStore::Backend::SecretService);
+
+    QVERIFY(bus.unregisterService("org.freedesktop.secrets"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no secret service on the bus"));
+    store.save("abc", KeychainStore::refreshTokenAccount);
+    waitIdle(store);
+    QCOMPARE(store.activeBackend(), KeychainStore::Backend::File);
+    QCOMPARE(loadAndWait(store, "refresh_token"), QString("abc"));
+}
+
 #include "tst_keychainstore.moc"
