@@ -327,17 +327,13 @@ void ChatHistoryTest::fileIsPrivate() {
     auto store = makeStore();
     store->append(user("rahasia"));
     ::umask(previous);
-    struct stat info {};
-    QCOMPARE(::stat(QFile::encodeName(path()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0600u);
-    QCOMPARE(::stat(QFile::encodeName(QFileInfo(path()).absolutePath()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0700u);
+    QCOMPARE(test::fileMode(path()), 0600);
+    QCOMPARE(test::fileMode(QFileInfo(path()).absolutePath()), 0700);
     // A file an older run left readable by others is narrowed by the next save.
     QVERIFY(QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ReadOther | QFileDevice::ReadGroup));
     store->append(user("lagi"));
-    QCOMPARE(::stat(QFile::encodeName(path()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0600u);
+    QCOMPARE(test::fileMode(path()), 0600);
     // No temporary file is left beside it.
     QCOMPARE(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::Files),
              QStringList{"history.json"});

@@ -9,7 +9,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
-#include <sys/stat.h>
+#include <sys/stat.h> // umask
 
 using namespace notchora;
 
@@ -52,8 +52,7 @@ std::optional<QString> KeychainStoreTest::loadAndWait(KeychainStore& store,
         result = std::move(value);
         done = true;
     });
-    if (!QTest::qWaitFor([&] { return done; }, 20000))
-        qWarning("load did not finish");
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(done, 20000); }();
     return result;
 }
 
@@ -82,12 +81,8 @@ void KeychainStoreTest::fileIsPrivateFromCreation() {
     store.save("geheim", "refresh_token");
     waitIdle(store);
     ::umask(previous);
-    struct stat info {};
-    QCOMPARE(::stat(QFile::encodeName(secretsPath()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0600u);
-    QCOMPARE(::stat(QFile::encodeName(QFileInfo(secretsPath()).absolutePath()).constData(), &info),
-             0);
-    QCOMPARE(info.st_mode & 0777, 0700u);
+    QCOMPARE(test::fileMode(secretsPath()), 0600);
+    QCOMPARE(test::fileMode(QFileInfo(secretsPath()).absolutePath()), 0700);
     QCOMPARE(QDir(QFileInfo(secretsPath()).absolutePath()).entryList(QDir::Files),
              QStringList{"secrets.json"});
 }
