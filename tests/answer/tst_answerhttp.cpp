@@ -182,22 +182,16 @@ void AnswerHTTPTest::mapError() {
 void AnswerHTTPTest::camelCase_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("access_token") << "access_token"
-                                  << "accessToken";
-    QTest::newRow("expires_in") << "expires_in"
-                                << "expiresIn";
-    QTest::newRow("plain") << "text"
-                           << "text";
-    QTest::newRow("leading and trailing underscores") << "_refresh_token_"
-                                                      << "_refreshToken_";
-    QTest::newRow("double underscore") << "a__b"
-                                       << "aB";
-    QTest::newRow("capitals") << "URL_value"
-                              << "urlValue";
-    QTest::newRow("camel kept without underscore") << "hadImages"
-                                                   << "hadImages";
-    QTest::newRow("only underscores") << "__"
-                                      << "__";
+    const std::pair<const char*, const char*> rows[] = {{"access_token", "accessToken"},
+                                                        {"expires_in", "expiresIn"},
+                                                        {"text", "text"},
+                                                        {"_refresh_token_", "_refreshToken_"},
+                                                        {"a__b", "aB"},
+                                                        {"URL_value", "urlValue"},
+                                                        {"hadImages", "hadImages"},
+                                                        {"__", "__"}};
+    for (const auto& [key, expected] : rows)
+        QTest::addRow("%s", key) << QString(key) << QString(expected);
 }
 
 void AnswerHTTPTest::camelCase() {
