@@ -1,6 +1,7 @@
 #include "AnswerdProcess.h"
 #include "TestEnvironment.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QNetworkReply>
 #include <QTest>
@@ -35,6 +36,7 @@ private slots:
     void failureStatuses();
     void streamFailures_data();
     void streamFailures();
+    void slowTokensAreSpacedOut();
 
 private:
     TestEnvironment m_env;
@@ -292,6 +294,24 @@ void AnswerdApiTest::streamFailures() {
         QVERIFY(oneShot.json().value("answers").isArray());
         QVERIFY(oneShot.json().value("answers").toArray().isEmpty());
     }
+}
+
+void AnswerdApiTest::slowTokensAreSpacedOut() {
+    const int delayMs = 40;
+    AnswerdProcess* server = m_services.get({"--fail", "slow", "--token-delay", "40"});
+    QVERIFY(server);
+    AnswerdClient client(*server);
+    const QString token = client.signIn().value("access_token").toString();
+    QElapsedTimer timer;
+    timer.start();
+    const HttpReply reply =
+        client.postJson(streamPath, AnswerdClient::answerBody("a b c d"), token);
+    const qint64 elapsed = timer.elapsed();
+    const QList<SseEvent> events = parseEventStream(reply.body);
+    QCOMPARE(events.last().name, "done");
+    // The server waits before every event after the opening comment; only a lower bound
+    // is safe to check on a busy machine.
+    QVERIFY2(elapsed >= (events.size() - 1) * delayMs, qPrintable(QString::number(elapsed)));
 }
 
 QTEST_GUILESS_MAIN(AnswerdApiTest)
