@@ -1,8 +1,6 @@
-#include "TestEnvironment.h"
+#include "AnswerStack.h"
 #include "TestHttpServer.h"
 #include "answer/AISettings.h"
-#include "answer/AnswerHTTP.h"
-#include "platform/Defaults.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,6 +12,8 @@
 #include <mutex>
 
 using namespace notchora;
+
+Q_DECLARE_METATYPE(AnswerAPIError::Kind)
 
 class AnswerHTTPTest : public QObject {
     Q_OBJECT
@@ -28,16 +28,13 @@ private slots:
     void camelCase();
     void webBase_data();
     void webBase();
-    void postSendsJsonWithBearer();
-    void postWithoutTokenHasNoAuthorization();
+    void postSendsJson_data();
+    void postSendsJson();
     void postDecodesSnakeCase();
-    void postMapsErrorStatuses_data();
-    void postMapsErrorStatuses();
+    void errorReplyGoesThroughTheTable();
     void successThatIsNotJsonIsADecodingError();
-    void nonHttpReplyIsStatusZero_data();
-    void nonHttpReplyIsStatusZero();
-    void closedPortIsATransportError();
-    void replyCutShortIsATransportError();
+    void brokenConnections_data();
+    void brokenConnections();
     void destroyingTheOwnerCancels();
 
 private:
@@ -45,9 +42,7 @@ private:
                                  const QJsonObject& json = {{"a", 1}});
     void serve(int status, std::string body, std::string retryAfter = {});
 
-    std::unique_ptr<test::TestEnvironment> m_env;
-    std::unique_ptr<Defaults> m_defaults;
-    std::unique_ptr<AnswerHTTP> m_http;
+    std::unique_ptr<test::AnswerStack> m_stack;
     std::unique_ptr<test::TestHttpServer> m_server;
     std::mutex m_mutex;
     int m_status = 200;
@@ -57,9 +52,7 @@ private:
 };
 
 void AnswerHTTPTest::init() {
-    m_env = std::make_unique<test::TestEnvironment>();
-    m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
-    m_http = std::make_unique<AnswerHTTP>(*m_defaults);
+    m_stack = std::make_unique<test::AnswerStack>();
     m_server = std::make_unique<test::TestHttpServer>();
     m_server->server().Post(".*",
                             [this](const httplib::Request& request, httplib::Response& response) {
@@ -71,13 +64,13 @@ void AnswerHTTPTest::init() {
                                 response.set_content(m_body, "application/json");
                             });
     QVERIFY(m_server->start());
-    m_defaults->setString("ai.baseURL", m_server->url("/svc").toString());
+    m_stack->setBase(m_server->url("/svc"));
     serve(200, "{}");
 }
 
 void AnswerHTTPTest::cleanup() {
     m_server.reset();
-    m_http.reset();
+    m_stack.reset();
 }
 
 void AnswerHTTPTest::serve(int status, std::string body, std::string retryAfter) {
@@ -90,7 +83,7 @@ void AnswerHTTPTest::serve(int status, std::string body, std::string retryAfter)
 AnswerHTTPResult AnswerHTTPTest::postAndWait(const std::optional<QString>& bearer,
                                              const QJsonObject& json) {
     QObject owner;
-    AnswerHTTPCall* call = m_http->post("v1/answer", json, bearer, &owner);
+    AnswerHTTPCall* call = m_stack->http.post("v1/answer", json, bearer, &owner);
     QSignalSpy finished(call, &AnswerHTTPCall::finished);
     if (!finished.wait(10000))
         qWarning("post did not finish");
@@ -189,22 +182,16 @@ void AnswerHTTPTest::mapError() {
 void AnswerHTTPTest::camelCase_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("access_token") << "access_token"
-                                  << "accessToken";
-    QTest::newRow("expires_in") << "expires_in"
-                                << "expiresIn";
-    QTest::newRow("plain") << "text"
-                           << "text";
-    QTest::newRow("leading and trailing underscores") << "_refresh_token_"
-                                                      << "_refreshToken_";
-    QTest::newRow("double underscore") << "a__b"
-                                       << "aB";
-    QTest::newRow("capitals") << "URL_value"
-                              << "urlValue";
-    QTest::newRow("camel kept without underscore") << "hadImages"
-                                                   << "hadImages";
-    QTest::newRow("only underscores") << "__"
-                                      << "__";
+    const std::pair<const char*, const char*> rows[] = {{"access_token", "accessToken"},
+                                                        {"expires_in", "expiresIn"},
+                                                        {"text", "text"},
+                                                        {"_refresh_token_", "_refreshToken_"},
+                                                        {"a__b", "aB"},
+                                                        {"URL_value", "urlValue"},
+                                                        {"hadImages", "hadImages"},
+                                                        {"__", "__"}};
+    for (const auto& [key, expected] : rows)
+        QTest::addRow("%s", key) << QString(key) << QString(expected);
 }
 
 void AnswerHTTPTest::camelCase() {
@@ -231,8 +218,8 @@ void AnswerHTTPTest::webBase_data() {
 void AnswerHTTPTest::webBase() {
     QFETCH(QString, stored);
     QFETCH(QString, expected);
-    m_defaults->setString("ai.baseURL", stored);
-    QCOMPARE(m_http->webBase(), QUrl(expected));
+    m_stack->defaults.setString("ai.baseURL", stored);
+    QCOMPARE(m_stack->http.webBase(), QUrl(expected));
     QCOMPARE(AISettings::baseURLProblem(stored).isEmpty(), !expected.isEmpty());
     if (expected.isEmpty()) {
         // Every call ends with the reason, and nothing is sent anywhere.
@@ -240,27 +227,30 @@ void AnswerHTTPTest::webBase() {
         QVERIFY(result.error.has_value());
         QCOMPARE(result.error->message, AISettings::baseURLProblem(stored));
     }
-    QCOMPARE(AnswerHTTP::appendingPath(m_http->webBase(), "api").path().count("//"), 0);
+    QCOMPARE(AnswerHTTP::appendingPath(m_stack->http.webBase(), "api").path().count("//"), 0);
 }
 
-void AnswerHTTPTest::postSendsJsonWithBearer() {
-    serve(200, R"({"ok":true})");
-    const AnswerHTTPResult result = postAndWait(QString("tok-123"), {{"grant_type", "x"}});
+void AnswerHTTPTest::postSendsJson_data() {
+    QTest::addColumn<QString>("bearer"); // null: signed out
+    QTest::newRow("with a token") << "tok-123";
+    QTest::newRow("without a token") << QString();
+}
+
+void AnswerHTTPTest::postSendsJson() {
+    QFETCH(QString, bearer);
+    const AnswerHTTPResult result =
+        postAndWait(bearer.isNull() ? std::nullopt : std::optional(bearer), {{"grant_type", "x"}});
     QVERIFY(result.ok());
     std::lock_guard lock(m_mutex);
     QCOMPARE(QString::fromStdString(m_lastRequest.path), "/svc/api/v1/answer");
-    QCOMPARE(QString::fromStdString(m_lastRequest.get_header_value("Authorization")),
-             "Bearer tok-123");
+    QCOMPARE(m_lastRequest.has_header("Authorization"), !bearer.isNull());
+    if (!bearer.isNull())
+        QCOMPARE(QString::fromStdString(m_lastRequest.get_header_value("Authorization")),
+                 "Bearer " + bearer);
     QCOMPARE(QString::fromStdString(m_lastRequest.get_header_value("Content-Type")),
              "application/json");
     QCOMPARE(QByteArray::fromStdString(m_lastRequest.body), R"({"grant_type":"x"})");
-}
-
-void AnswerHTTPTest::postWithoutTokenHasNoAuthorization() {
-    QVERIFY(postAndWait(std::nullopt).ok());
-    std::lock_guard lock(m_mutex);
-    QVERIFY(!m_lastRequest.has_header("Authorization"));
-    QCOMPARE(m_http->request("oauth/token", std::nullopt).transferTimeout(), 120000);
+    QCOMPARE(m_stack->http.request("oauth/token", std::nullopt).transferTimeout(), 120000);
 }
 
 void AnswerHTTPTest::postDecodesSnakeCase() {
@@ -271,48 +261,20 @@ void AnswerHTTPTest::postDecodesSnakeCase() {
     QCOMPARE(result.status, 200);
     const QJsonObject json = result.json.toObject();
     QCOMPARE(json.value("accessToken").toString(), "a");
-    QCOMPARE(json.value("refreshToken").toString(), "r");
     QCOMPARE(json.value("expiresIn").toInt(), 60);
     QVERIFY(!json.contains("access_token"));
     QCOMPARE(json.value("answers").toArray().first().toObject().value("explanationText"), "e");
 }
 
-void AnswerHTTPTest::postMapsErrorStatuses_data() {
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("body");
-    QTest::addColumn<QString>("retryAfter");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("seconds");
-    QTest::newRow("401") << 401 << "{}"
-                         << ""
-                         << "Sesi berakhir. Masuk lagi lewat Pengaturan → AI Assistant." << -1;
-    QTest::newRow("429 retry") << 429 << "{}"
-                               << "10"
-                               << "Terlalu banyak permintaan. Coba lagi dalam 10 detik." << 10;
-    QTest::newRow("422 detail array") << 422 << R"({"detail":[{"msg":"x kurang"}]})"
-                                      << ""
-                                      << "Data ditolak server: x kurang." << -1;
-    QTest::newRow("503") << 503 << ""
-                         << ""
-                         << "Fitur jawaban AI sedang dimatikan oleh administrator." << -1;
-    QTest::newRow("404 message") << 404 << R"({"message":"Tidak ditemukan"})"
-                                 << ""
-                                 << "Tidak ditemukan" << -1;
-}
-
-void AnswerHTTPTest::postMapsErrorStatuses() {
-    QFETCH(int, status);
-    QFETCH(QString, body);
-    QFETCH(QString, retryAfter);
-    QFETCH(QString, message);
-    QFETCH(int, seconds);
-    serve(status, body.toStdString(), retryAfter.toStdString());
+// The messages themselves are the table's (mapError); here the status, body and header
+// must reach it.
+void AnswerHTTPTest::errorReplyGoesThroughTheTable() {
+    const QByteArray body = R"({"detail":"x"})";
+    serve(429, body.toStdString(), "10");
     const AnswerHTTPResult result = postAndWait(QString("t"));
     QVERIFY(result.error);
-    QCOMPARE(result.error->status, status);
-    QCOMPARE(result.error->message, message);
-    QCOMPARE(result.error->retryAfter, seconds < 0 ? std::nullopt : std::optional(seconds));
-    QCOMPARE(result.error->needsSignIn, status == 401);
+    QCOMPARE(*result.error, AnswerHTTP::mapError(429, body, QString("10")));
+    QCOMPARE(result.error->retryAfter, std::optional(10));
     QCOMPARE(result.error->kind, AnswerAPIError::Kind::Service);
 }
 
@@ -320,25 +282,44 @@ void AnswerHTTPTest::successThatIsNotJsonIsADecodingError() {
     serve(200, "<html>ok</html>");
     const AnswerHTTPResult result = postAndWait(std::nullopt);
     QVERIFY(result.error);
-    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Decoding);
-    QCOMPARE(result.error->status, 200);
+    QCOMPARE(*result.error, AnswerHTTP::decodingError(200));
 }
 
-void AnswerHTTPTest::nonHttpReplyIsStatusZero_data() {
+void AnswerHTTPTest::brokenConnections_data() {
+    QTest::addColumn<bool>("listening");
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<bool>("hangUp");
+    QTest::addColumn<AnswerAPIError::Kind>("kind");
+    QTest::addColumn<QString>("message");
+    const auto service = AnswerAPIError::Kind::Service;
+    const auto transport = AnswerAPIError::Kind::Transport;
+    const QString notHttp = "Server mengembalikan HTTP 0.";
     QTest::newRow("garbage, then hang up")
-        << QByteArray("SSH-2.0-OpenSSH_9.2\r\nxx\r\n\r\n") << true;
-    QTest::newRow("garbage, stays open") << QByteArray("220 smtp.example ESMTP\r\n") << false;
-    QTest::newRow("hang up without a word") << QByteArray() << true;
+        << true << QByteArray("SSH-2.0-OpenSSH_9.2\r\nxx\r\n\r\n") << true << service << notHttp;
+    QTest::newRow("garbage, stays open")
+        << true << QByteArray("220 smtp.example ESMTP\r\n") << false << service << notHttp;
+    QTest::newRow("hang up without a word") << true << QByteArray() << true << service << notHttp;
+    QTest::newRow("body cut short")
+        << true
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                      "Content-Length: 100\r\n\r\n{\"access_token\":")
+        << true << transport << "Koneksi jaringan terputus.";
+    QTest::newRow("closed port") << false << QByteArray() << false << transport
+                                 << "Tidak dapat terhubung ke server.";
 }
 
-void AnswerHTTPTest::nonHttpReplyIsStatusZero() {
+void AnswerHTTPTest::brokenConnections() {
+    QFETCH(bool, listening);
     QFETCH(QByteArray, answer);
     QFETCH(bool, hangUp);
-    // Something listens, but does not speak HTTP.
+    QFETCH(AnswerAPIError::Kind, kind);
+    QFETCH(QString, message);
+    // Something that does not speak HTTP properly, or nothing at all.
     QTcpServer raw;
     QVERIFY(raw.listen(QHostAddress::LocalHost));
+    const quint16 port = raw.serverPort();
+    if (!listening)
+        raw.close();
     connect(&raw, &QTcpServer::newConnection, this, [&] {
         QTcpSocket* socket = raw.nextPendingConnection();
         connect(socket, &QTcpSocket::readyRead, socket, [=] {
@@ -348,54 +329,21 @@ void AnswerHTTPTest::nonHttpReplyIsStatusZero() {
                 socket->disconnectFromHost();
         });
     });
-    m_defaults->setString("ai.baseURL", QString("http://127.0.0.1:%1").arg(raw.serverPort()));
+    m_stack->setBase(QUrl(QString("http://127.0.0.1:%1").arg(port)));
     const AnswerHTTPResult result = postAndWait(std::nullopt);
     QVERIFY(result.error);
+    QCOMPARE(result.error->kind, kind);
     QCOMPARE(result.error->status, 0);
-    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Service);
-    QCOMPARE(result.error->message, "Server mengembalikan HTTP 0.");
+    QCOMPARE(result.error->message, message);
     QVERIFY(!result.error->needsSignIn);
-}
-
-void AnswerHTTPTest::closedPortIsATransportError() {
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
-    m_defaults->setString("ai.baseURL", QString("http://127.0.0.1:%1").arg(port));
-    const AnswerHTTPResult result = postAndWait(std::nullopt);
-    QVERIFY(result.error);
-    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Transport);
-    QCOMPARE(result.error->status, 0);
-    QCOMPARE(result.error->message, "Tidak dapat terhubung ke server.");
-}
-
-void AnswerHTTPTest::replyCutShortIsATransportError() {
-    // A success status, then the connection drops before the promised body is complete.
-    QTcpServer raw;
-    QVERIFY(raw.listen(QHostAddress::LocalHost));
-    connect(&raw, &QTcpServer::newConnection, this, [&] {
-        QTcpSocket* socket = raw.nextPendingConnection();
-        connect(socket, &QTcpSocket::readyRead, socket, [=] {
-            socket->readAll();
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                          "Content-Length: 100\r\n\r\n{\"access_token\":");
-            socket->disconnectFromHost();
-        });
-    });
-    m_defaults->setString("ai.baseURL", QString("http://127.0.0.1:%1").arg(raw.serverPort()));
-    const AnswerHTTPResult result = postAndWait(std::nullopt);
-    QVERIFY(result.error);
-    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Transport);
-    QCOMPARE(result.error->message, "Koneksi jaringan terputus.");
 }
 
 void AnswerHTTPTest::destroyingTheOwnerCancels() {
     bool called = false;
     {
         QObject owner;
-        m_http->post("v1/answer", {}, std::nullopt, &owner,
-                     [&called](const AnswerHTTPResult&) { called = true; });
+        m_stack->http.post("v1/answer", {}, std::nullopt, &owner,
+                           [&called](const AnswerHTTPResult&) { called = true; });
     }
     // A later call completes only after the cancelled one would have.
     QVERIFY(postAndWait(std::nullopt).ok());

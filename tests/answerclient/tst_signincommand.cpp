@@ -1,4 +1,5 @@
 #include "AnswerdProcess.h"
+#include "ProgramRun.h"
 #include "TestEnvironment.h"
 #include "answer/KeychainStore.h"
 #include "platform/Defaults.h"
@@ -10,12 +11,6 @@ using namespace notchora;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 // The real program, with the test's folders, the file secret store and the stand-in browser.
 QProcessEnvironment environment() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -26,16 +21,8 @@ QProcessEnvironment environment() {
     return env;
 }
 
-Run runNotchora(const QStringList& args) {
-    QProcess process;
-    process.setProcessEnvironment(environment());
-    process.start(test::TestEnvironment::binary("notchora"), args);
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        return {};
-    }
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
-            QString::fromUtf8(process.readAllStandardError()).trimmed()};
+test::ProgramRun runNotchora(const QStringList& args) {
+    return test::runProgram(test::TestEnvironment::binary("notchora"), args, environment());
 }
 
 std::optional<QString> storedRefreshToken(const test::TestEnvironment& env) {
@@ -43,7 +30,7 @@ std::optional<QString> storedRefreshToken(const test::TestEnvironment& env) {
     QObject context;
     std::optional<QString> value;
     bool done = false;
-    store.load("refresh_token", &context, [&](std::optional<QString> v) {
+    store.load(KeychainStore::refreshTokenAccount, &context, [&](std::optional<QString> v) {
         value = v;
         done = true;
     });
@@ -85,14 +72,14 @@ void SignInCommandTest::signInOutAndStatus() {
     }
 
     QCOMPARE(runNotchora({"status"}).out, QStringLiteral("Belum masuk"));
-    const Run signin = runNotchora({"signin"});
+    const test::ProgramRun signin = runNotchora({"signin"});
     QCOMPARE(signin.out, QStringLiteral("Sudah masuk"));
     QCOMPARE(signin.exitCode, 0);
     const auto token = storedRefreshToken(env);
     QVERIFY(token.has_value() && !token->isEmpty());
     QCOMPARE(runNotchora({"status"}).out, QStringLiteral("Sudah masuk"));
 
-    const Run signout = runNotchora({"signout"});
+    const test::ProgramRun signout = runNotchora({"signout"});
     QCOMPARE(signout.out, QStringLiteral("Belum masuk"));
     QCOMPARE(signout.exitCode, 0);
     QCOMPARE(storedRefreshToken(env), std::nullopt);
@@ -120,7 +107,6 @@ void SignInCommandTest::secondSignInJoinsTheWaitingOne() {
         signin->setProcessEnvironment(slowBrowser);
         signin->start(test::TestEnvironment::binary("notchora"), {"signin"});
         QVERIFY(signin->waitForStarted());
-        QTest::qWait(200);
     }
     for (QProcess* signin : {&first, &second}) {
         QVERIFY(signin->waitForFinished(20000));
@@ -139,7 +125,7 @@ void SignInCommandTest::deniedSignInFails() {
     test::AnswerdProcess answerd;
     QVERIFY(answerd.start({"--deny"}));
     Defaults(Defaults::pathForDomain("defaults")).setString("ai.baseURL", answerd.base());
-    const Run signin = runNotchora({"signin"});
+    const test::ProgramRun signin = runNotchora({"signin"});
     QCOMPARE(signin.out, QStringLiteral("Belum masuk"));
     QCOMPARE(signin.exitCode, 1);
     QCOMPARE(storedRefreshToken(env), std::nullopt);
@@ -147,7 +133,7 @@ void SignInCommandTest::deniedSignInFails() {
 
 void SignInCommandTest::strayRedirectIsRefused() {
     test::TestEnvironment env;
-    const Run stray = runNotchora({"soalika-answer://callback?code=abc&state=xyz"});
+    const test::ProgramRun stray = runNotchora({"soalika-answer://callback?code=abc&state=xyz"});
     QCOMPARE(stray.exitCode, 1);
     QVERIFY(!stray.err.isEmpty());
 }

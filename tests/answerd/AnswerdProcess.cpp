@@ -35,6 +35,18 @@ bool AnswerdProcess::start(const QStringList& arguments) {
     return true;
 }
 
+AnswerdProcess* AnswerdPool::get(const QStringList& arguments) {
+    auto& slot = m_running[arguments.join(QChar(0x1f))];
+    if (!slot) {
+        slot = std::make_unique<AnswerdProcess>();
+        if (!slot->start(arguments)) {
+            slot.reset();
+            return nullptr;
+        }
+    }
+    return slot.get();
+}
+
 QJsonObject HttpReply::json() const {
     return QJsonDocument::fromJson(body).object();
 }

@@ -6,6 +6,8 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QUrl>
+#include <map>
+#include <memory>
 
 namespace notchora::test {
 
@@ -22,6 +24,17 @@ public:
 private:
     QProcess m_process;
     QString m_base;
+};
+
+// Services by argument list, each started on first use and shared by every row that asks
+// for the same list.
+class AnswerdPool {
+public:
+    // nullptr when the service did not come up.
+    AnswerdProcess* get(const QStringList& arguments = {});
+
+private:
+    std::map<QString, std::unique_ptr<AnswerdProcess>> m_running;
 };
 
 // What came back for one request.

@@ -40,6 +40,7 @@ private slots:
 
 private:
     TestEnvironment m_env;
+    AnswerdPool m_services;
 };
 
 void AnswerdApiTest::bearerIsChecked_data() {
@@ -59,9 +60,9 @@ void AnswerdApiTest::bearerIsChecked() {
     QFETCH(QString, path);
     QFETCH(int, how);
     QFETCH(int, status);
-    AnswerdProcess server;
-    QVERIFY(server.start());
-    AnswerdClient client(server);
+    AnswerdProcess* server = m_services.get();
+    QVERIFY(server);
+    AnswerdClient client(*server);
     const QJsonObject tokens = client.signIn();
     const QString bearer = how == 0   ? QString()
                            : how == 1 ? QStringLiteral("abc")
@@ -74,9 +75,9 @@ void AnswerdApiTest::bearerIsChecked() {
 }
 
 void AnswerdApiTest::streamEventsInOrder() {
-    AnswerdProcess server;
-    QVERIFY(server.start());
-    AnswerdClient client(server);
+    AnswerdProcess* server = m_services.get();
+    QVERIFY(server);
+    AnswerdClient client(*server);
     const QString token = client.signIn().value("access_token").toString();
     QJsonObject body = AnswerdClient::answerBody("Berapa 2 + 2?", 3);
     body["summary"] = "ringkasan lama";
@@ -102,9 +103,9 @@ void AnswerdApiTest::streamEventsInOrder() {
 }
 
 void AnswerdApiTest::oneShotAndCompaction() {
-    AnswerdProcess server;
-    QVERIFY(server.start());
-    AnswerdClient client(server);
+    AnswerdProcess* server = m_services.get();
+    QVERIFY(server);
+    AnswerdClient client(*server);
     const QString token = client.signIn().value("access_token").toString();
 
     QJsonObject body = AnswerdClient::answerBody("Pilih satu", 0);
@@ -158,9 +159,9 @@ void AnswerdApiTest::bodyLimits() {
     QFETCH(QString, content);
     QFETCH(QString, questionText);
     QFETCH(int, status);
-    AnswerdProcess server;
-    QVERIFY(server.start());
-    AnswerdClient client(server);
+    AnswerdProcess* server = m_services.get();
+    QVERIFY(server);
+    AnswerdClient client(*server);
     const QString token = client.signIn().value("access_token").toString();
     QJsonObject body = AnswerdClient::answerBody(questionText, historyCount);
     if (!content.isEmpty())
@@ -214,9 +215,9 @@ void AnswerdApiTest::failureStatuses() {
     QFETCH(QList<int>, statuses);
     QFETCH(QByteArray, retryAfter);
 
-    AnswerdProcess server;
-    QVERIFY(server.start(args));
-    AnswerdClient client(server);
+    AnswerdProcess* server = m_services.get(args);
+    QVERIFY(server);
+    AnswerdClient client(*server);
     // Sign-in works unless the rule names the refresh grant alone.
     const QJsonObject tokens = client.signIn();
     QVERIFY(!tokens.value("access_token").toString().isEmpty());
@@ -266,9 +267,9 @@ void AnswerdApiTest::streamFailures() {
     QFETCH(QString, detail);
     QFETCH(bool, cut);
 
-    AnswerdProcess server;
-    QVERIFY(server.start({"--fail", mode}));
-    AnswerdClient client(server);
+    AnswerdProcess* server = m_services.get({"--fail", mode});
+    QVERIFY(server);
+    AnswerdClient client(*server);
     const QString token = client.signIn().value("access_token").toString();
     const HttpReply reply =
         client.postJson(streamPath, AnswerdClient::answerBody("q w e r"), token);
@@ -296,10 +297,10 @@ void AnswerdApiTest::streamFailures() {
 }
 
 void AnswerdApiTest::slowTokensAreSpacedOut() {
-    AnswerdProcess server;
     const int delayMs = 40;
-    QVERIFY(server.start({"--fail", "slow", "--token-delay", QString::number(delayMs)}));
-    AnswerdClient client(server);
+    AnswerdProcess* server = m_services.get({"--fail", "slow", "--token-delay", "40"});
+    QVERIFY(server);
+    AnswerdClient client(*server);
     const QString token = client.signIn().value("access_token").toString();
     QElapsedTimer timer;
     timer.start();

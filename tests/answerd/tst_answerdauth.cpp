@@ -1,9 +1,9 @@
 #include "AnswerdProcess.h"
+#include "ProgramRun.h"
 #include "TestEnvironment.h"
 
 #include <QJsonArray>
 #include <QNetworkReply>
-#include <QProcess>
 #include <QTest>
 #include <QUrlQuery>
 
@@ -46,6 +46,7 @@ private slots:
 
 private:
     TestEnvironment m_env;
+    AnswerdPool m_services;
 };
 
 void AnswerdAuthTest::authorize_data() {
@@ -78,8 +79,9 @@ void AnswerdAuthTest::authorize() {
     QFETCH(int, status);
     QFETCH(QString, error);
 
-    AnswerdProcess server;
-    QVERIFY(server.start(args));
+    AnswerdProcess* service = m_services.get(args);
+    QVERIFY(service);
+    const AnswerdProcess& server = *service;
     AnswerdClient client(server);
     // Characters that must survive the round trip through the redirect unchanged.
     const QString state = QStringLiteral("st+a/t=e&x y%");
@@ -148,9 +150,9 @@ void AnswerdAuthTest::codeExchange() {
     QFETCH(int, status);
     QFETCH(QString, error);
 
-    AnswerdProcess server;
-    QVERIFY(server.start({"--token-lifetime", "1234"}));
-    AnswerdClient client(server);
+    AnswerdProcess* server = m_services.get({"--token-lifetime", "1234"});
+    QVERIFY(server);
+    AnswerdClient client(*server);
     const QString code = QUrlQuery(client.authorize(rfcVerifier, "s")).queryItemValue("code");
     QVERIFY(!code.isEmpty());
 
@@ -188,9 +190,9 @@ void AnswerdAuthTest::codeExchange() {
 }
 
 void AnswerdAuthTest::codeIsSingleUse() {
-    AnswerdProcess server;
-    QVERIFY(server.start());
-    AnswerdClient client(server);
+    AnswerdProcess* server = m_services.get();
+    QVERIFY(server);
+    AnswerdClient client(*server);
     const QString code = QUrlQuery(client.authorize(rfcVerifier, "s")).queryItemValue("code");
     const QJsonObject body{{"grant_type", "authorization_code"},
                            {"client_id", "notchora-desktop"},
@@ -238,9 +240,9 @@ void AnswerdAuthTest::refreshRotates() {
 }
 
 void AnswerdAuthTest::expiredAccessTokenIsRefused() {
-    AnswerdProcess server;
-    QVERIFY(server.start({"--token-lifetime", "0"}));
-    AnswerdClient client(server);
+    AnswerdProcess* server = m_services.get({"--token-lifetime", "0"});
+    QVERIFY(server);
+    AnswerdClient client(*server);
     const QJsonObject tokens = client.signIn();
     QCOMPARE(tokens.value("expires_in").toInt(), 0);
     const HttpReply reply = client.postJson(streamPath, AnswerdClient::answerBody("x"),
@@ -268,14 +270,12 @@ void AnswerdAuthTest::badCommandLineIsRefused_data() {
 void AnswerdAuthTest::badCommandLineIsRefused() {
     QFETCH(QStringList, args);
     QFETCH(QString, message);
-    QProcess process;
-    process.start(TestEnvironment::binary("notchora-answerd"), args + QStringList{"--port", "0"});
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QVERIFY(process.exitCode() != 0);
-    QVERIFY(!process.readAllStandardOutput().contains("listening"));
-    const QString error = QString::fromUtf8(process.readAllStandardError());
-    QVERIFY2(error.contains(message), qPrintable(error));
+    const ProgramRun run =
+        runProgram(TestEnvironment::binary("notchora-answerd"), args + QStringList{"--port", "0"});
+    QVERIFY(run.finished);
+    QVERIFY(run.exitCode != 0);
+    QVERIFY(!run.out.contains("listening"));
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(AnswerdAuthTest)

@@ -31,5 +31,7 @@ private:
 QByteArray readFile(const QString& path);
 // Writes a whole file, creating parent folders.
 bool writeFile(const QString& path, const QByteArray& data);
+// The permission bits of a file (0600 for a private one), or -1 when it does not exist.
+int fileMode(const QString& path);
 
 } // namespace notchora::test

@@ -335,7 +335,7 @@ void AnnotatorTest::windowTakesDragsAndShortcuts() {
     AnnotationWindowController controller(clock);
     QVERIFY(controller.show(writePicture(QStringLiteral("ui.png"), QSize(300, 200), 96)));
     QQuickWindow* window = controller.window();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTRY_VERIFY(window->isExposed());
     AnnotationEditor* editor = controller.editor();
     // The picture is centred below the 52-point toolbar, at its own size.
     const QPoint origin((window->width() - 300) / 2, 52 + (window->height() - 52 - 200) / 2);

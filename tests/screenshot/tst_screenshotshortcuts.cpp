@@ -5,7 +5,7 @@
 #include "screenshot/ScreenshotAction.h"
 #include "screenshot/ScreenshotShortcuts.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     // The grabs need the X server the test runs on, not the offscreen platform.
     if (qEnvironmentVariableIsSet("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     ScreenshotShortcutsTest test;
     return QTest::qExec(&test, argc, argv);
 }
