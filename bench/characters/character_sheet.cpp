@@ -3,6 +3,8 @@
 #include "characters/CharacterFrame.h"
 #include "characters/CharacterKind.h"
 #include "characters/CharacterMetrics.h"
+#include "characters/CharacterStagePainter.h"
+#include "characters/CharacterStageShow.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -32,6 +34,35 @@ QList<Column> columns() {
         {"sad", {t, {0, 0.5}, 0, CharacterMood::Sad, 0.4}},
         {"facing left", {t, {0.5, 0}, 0.2, CharacterMood::Idle, 100}, true},
     };
+}
+
+// Each kind on a 600-point stage strip at a few moments of its show.
+QImage stageSheet(double scale) {
+    const QList<double> moments{1.0, 1.9, 2.2, 2.75, 3.6};
+    const QRectF screen(0, 0, 600, 400);
+    const NotchGeometry geometry(screen, QRectF(300 - 95, 400 - 32, 190, 32), true);
+    const double stripH = CharacterStageShow::stripFrame(geometry).height();
+    const int rows = int(characters::allKinds().size() * moments.size());
+    QImage image(QSize(int(600 * scale), int(rows * stripH * scale)),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(200, 205, 215));
+    QPainter p(&image);
+    p.scale(scale, scale);
+    int row = 0;
+    for (CharacterKind kind : characters::allKinds()) {
+        const auto scene = CharacterStageShow::sceneFor(geometry, kind, row % 2 ? -1 : 1);
+        for (double t : moments) {
+            p.save();
+            p.translate(0, row * stripH);
+            p.fillRect(QRectF(300 - 95, 0, 190, 32), Qt::black);
+            p.setPen(QColor(120, 120, 130));
+            p.drawLine(QPointF(0, stripH), QPointF(600, stripH));
+            CharacterStagePainter::draw(p, scene, t);
+            p.restore();
+            ++row;
+        }
+    }
+    return image;
 }
 
 } // namespace
@@ -68,7 +99,8 @@ int main(int argc, char* argv[]) {
             p.fillRect(cell.adjusted(0.5, 0.5, -0.5, -0.5),
                        (row + c) % 2 ? QColor(0, 0, 0) : QColor(70, 70, 80));
             p.save();
-            p.translate(cell.topLeft() + QPointF(CharacterMetrics::originX, CharacterMetrics::originY));
+            p.translate(cell.topLeft() +
+                        QPointF(CharacterMetrics::originX, CharacterMetrics::originY));
             if (cols[c].mirrored)
                 p.scale(-1, 1);
             CharacterFrame::paint(p, kind, cols[c].state);
@@ -81,6 +113,12 @@ int main(int argc, char* argv[]) {
         QTextStream(stderr) << "cannot write " << out << "\n";
         return 1;
     }
-    QTextStream(stdout) << out << "\n";
+    QString stageOut = out;
+    stageOut.replace(QStringLiteral(".png"), QStringLiteral("-stage.png"));
+    if (!stageSheet(scale).save(stageOut)) {
+        QTextStream(stderr) << "cannot write " << stageOut << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << out << "\n" << stageOut << "\n";
     return 0;
 }

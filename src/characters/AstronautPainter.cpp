@@ -1,6 +1,7 @@
+#include "characters/AstronautPainter.h"
+
 #include "characters/CharacterExpression.h"
 #include "characters/CharacterPainter.h"
-#include "characters/AstronautPainter.h"
 
 #include <QPainter>
 #include <QPainterPath>

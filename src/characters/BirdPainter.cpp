@@ -1,6 +1,7 @@
+#include "characters/BirdPainter.h"
+
 #include "characters/CharacterExpression.h"
 #include "characters/CharacterPainter.h"
-#include "characters/BirdPainter.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -67,7 +68,8 @@ void BirdPainter::draw(QPainter& p, const CharacterState& s) {
         QPainterPath feather;
         const double x = -2 + i * 2.6;
         feather.moveTo(x - 1.2, -25);
-        feather.quadTo(x - 1 + i * 0.6, -29.5 + (i == 1 ? 0 : 1.2), x + 1.8, -28.5 + (i == 1 ? 0 : 1.4));
+        feather.quadTo(x - 1 + i * 0.6, -29.5 + (i == 1 ? 0 : 1.2), x + 1.8,
+                       -28.5 + (i == 1 ? 0 : 1.4));
         feather.quadTo(x + 1.2, -26, x + 1.2, -24.5);
         feather.closeSubpath();
         p.drawPath(feather);

@@ -1,6 +1,7 @@
+#include "characters/CatPainter.h"
+
 #include "characters/CharacterExpression.h"
 #include "characters/CharacterPainter.h"
-#include "characters/CatPainter.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -96,9 +96,8 @@ void CharacterDirector::transition(CharacterKind kind) {
         applyCurrent(replaced);
     }
     setTucked(true);
-    m_transition = Transition{kind, m_clock.schedule(tuckDuration, this, [this] {
-                                  finishTransition();
-                              })};
+    m_transition =
+        Transition{kind, m_clock.schedule(tuckDuration, this, [this] { finishTransition(); })};
 }
 
 void CharacterDirector::finishTransition() {
@@ -134,8 +133,8 @@ void CharacterDirector::startRandomLoop() {
 }
 
 void CharacterDirector::scheduleRotation() {
-    const double wait =
-        minRandomWait + QRandomGenerator::global()->generateDouble() * (maxRandomWait - minRandomWait);
+    const double wait = minRandomWait + QRandomGenerator::global()->generateDouble() *
+                                            (maxRandomWait - minRandomWait);
     m_randomTask = m_clock.schedule(wait, this, [this] { rotate(); });
 }
 

@@ -130,6 +130,7 @@ void CharacterEffects::thoughtBubble(QPainter& painter, double t, double appear)
     painter.drawEllipse(QPointF(9.5, -4), 1.5, 1.5);
     painter.drawEllipse(QPointF(12.5, -8), 2.3, 2.3);
     QPainterPath cloud;
+    cloud.setFillRule(Qt::WindingFill);
     cloud.addEllipse(QPointF(15, -16), 6, 5);
     cloud.addEllipse(QPointF(21, -18.5), 6.5, 5.5);
     cloud.addEllipse(QPointF(26, -15), 5, 4.5);

@@ -40,8 +40,7 @@ double CharacterExpression::scratchRub(double t) {
 }
 
 void CharacterExpression::eye(QPainter& painter, const QPointF& centre, const QSizeF& size,
-                              const CharacterState& state, const QColor& ink,
-                              const QColor& glint) {
+                              const CharacterState& state, const QColor& ink, const QColor& glint) {
     const double w = size.width(), h = size.height();
     painter.save();
     QPen pen(ink, std::max(0.9, w * 0.32), Qt::SolidLine, Qt::RoundCap);
@@ -83,8 +82,7 @@ void CharacterExpression::cheek(QPainter& painter, const QPointF& centre, const 
 }
 
 void CharacterExpression::mouth(QPainter& painter, const QPointF& centre, double width,
-                                const CharacterState& state, const QColor& ink,
-                                double lineWidth) {
+                                const CharacterState& state, const QColor& ink, double lineWidth) {
     const bool sad = state.mood == CharacterMood::Sad;
     // Wider and rounder the more excited it is.
     const double depth = sad ? -width * 0.35 : width * (0.3 + 0.25 * excitement(state));

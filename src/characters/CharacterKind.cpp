@@ -4,9 +4,8 @@ namespace notchora::characters {
 
 const QList<CharacterKind>& allKinds() {
     static const QList<CharacterKind> kinds{
-        CharacterKind::Monkey,    CharacterKind::Cat,  CharacterKind::Ninja,
-        CharacterKind::Ghost,     CharacterKind::Astronaut, CharacterKind::Bird,
-        CharacterKind::Octopus,
+        CharacterKind::Monkey,    CharacterKind::Cat,  CharacterKind::Ninja,   CharacterKind::Ghost,
+        CharacterKind::Astronaut, CharacterKind::Bird, CharacterKind::Octopus,
     };
     return kinds;
 }

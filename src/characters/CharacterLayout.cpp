@@ -38,13 +38,13 @@ CharacterLayout::Frame CharacterLayout::frame(double t, const QPointF& cursor) c
     return frame;
 }
 
-void CharacterLayout::lookAt(const QPointF& point, const QPointF& cursor, int facing,
-                             QPointF& look, double& near) {
+void CharacterLayout::lookAt(const QPointF& point, const QPointF& cursor, int facing, QPointF& look,
+                             double& near) {
     const QPointF d = cursor - point;
     const double distance = std::hypot(d.x(), d.y());
     const double a = std::min(distance / lookDistance, 1.0);
-    look = distance > 0.5 ? QPointF(facing * a * d.x() / distance, a * d.y() / distance)
-                          : QPointF();
+    look =
+        distance > 0.5 ? QPointF(facing * a * d.x() / distance, a * d.y() / distance) : QPointF();
     near = std::clamp(1 - distance / nearDistance, 0.0, 1.0);
 }
 

@@ -16,7 +16,7 @@ public:
     struct Frame {
         QPointF offset; // added to the placement
         int facing = 1;
-        QPointF point;  // the character, in the pointer's frame
+        QPointF point; // the character, in the pointer's frame
         QPointF look;
         double near = 0;
     };

@@ -17,7 +17,8 @@ class CharacterMoodCenter;
 class CharacterPacer : public QObject {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(notchora::characterkind::Kind kind READ kind WRITE setKind NOTIFY layoutChanged FINAL)
+    Q_PROPERTY(
+        notchora::characterkind::Kind kind READ kind WRITE setKind NOTIFY layoutChanged FINAL)
     Q_PROPERTY(double notchWidth READ notchWidth WRITE setNotchWidth NOTIFY layoutChanged FINAL)
     Q_PROPERTY(double notchHeight READ notchHeight WRITE setNotchHeight NOTIFY layoutChanged FINAL)
     Q_PROPERTY(double slotToNotchEdge READ slotToNotchEdge WRITE setSlotToNotchEdge NOTIFY

@@ -12,7 +12,8 @@ constexpr double longAgo = 1e9;
 } // namespace
 
 CharacterReaction CharacterReaction::fromVariant(const QVariant& value) {
-    if (value.canConvert<CharacterReaction>() && value.metaType() == QMetaType::fromType<CharacterReaction>())
+    if (value.canConvert<CharacterReaction>() &&
+        value.metaType() == QMetaType::fromType<CharacterReaction>())
         return value.value<CharacterReaction>();
     return {};
 }
@@ -30,9 +31,8 @@ CharacterState CharacterState::at(const QDateTime& now, double speed,
     state.look = reaction.look;
     state.near = reaction.near;
     state.mood = reaction.mood;
-    state.moodAge = reaction.moodSince.isValid()
-                        ? double(reaction.moodSince.msecsTo(now)) / 1000.0
-                        : longAgo;
+    state.moodAge =
+        reaction.moodSince.isValid() ? double(reaction.moodSince.msecsTo(now)) / 1000.0 : longAgo;
     return state;
 }
 

@@ -44,8 +44,7 @@ struct CharacterState {
     double moodAge = 0;
 
     // The frame at wall time `now`. A reaction without a start counts as begun long ago.
-    static CharacterState at(const QDateTime& now, double speed,
-                             const CharacterReaction& reaction);
+    static CharacterState at(const QDateTime& now, double speed, const CharacterReaction& reaction);
     // Seconds between the reference date (2001-01-01 UTC) and `date`.
     static double referenceSeconds(const QDateTime& date);
 

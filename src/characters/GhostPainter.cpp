@@ -1,6 +1,7 @@
+#include "characters/GhostPainter.h"
+
 #include "characters/CharacterExpression.h"
 #include "characters/CharacterPainter.h"
-#include "characters/GhostPainter.h"
 
 #include <QFont>
 #include <QPainter>
@@ -54,7 +55,8 @@ void GhostPainter::draw(QPainter& p, const CharacterState& s) {
     for (int i = 0; i < scallops; ++i) {
         const double x0 = w - i * step;
         const double ripple = 1.6 * std::sin(3 * s.t + i * 1.3);
-        body.quadTo(QPointF(x0 - step / 2, 46.5 + ripple), QPointF(x0 - step, 33.5 + 0.8 * (i % 2)));
+        body.quadTo(QPointF(x0 - step / 2, 46.5 + ripple),
+                    QPointF(x0 - step, 33.5 + 0.8 * (i % 2)));
     }
     body.closeSubpath();
     p.setPen(QPen(srgb(0.12, 0.10, 0.20, 0.35), 0.8));

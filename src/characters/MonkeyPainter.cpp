@@ -1,6 +1,7 @@
+#include "characters/MonkeyPainter.h"
+
 #include "characters/CharacterExpression.h"
 #include "characters/CharacterPainter.h"
-#include "characters/MonkeyPainter.h"
 
 #include <QPainter>
 #include <QPainterPath>

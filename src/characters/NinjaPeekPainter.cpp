@@ -1,6 +1,7 @@
+#include "characters/NinjaPeekPainter.h"
+
 #include "characters/CharacterExpression.h"
 #include "characters/CharacterPainter.h"
-#include "characters/NinjaPeekPainter.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -52,8 +53,10 @@ void NinjaPeekPainter::draw(QPainter& p, const CharacterState& s) {
     // Brows: stern while sad, lifted while excited.
     const double lift = s.mood == CharacterMood::Sad ? -1 : E::excitement(s);
     p.setPen(QPen(suit, 1, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(5, -3.6 - lift * 0.6), QPointF(8.8, -4.3 + (s.mood == CharacterMood::Sad ? 1.2 : 0)));
-    p.drawLine(QPointF(12.2, -4.3 + (s.mood == CharacterMood::Sad ? 1.2 : 0)), QPointF(16, -3.6 - lift * 0.6));
+    p.drawLine(QPointF(5, -3.6 - lift * 0.6),
+               QPointF(8.8, -4.3 + (s.mood == CharacterMood::Sad ? 1.2 : 0)));
+    p.drawLine(QPointF(12.2, -4.3 + (s.mood == CharacterMood::Sad ? 1.2 : 0)),
+               QPointF(16, -3.6 - lift * 0.6));
     p.setPen(Qt::NoPen);
 
     // Headband across the brow.

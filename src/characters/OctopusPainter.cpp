@@ -1,6 +1,7 @@
+#include "characters/OctopusPainter.h"
+
 #include "characters/CharacterExpression.h"
 #include "characters/CharacterPainter.h"
-#include "characters/OctopusPainter.h"
 
 #include <QPainter>
 #include <QPainterPath>

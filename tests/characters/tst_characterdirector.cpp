@@ -58,9 +58,9 @@ void CharacterDirectorTest::startsFromTheStore_data() {
         << int(CharacterKind::Ghost) << true;
     QTest::newRow("unknown kind") << QByteArray(R"({"characters.selected":"dragon"})")
                                   << int(CharacterKind::Monkey) << false;
-    QTest::newRow("wrong types")
-        << QByteArray(R"({"characters.selected":3,"characters.random":"yes"})")
-        << int(CharacterKind::Monkey) << false;
+    QTest::newRow("wrong types") << QByteArray(
+                                        R"({"characters.selected":3,"characters.random":"yes"})")
+                                 << int(CharacterKind::Monkey) << false;
 }
 
 void CharacterDirectorTest::startsFromTheStore() {
@@ -148,15 +148,19 @@ void CharacterDirectorTest::randomRotation() {
     QCOMPARE(director->current(), CharacterKind::Monkey); // no switch on turning it on
 
     QSet<CharacterKind> seen;
+    double sinceRotation = 0;
     for (int round = 0; round < 40; ++round) {
-        const double wait = m_clock.nextDueIn();
+        // Each wait is drawn when the previous one ends.
+        const double due = m_clock.nextDueIn();
+        const double wait = due + sinceRotation;
         QVERIFY2(wait >= 120 && wait <= 300, qPrintable(QString::number(wait)));
         const CharacterKind before = director->current();
-        m_clock.advance(wait);
+        m_clock.advance(due);
         QVERIFY(director->isTucked());
         m_clock.advance(CharacterDirector::tuckDuration);
         QVERIFY(!director->isTucked());
         QVERIFY(director->current() != before);
+        sinceRotation = CharacterDirector::tuckDuration;
         seen.insert(director->current());
     }
     QCOMPARE(switches.count(), 40);
@@ -193,7 +197,8 @@ void CharacterDirectorTest::followsOutsideEdits() {
     QVERIFY(!director->isRandom());
     QCOMPARE(m_clock.pendingCount(), 0);
     // An outside edit is applied, not written back.
-    QCOMPARE(test::readFile(m_defaults->filePath()), QByteArray(R"({"characters.selected":"cat"})"));
+    QCOMPARE(test::readFile(m_defaults->filePath()),
+             QByteArray(R"({"characters.selected":"cat"})"));
 }
 
 QTEST_GUILESS_MAIN(CharacterDirectorTest)

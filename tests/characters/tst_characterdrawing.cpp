@@ -56,25 +56,22 @@ void CharacterDrawingTest::pose_data() {
     // sin(9t) = 1 at t = pi/18.
     const double hopPeak = std::numbers::pi / 18;
     QTest::newRow("idle, far") << state(12.3, CharacterMood::Idle, 5) << 0.0 << 1.0 << 1.0 << 0.0;
-    QTest::newRow("idle, barely near") << state(hopPeak, CharacterMood::Idle, 5, 0.05) << 0.0
-                                       << 1.0 << 1.0 << 0.0;
-    QTest::newRow("idle, pointer on it")
-        << state(hopPeak, CharacterMood::Idle, 5, 1) << -1.6 << 1.0
-        << 1 + 0.03 * std::sin(18 * hopPeak) << 0.0;
-    QTest::newRow("thinking tilts")
-        << state(std::numbers::pi / 3.2, CharacterMood::Thinking, 1) << 0.0 << 1.0 << 1.0
-        << 3.5 * degree;
-    QTest::newRow("happy at its start") << state(0, CharacterMood::Happy, 0) << 0.0 << 0.94
-                                        << 1.1 << 0.0;
+    QTest::newRow("idle, barely near")
+        << state(hopPeak, CharacterMood::Idle, 5, 0.05) << 0.0 << 1.0 << 1.0 << 0.0;
+    QTest::newRow("idle, pointer on it") << state(hopPeak, CharacterMood::Idle, 5, 1) << -1.6 << 1.0
+                                         << 1 + 0.03 * std::sin(18 * hopPeak) << 0.0;
+    QTest::newRow("thinking tilts") << state(std::numbers::pi / 3.2, CharacterMood::Thinking, 1)
+                                    << 0.0 << 1.0 << 1.0 << 3.5 * degree;
+    QTest::newRow("happy at its start")
+        << state(0, CharacterMood::Happy, 0) << 0.0 << 0.94 << 1.1 << 0.0;
     QTest::newRow("happy bounce, half way")
         << state(0, CharacterMood::Happy, 1.7) << -3.5 * 0.5 * std::abs(std::sin(8 * 1.7))
         << 1 - 0.06 * std::cos(16 * 1.7) * 0.5 << 1 + 0.1 * std::cos(16 * 1.7) * 0.5 << 0.0;
-    QTest::newRow("happy has died away") << state(0, CharacterMood::Happy, 3.4) << 0.0 << 1.0
-                                         << 1.0 << 0.0;
-    QTest::newRow("happy long ago") << state(0, CharacterMood::Happy, 40) << 0.0 << 1.0 << 1.0
-                                    << 0.0;
-    QTest::newRow("sad sinks") << state(7, CharacterMood::Sad, 1) << 1.2 << 1.0 << 0.94
-                               << -0.0436;
+    QTest::newRow("happy has died away")
+        << state(0, CharacterMood::Happy, 3.4) << 0.0 << 1.0 << 1.0 << 0.0;
+    QTest::newRow("happy long ago")
+        << state(0, CharacterMood::Happy, 40) << 0.0 << 1.0 << 1.0 << 0.0;
+    QTest::newRow("sad sinks") << state(7, CharacterMood::Sad, 1) << 1.2 << 1.0 << 0.94 << -0.0436;
     QTest::newRow("sad replaces the excited squash")
         << state(hopPeak, CharacterMood::Sad, 1, 1) << -1.6 + 1.2 << 1.0 << 0.94 << -0.0436;
 }
@@ -167,7 +164,8 @@ void CharacterDrawingTest::sparkleNeedsAClosePointer_data() {
     QTest::addColumn<double>("second");
     const double peak = std::numbers::pi / 6; // sin(3t) = 1
     QTest::newRow("not close enough") << 0.55 << peak << 0.0 << 0.0;
-    QTest::newRow("half strength") << 0.775 << peak << 0.5 << 0.5 * std::max(0.0, std::sin(3 * peak + 2.1));
+    QTest::newRow("half strength")
+        << 0.775 << peak << 0.5 << 0.5 * std::max(0.0, std::sin(3 * peak + 2.1));
     QTest::newRow("on it, they alternate") << 1.0 << -1.0 / 3 << 0.0 << std::sin(1.1);
 }
 
@@ -191,22 +189,22 @@ void CharacterDrawingTest::expressionRules_data() {
     QTest::newRow("calm") << state(1, CharacterMood::Idle, 9) << false << false << rest;
     QTest::newRow("blink at the start of a cycle")
         << state(3.7 * 20 + 0.1, CharacterMood::Idle, 9) << false << true << rest;
-    QTest::newRow("blink is over") << state(3.7 * 20 + 0.15, CharacterMood::Idle, 9) << false
-                                   << false << rest;
+    QTest::newRow("blink is over")
+        << state(3.7 * 20 + 0.15, CharacterMood::Idle, 9) << false << false << rest;
     QTest::newRow("waves when the pointer comes")
         << state(1, CharacterMood::Idle, 9, 0.46) << false << false << wave;
-    QTest::newRow("happy eyes when close") << state(1, CharacterMood::Idle, 9, 0.51) << true
-                                           << false << wave;
-    QTest::newRow("happy mood is full excitement") << state(1, CharacterMood::Happy, 9) << true
-                                                   << false << wave;
-    QTest::newRow("scratches while thinking") << state(1, CharacterMood::Thinking, 9) << false
-                                              << false << scratch;
-    QTest::newRow("scratches in its idle cycle") << state(9 * 4 + 6.1, CharacterMood::Idle, 9)
-                                                 << false << false << scratch;
-    QTest::newRow("scratch cycle over") << state(9 * 4 + 7.61, CharacterMood::Idle, 9) << false
-                                        << false << rest;
-    QTest::newRow("negative clock") << state(-3.65, CharacterMood::Idle, 9) << false << true
-                                    << rest;
+    QTest::newRow("happy eyes when close")
+        << state(1, CharacterMood::Idle, 9, 0.51) << true << false << wave;
+    QTest::newRow("happy mood is full excitement")
+        << state(1, CharacterMood::Happy, 9) << true << false << wave;
+    QTest::newRow("scratches while thinking")
+        << state(1, CharacterMood::Thinking, 9) << false << false << scratch;
+    QTest::newRow("scratches in its idle cycle")
+        << state(9 * 4 + 6.1, CharacterMood::Idle, 9) << false << false << scratch;
+    QTest::newRow("scratch cycle over")
+        << state(9 * 4 + 7.61, CharacterMood::Idle, 9) << false << false << rest;
+    QTest::newRow("negative clock")
+        << state(-3.65, CharacterMood::Idle, 9) << false << true << rest;
 }
 
 void CharacterDrawingTest::expressionRules() {
@@ -293,7 +291,10 @@ void CharacterDrawingTest::paintersStayWithinTheirExtent() {
                         }
                     }
                     const QString where = QStringLiteral("t %1 near %2 look (%3, %4) facing %5")
-                                              .arg(t).arg(near).arg(look.x()).arg(look.y())
+                                              .arg(t)
+                                              .arg(near)
+                                              .arg(look.x())
+                                              .arg(look.y())
                                               .arg(facing);
                     QVERIFY2(maxY >= 0, qPrintable("nothing drawn at " + where));
                     const double top = double(minY) / scale - origin.y();
@@ -304,9 +305,10 @@ void CharacterDrawingTest::paintersStayWithinTheirExtent() {
                              qPrintable(QStringLiteral("top %1 at ").arg(top) + where));
                     QVERIFY2(bottom <= metrics.bottom + slack,
                              qPrintable(QStringLiteral("bottom %1 at ").arg(bottom) + where));
-                    QVERIFY2(left >= -CharacterMetrics::originX &&
-                                 right <= CharacterMetrics::canvasWidth - CharacterMetrics::originX,
-                             qPrintable(QStringLiteral("x %1..%2 at ").arg(left).arg(right) + where));
+                    QVERIFY2(
+                        left >= -CharacterMetrics::originX &&
+                            right <= CharacterMetrics::canvasWidth - CharacterMetrics::originX,
+                        qPrintable(QStringLiteral("x %1..%2 at ").arg(left).arg(right) + where));
                 }
             }
         }

@@ -62,25 +62,23 @@ void CharacterMoodTest::moodSequences_data() {
 
     const int idle = int(CharacterMood::Idle), thinking = int(CharacterMood::Thinking),
               happy = int(CharacterMood::Happy), sad = int(CharacterMood::Sad);
-    QTest::newRow("happy holds its time") << QList<double>{0} << QList<int>{happy}
-                                          << QList<double>{3.4} << 3.39 << happy << 0.0;
-    QTest::newRow("happy returns to idle") << QList<double>{0} << QList<int>{happy}
-                                           << QList<double>{3.4} << 3.4 << idle << 3.4;
+    QTest::newRow("happy holds its time")
+        << QList<double>{0} << QList<int>{happy} << QList<double>{3.4} << 3.39 << happy << 0.0;
+    QTest::newRow("happy returns to idle")
+        << QList<double>{0} << QList<int>{happy} << QList<double>{3.4} << 3.4 << idle << 3.4;
     QTest::newRow("second happy restarts the hold")
         << QList<double>{0, 1} << QList<int>{happy, happy} << QList<double>{3.4, 3.4} << 4.3
         << happy << 1.0;
     QTest::newRow("second happy ends on its own time")
-        << QList<double>{0, 1} << QList<int>{happy, happy} << QList<double>{3.4, 3.4} << 4.4
-        << idle << 4.4;
+        << QList<double>{0, 1} << QList<int>{happy, happy} << QList<double>{3.4, 3.4} << 4.4 << idle
+        << 4.4;
     QTest::newRow("thinking after sad stays") << QList<double>{0, 0} << QList<int>{sad, thinking}
-                                              << QList<double>{3.2, -1} << 600.0 << thinking
-                                              << 0.0;
-    QTest::newRow("idle cancels a pending return")
-        << QList<double>{0, 2} << QList<int>{sad, idle} << QList<double>{3.2, -1} << 10.0 << idle
-        << 2.0;
+                                              << QList<double>{3.2, -1} << 600.0 << thinking << 0.0;
+    QTest::newRow("idle cancels a pending return") << QList<double>{0, 2} << QList<int>{sad, idle}
+                                                   << QList<double>{3.2, -1} << 10.0 << idle << 2.0;
     QTest::newRow("held mood replaced by a shorter hold")
-        << QList<double>{0, 1} << QList<int>{thinking, sad} << QList<double>{-1, 0.5} << 1.6
-        << idle << 1.5;
+        << QList<double>{0, 1} << QList<int>{thinking, sad} << QList<double>{-1, 0.5} << 1.6 << idle
+        << 1.5;
 }
 
 void CharacterMoodTest::moodSequences() {
