@@ -1,6 +1,7 @@
 #include "characters/CharacterDirector.h"
 
 #include "characters/CharacterLog.h"
+#include "characters/CharacterMetrics.h"
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
 
@@ -167,10 +168,23 @@ void CharacterDirector::applyExternalChange(const QString& key) {
     }
 }
 
-QVariantList CharacterDirector::allKindValues() const {
+void CharacterDirector::selectKind(int kind) {
+    const auto& kinds = characters::allKinds();
+    if (kind >= 0 && kind < kinds.size())
+        select(kinds.at(kind));
+}
+
+QVariantList CharacterDirector::kindValues() const {
     QVariantList list;
-    for (CharacterKind kind : characters::allKinds())
-        list << QVariant::fromValue(kind);
+    for (CharacterKind kind : characters::allKinds()) {
+        const auto metrics = CharacterMetrics::forKind(kind);
+        list << QVariantMap{{QStringLiteral("kind"), int(kind)},
+                            {QStringLiteral("raw"), characters::rawValue(kind)},
+                            {QStringLiteral("name"), characters::displayName(kind)},
+                            {QStringLiteral("scale"), metrics.previewScale},
+                            {QStringLiteral("xShift"), metrics.previewXShift},
+                            {QStringLiteral("yShift"), metrics.previewYShift}};
+    }
     return list;
 }
 

@@ -28,7 +28,9 @@ class CharacterDirector : public QObject {
     Q_PROPERTY(QString currentName READ currentName NOTIFY currentChanged FINAL)
     Q_PROPERTY(bool isRandom READ isRandom WRITE setRandom NOTIFY isRandomChanged FINAL)
     Q_PROPERTY(bool isTucked READ isTucked NOTIFY isTuckedChanged FINAL)
-    Q_PROPERTY(QVariantList allKinds READ allKindValues CONSTANT FINAL)
+    // Every kind in picker order, as {kind, raw, name, scale, xShift, yShift}: the last
+    // three frame its picker card.
+    Q_PROPERTY(QVariantList kinds READ kindValues CONSTANT FINAL)
 public:
     static constexpr auto selectedKey = "characters.selected";
     static constexpr auto randomKey = "characters.random";
@@ -48,13 +50,12 @@ public:
     bool isActive() const { return m_isActive; }
 
     // A view shows the character (or stops showing it).
-    void setActive(bool active);
+    Q_INVOKABLE void setActive(bool active);
     Q_INVOKABLE void setRandom(bool on);
     // The user's explicit choice: random mode off, then the switch.
-    Q_INVOKABLE void select(notchora::characterkind::Kind kind);
-    Q_INVOKABLE QString displayName(notchora::characterkind::Kind kind) const {
-        return characters::displayName(kind);
-    }
+    void select(CharacterKind kind);
+    // The picker's choice, by the kind's number in `kinds`.
+    Q_INVOKABLE void selectKind(int kind);
 
 signals:
     void currentChanged();
@@ -78,7 +79,7 @@ private:
     void setTucked(bool tucked);
     void applyRandom(bool on, bool persist);
     void applyExternalChange(const QString& key);
-    QVariantList allKindValues() const;
+    QVariantList kindValues() const;
 
     Defaults& m_defaults;
     Clock& m_clock;
