@@ -129,13 +129,17 @@ void CharacterEffects::thoughtBubble(QPainter& painter, double t, double appear)
     painter.setBrush(Qt::white);
     painter.drawEllipse(QPointF(9.5, -4), 1.5, 1.5);
     painter.drawEllipse(QPointF(12.5, -8), 2.3, 2.3);
-    QPainterPath cloud;
-    cloud.setFillRule(Qt::WindingFill);
-    cloud.addEllipse(QPointF(15, -16), 6, 5);
-    cloud.addEllipse(QPointF(21, -18.5), 6.5, 5.5);
-    cloud.addEllipse(QPointF(26, -15), 5, 4.5);
-    cloud.addEllipse(QPointF(20, -13), 7, 4.5);
-    painter.drawPath(cloud.simplified());
+    // The cloud's outline is the same every frame; only the dots move.
+    static const QPainterPath cloud = [] {
+        QPainterPath path;
+        path.setFillRule(Qt::WindingFill);
+        path.addEllipse(QPointF(15, -16), 6, 5);
+        path.addEllipse(QPointF(21, -18.5), 6.5, 5.5);
+        path.addEllipse(QPointF(26, -15), 5, 4.5);
+        path.addEllipse(QPointF(20, -13), 7, 4.5);
+        return path.simplified();
+    }();
+    painter.drawPath(cloud);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::black);
     for (int i = 0; i < 3; ++i) {

@@ -37,9 +37,11 @@ void NinjaPeekPainter::draw(QPainter& p, const CharacterState& s) {
     }
     p.setPen(Qt::NoPen);
 
-    // Head: hooded suit with a lighter sheen.
+    // Head: hooded suit with a lighter rim, so it reads against the black notch.
+    p.setPen(QPen(suitLight, 1));
     p.setBrush(suit);
-    p.drawEllipse(QPointF(10, -1), 11, 11.5);
+    p.drawEllipse(QPointF(10, -1), 10.5, 11);
+    p.setPen(Qt::NoPen);
     p.setBrush(suitLight);
     p.drawEllipse(QPointF(6.5, -8), 3.6, 1.8);
 
@@ -69,6 +71,7 @@ void NinjaPeekPainter::draw(QPainter& p, const CharacterState& s) {
     E::mouth(p, QPointF(10.5, 5.6), 4.4, s, suitLight, 1.2);
 
     // Hands gripping the edge, or one waving.
+    p.setPen(QPen(suitLight, 0.8));
     p.setBrush(suit);
     p.drawEllipse(QPointF(2, 10.6), 3, 2.8);
     QPointF hand(17.5, 10.6);
