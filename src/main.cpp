@@ -13,6 +13,7 @@ Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_AnswerPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_CharactersPlugin)
 
 namespace {
 

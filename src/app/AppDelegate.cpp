@@ -5,6 +5,7 @@
 #include "app/AccountCommand.h"
 #include "app/SingleInstance.h"
 #include "app/StatusBarController.h"
+#include "characters/CharacterStageController.h"
 #include "core/UpdateChecker.h"
 #include "notch/HoverMonitor.h"
 #include "notch/NotchPanelController.h"
@@ -41,6 +42,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     m_panelController->hoverMonitor().start();
 
     m_panelController->viewModel().setOpenSettings([this] { showSettings(); });
+    // The stage shows strike this notch.
+    CharacterStageController::shared().setViewModel(&m_panelController->viewModel());
 
     StatusBarController::Actions actions;
     actions.openSettings = [this] { showSettings(); };

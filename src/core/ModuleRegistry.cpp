@@ -31,7 +31,9 @@ QList<WidgetModule> ModuleRegistry::defaultModules() {
         WidgetModule(QStringLiteral("assistant"), QStringLiteral("AI Assistant"),
                      QStringLiteral("sparkles"), true, false, emptyView(), emptyView()),
         WidgetModule(QStringLiteral("characters"), QStringLiteral("Karakter"),
-                     QStringLiteral("pawprint.fill"), true, true, emptyView(), emptyView()),
+                     QStringLiteral("pawprint.fill"), true, true,
+                     page("Characters", "CharacterCollapsedView.qml"),
+                     page("Characters", "CharacterExpandedView.qml")),
     };
 }
 
