@@ -21,6 +21,9 @@ ChatHistoryStore::ChatHistoryStore(QString filePath, Defaults& defaults, Clock& 
         if (key == AISettings::saveHistorySetting.name())
             applyPersistenceSetting();
     });
+    updateModels();
+    connect(this, &ChatHistoryStore::threadsChanged, this, &ChatHistoryStore::updateModels);
+    connect(this, &ChatHistoryStore::currentIDChanged, this, &ChatHistoryStore::updateModels);
 }
 
 ChatHistoryStore::~ChatHistoryStore() = default;
@@ -38,6 +41,12 @@ ChatHistoryStore* ChatHistoryStore::create(QQmlEngine*, QJSEngine*) {
 
 QString ChatHistoryStore::defaultFilePath() {
     return Folders::dataDir() + QStringLiteral("/history.json");
+}
+
+void ChatHistoryStore::updateModels() {
+    m_threadsModel.setThreads(m_threads, m_currentID);
+    const auto current = currentThread();
+    m_messagesModel.setMessages(current ? current->messages : QList<ChatMessage>());
 }
 
 void ChatHistoryStore::setCurrentID(std::optional<QUuid> id) {

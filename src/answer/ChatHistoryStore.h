@@ -1,7 +1,9 @@
 #pragma once
 
 #include "answer/ChatHistoryFile.h"
+#include "answer/ChatMessageListModel.h"
 #include "answer/ChatThread.h"
+#include "answer/ChatThreadListModel.h"
 
 #include <QObject>
 #include <QSet>
@@ -25,6 +27,9 @@ class ChatHistoryStore : public QObject {
     Q_PROPERTY(QVariantList threads READ threadList NOTIFY threadsChanged FINAL)
     Q_PROPERTY(QString currentID READ currentIDString WRITE setCurrentIDString NOTIFY
                    currentIDChanged FINAL)
+    // The threads and the current thread's messages, for views that show them as lists.
+    Q_PROPERTY(notchora::ChatThreadListModel* threadsModel READ threadsModel CONSTANT FINAL)
+    Q_PROPERTY(notchora::ChatMessageListModel* messagesModel READ messagesModel CONSTANT FINAL)
 public:
     static constexpr qsizetype maxThreads = 30;
     static constexpr qsizetype maxMessages = 200;
@@ -48,6 +53,8 @@ public:
     // Selects a thread, or with none prepares a new conversation. Not persisted.
     void setCurrentID(std::optional<QUuid> id);
     std::optional<ChatThread> currentThread() const;
+    ChatThreadListModel* threadsModel() { return &m_threadsModel; }
+    ChatMessageListModel* messagesModel() { return &m_messagesModel; }
 
     void append(const ChatMessage& message);
     // Takes back the current thread's last message if it has this role; a thread left
@@ -69,6 +76,7 @@ signals:
 
 private:
     void save();
+    void updateModels();
     qsizetype indexOf(const QUuid& id) const;
     QVariantList threadList() const;
     QString currentIDString() const;
@@ -79,6 +87,8 @@ private:
     Clock& m_clock;
     QList<ChatThread> m_threads;
     std::optional<QUuid> m_currentID;
+    ChatThreadListModel m_threadsModel;
+    ChatMessageListModel m_messagesModel;
 };
 
 } // namespace notchora

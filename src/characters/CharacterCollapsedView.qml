@@ -1,4 +1,5 @@
 import QtQuick
+import Notchora.Core
 import Notchora.Characters
 
 // The companion in the closed notch: paces (or bobs beside the notch), looks at the
@@ -7,12 +8,13 @@ import Notchora.Characters
 Item {
     id: view
 
-    // Handed in by the tray; the defaults are those of a page shown on its own.
-    property real notchWidth: 190
-    property real notchHeight: 32
-    property real slotToNotchEdge: 40
-    property real animationSpeed: 1.0
-    property bool animationsPaused: false
+    // Handed in by the tray; its defaults are those of a page shown on its own.
+    property widgetEnvironment environment
+    readonly property real notchWidth: environment.notchWidth
+    readonly property real notchHeight: environment.notchHeight
+    readonly property real slotToNotchEdge: environment.slotToNotchEdge
+    readonly property real animationSpeed: environment.animationSpeed
+    readonly property bool animationsPaused: environment.animationsPaused
 
     readonly property bool onScreen: visible && Window.window !== null
                                      && Window.visibility !== Window.Hidden

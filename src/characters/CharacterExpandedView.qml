@@ -7,10 +7,11 @@ import Notchora.Characters
 Item {
     id: page
 
-    // Handed in by the tray; the defaults are those of a page shown on its own.
-    property real animationSpeed: 1.0
-    property bool animationsPaused: false
-    property var characterReaction
+    // Handed in by the tray; its defaults are those of a page shown on its own.
+    property widgetEnvironment environment
+    readonly property real animationSpeed: environment.animationSpeed
+    readonly property bool animationsPaused: environment.animationsPaused
+    readonly property var characterReaction: environment.characterReaction
 
     implicitWidth: 560
     implicitHeight: column.implicitHeight

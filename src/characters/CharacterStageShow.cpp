@@ -27,7 +27,7 @@ CharacterStageShow::CharacterStageShow(Setup setup, QObject* parent)
 CharacterStageShow::~CharacterStageShow() {
     // A show cut short leaves the notch at rest.
     if (m_setup.viewModel)
-        m_setup.viewModel->setIsHit(false);
+        m_setup.viewModel->setFlinching(false);
 }
 
 QRectF CharacterStageShow::stripFrame(const NotchGeometry& geometry) {
@@ -106,11 +106,11 @@ void CharacterStageShow::scheduleHit(int index) {
 void CharacterStageShow::flinch() {
     if (!m_setup.viewModel)
         return;
-    m_setup.viewModel->setIsHit(true);
+    m_setup.viewModel->setFlinching(true);
     QPointer<NotchViewModel> model = m_setup.viewModel;
     m_setup.clock.schedule(flinchLength, this, [model] {
         if (model)
-            model->setIsHit(false);
+            model->setFlinching(false);
     });
 }
 

@@ -1,4 +1,7 @@
 import QtQuick
+import Notchora.Core
 
 // Stands in for a module view that has nothing to show.
-Item {}
+Item {
+    property widgetEnvironment environment
+}

@@ -19,7 +19,7 @@ const ModuleRegistry& ModuleRegistry::shared() {
 }
 
 QUrl ModuleRegistry::emptyView() {
-    return page("App", "EmptyView.qml");
+    return page("Core", "EmptyView.qml");
 }
 
 QList<WidgetModule> ModuleRegistry::defaultModules() {

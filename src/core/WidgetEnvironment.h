@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
 namespace notchora {

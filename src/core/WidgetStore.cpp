@@ -28,6 +28,9 @@ WidgetStore::WidgetStore(const ModuleRegistry& registry, Defaults& defaults, QOb
     for (auto signal : {&WidgetStore::enabledModuleIDsChanged, &WidgetStore::moduleOrderChanged,
                         &WidgetStore::activeModuleIDChanged})
         connect(this, signal, this, &WidgetStore::modulesChanged);
+    m_enabledModuleModel.setModules(enabledModules());
+    for (auto signal : {&WidgetStore::enabledModuleIDsChanged, &WidgetStore::moduleOrderChanged})
+        connect(this, signal, this, [this] { m_enabledModuleModel.setModules(enabledModules()); });
 }
 
 // Enabled set: stored IDs the registry still knows; on load also the default-on modules that
@@ -227,13 +230,6 @@ void WidgetStore::setEnabled(bool on, const QString& id) {
     else if (ids.size() >= 2)
         ids.remove(id);
     setEnabledModuleIDs(ids);
-}
-
-QVariantList WidgetStore::enabledModuleValues() const {
-    QVariantList list;
-    for (const auto& module : enabledModules())
-        list << QVariant::fromValue(module);
-    return list;
 }
 
 QVariant WidgetStore::activeModuleValue() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ModuleListModel.h"
 #include "core/ModuleRegistry.h"
 #include "platform/Setting.h"
 
@@ -39,8 +40,9 @@ class WidgetStore : public QObject {
                    hideFromCaptureChanged FINAL)
     Q_PROPERTY(bool moveWithSpaces READ moveWithSpaces WRITE setMoveWithSpaces NOTIFY
                    moveWithSpacesChanged FINAL)
-    // Derived lists for views, as lists of WidgetModule values.
-    Q_PROPERTY(QVariantList enabledModules READ enabledModuleValues NOTIFY modulesChanged FINAL)
+    // The enabled modules in order, for views; it announces its own row changes.
+    Q_PROPERTY(notchora::ModuleListModel* enabledModules READ enabledModuleModel CONSTANT FINAL)
+    // Derived WidgetModule values (undefined when there is none).
     Q_PROPERTY(QVariant activeModule READ activeModuleValue NOTIFY modulesChanged FINAL)
     Q_PROPERTY(QVariant collapsedModule READ collapsedModuleValue NOTIFY modulesChanged FINAL)
 public:
@@ -84,6 +86,7 @@ public:
 
     QList<WidgetModule> orderedModules() const;
     QList<WidgetModule> enabledModules() const;
+    ModuleListModel* enabledModuleModel() { return &m_enabledModuleModel; }
     std::optional<WidgetModule> activeModule() const;
     std::optional<WidgetModule> collapsedModule() const;
 
@@ -123,7 +126,6 @@ private:
     void loadSetting(const Setting<T>& setting, T& field, void (WidgetStore::*signal)());
     void persist(const char* keyName, const QJsonValue& value);
     void applyExternalChange(const QString& key);
-    QVariantList enabledModuleValues() const;
     QVariant activeModuleValue() const;
     QVariant collapsedModuleValue() const;
 
@@ -139,6 +141,7 @@ private:
     bool m_hideFromCapture = hideFromCaptureSetting.fallback;
     bool m_moveWithSpaces = moveWithSpacesSetting.fallback;
     bool m_persisting = false;
+    ModuleListModel m_enabledModuleModel;
 };
 
 } // namespace notchora

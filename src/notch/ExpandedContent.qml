@@ -1,14 +1,15 @@
 import QtQuick
 import Notchora.Core
+import Notchora.Notch
 
 // The open tray's content: the corner bar with settings and quit, the pager and the dots.
 Item {
     id: content
 
-    required property var viewModel
-    required property var store
-    property var environment: ({})
-    property real notchHeight: 32
+    required property NotchViewModel viewModel
+    required property WidgetStore store
+    required property widgetEnvironment environment
+    required property real notchHeight
     readonly property alias pager: pager
 
     readonly property real buttonSide: Math.max(24, Math.min(32, notchHeight - 2))

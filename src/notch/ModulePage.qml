@@ -1,26 +1,22 @@
 import QtQuick
+import Notchora.Core
 
-// Hosts one module view by its component URL and hands it the tray's environment: each
-// value goes to the loaded view only if it declares a property of that name.
+// Hosts one module view by its component URL and hands it the tray's environment. Every
+// module view declares `property widgetEnvironment environment`.
 Item {
     id: page
 
-    property url source
-    property var environment: ({})
+    required property url source
+    required property widgetEnvironment environment
     property real horizontalMargin: 0
-    readonly property Item view: loader.item
+    readonly property Item view: loader.item as Item
 
-    function applyEnvironment() {
-        const item = loader.item
-        if (!item)
-            return
-        for (const key in environment) {
-            if (key in item && item[key] !== environment[key])
-                item[key] = environment[key]
-        }
+    Binding {
+        target: loader.item
+        when: loader.status === Loader.Ready
+        property: "environment"
+        value: page.environment
     }
-
-    onEnvironmentChanged: applyEnvironment()
 
     Loader {
         id: loader
@@ -28,6 +24,5 @@ Item {
         anchors.leftMargin: page.horizontalMargin
         anchors.rightMargin: page.horizontalMargin
         source: page.source
-        onLoaded: page.applyEnvironment()
     }
 }

@@ -23,8 +23,6 @@ public:
     static constexpr double imaginaryNotchWidth = 190;
     static constexpr double panelWidth = 720;
     static constexpr double panelHeight = 320;
-    static constexpr double expandedContentWidth = 460;
-    static constexpr double expandedContentHeight = 148;
 
     QRectF screenFrame;
     QRectF notchRect;

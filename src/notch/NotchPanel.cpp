@@ -2,7 +2,9 @@
 
 #include "platform/WindowSystem.h"
 
+#include <QPainterPath>
 #include <QQuickItem>
+#include <algorithm>
 
 namespace notchora {
 
@@ -16,6 +18,7 @@ NotchPanel::NotchPanel(QQmlEngine* engine, WindowSystem& windows)
     setColor(Qt::transparent);
     setResizeMode(QQuickView::SizeRootObjectToView);
     setTitle(QStringLiteral("Notchora"));
+    connect(&m_windows, &WindowSystem::compositorChanged, this, &NotchPanel::applyShape);
 }
 
 double NotchPanel::alpha() const {
@@ -33,6 +36,47 @@ void NotchPanel::mousePressEvent(QMouseEvent* event) {
     if (m_allowsKeyFocus && !isActive())
         m_windows.focusWithoutRaising(this);
     QQuickView::mousePressEvent(event);
+}
+
+void NotchPanel::setShape(const Shape& shape) {
+    if (shape == m_shape)
+        return;
+    m_shape = shape;
+    applyShape();
+}
+
+void NotchPanel::applyShape() {
+    // The pointer goes through everywhere but the open tray, as it does through the
+    // transparent parts of any window.
+    m_windows.setInputRegion(this, m_shape.takesPointer ? QRegion(m_shape.tray.toAlignedRect())
+                                                        : QRegion());
+    if (m_windows.hasCompositor()) {
+        if (!mask().isEmpty())
+            setMask(QRegion());
+        return;
+    }
+    QRegion region = trayRegion(m_shape.tray, m_shape.trayRadius);
+    if (!m_shape.slot.isEmpty())
+        region += QRegion(m_shape.slot.toAlignedRect());
+    // An empty mask would mean "no shape" (the whole black window): keep one pixel instead.
+    if (region.isEmpty())
+        region = QRegion(0, 0, 1, 1);
+    setMask(region);
+}
+
+QRegion NotchPanel::trayRegion(const QRectF& rect, double radius) {
+    if (rect.isEmpty())
+        return {};
+    QPainterPath path;
+    const double r = std::min({radius, rect.width() / 2, rect.height()});
+    path.moveTo(rect.topLeft());
+    path.lineTo(rect.topRight());
+    path.lineTo(rect.right(), rect.bottom() - r);
+    path.quadTo(rect.bottomRight(), QPointF(rect.right() - r, rect.bottom()));
+    path.lineTo(rect.left() + r, rect.bottom());
+    path.quadTo(rect.bottomLeft(), QPointF(rect.left(), rect.bottom() - r));
+    path.closeSubpath();
+    return QRegion(path.toFillPolygon().toPolygon());
 }
 
 } // namespace notchora

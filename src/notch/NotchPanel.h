@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QQuickView>
+#include <QRectF>
 
 namespace notchora {
 
@@ -13,6 +14,18 @@ class NotchPanel : public QQuickView {
     Q_OBJECT
     Q_PROPERTY(double alpha READ alpha WRITE setAlpha NOTIFY alphaChanged FINAL)
 public:
+    // What the panel draws, in window coordinates, for its shape.
+    struct Shape {
+        QRectF tray;
+        double trayRadius = 0;
+        // The collapsed module's slot; empty when there is none.
+        QRectF slot;
+        // Whether the tray takes the pointer (it is open).
+        bool takesPointer = false;
+
+        bool operator==(const Shape&) const = default;
+    };
+
     NotchPanel(QQmlEngine* engine, WindowSystem& windows);
 
     bool allowsKeyFocus() const { return m_allowsKeyFocus; }
@@ -22,6 +35,16 @@ public:
     double alpha() const;
     void setAlpha(double alpha);
 
+    const Shape& shape() const { return m_shape; }
+    // Shapes the input region to the open tray and, where no compositor blends the
+    // transparent parts, the window itself to the tray and the slot.
+    void setShape(const Shape& shape);
+    // Applies the shape again (after showing the window or a compositor change).
+    void applyShape();
+
+    // The tray as drawn: square top corners, rounded bottom ones.
+    static QRegion trayRegion(const QRectF& rect, double radius);
+
 signals:
     void alphaChanged();
 
@@ -30,6 +53,7 @@ protected:
 
 private:
     WindowSystem& m_windows;
+    Shape m_shape;
     bool m_allowsKeyFocus = false;
 };
 

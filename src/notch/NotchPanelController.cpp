@@ -14,11 +14,8 @@
 #include "platform/WindowSystem.h"
 
 #include <QCoreApplication>
-#include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QQmlEngine>
-#include <QQmlProperty>
-#include <QQuickItem>
 #include <algorithm>
 
 namespace notchora {
@@ -34,23 +31,6 @@ NotchGeometry initialGeometry() {
     ScreenInfo fallback;
     fallback.frame = fallback.visibleFrame = QRectF(0, 0, 1440, 900);
     return NotchGeometry(fallback, Screens::statusBarThickness);
-}
-
-// The tray as drawn: square top corners, rounded bottom ones. Used for the window shape
-// where no compositor blends the transparent parts.
-QRegion trayRegion(const QRectF& rect, double radius) {
-    if (rect.isEmpty())
-        return {};
-    QPainterPath path;
-    const double r = std::min({radius, rect.width() / 2, rect.height()});
-    path.moveTo(rect.topLeft());
-    path.lineTo(rect.topRight());
-    path.lineTo(rect.right(), rect.bottom() - r);
-    path.quadTo(rect.bottomRight(), QPointF(rect.right() - r, rect.bottom()));
-    path.lineTo(rect.left() + r, rect.bottom());
-    path.quadTo(rect.bottomLeft(), QPointF(rect.left(), rect.bottom() - r));
-    path.closeSubpath();
-    return QRegion(path.toFillPolygon().toPolygon());
 }
 
 } // namespace
@@ -70,12 +50,10 @@ NotchPanelController::NotchPanelController(WidgetStore& store, QQmlEngine& engin
     m_panel->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Notch/NotchRootView.qml")));
     for (const QQmlError& error : m_panel->errors())
         qCWarning(lcNotch) << "cannot load the notch view:" << error.toString();
-    if (QQuickItem* root = m_panel->rootObject()) {
-        QQmlProperty(root, QStringLiteral("trayRect"))
-            .connectNotifySignal(this, SLOT(updateShape()));
-        QQmlProperty(root, QStringLiteral("slotRect"))
-            .connectNotifySignal(this, SLOT(updateShape()));
-    }
+    connect(m_viewModel.get(), &NotchViewModel::layoutChanged, this,
+            &NotchPanelController::updateShape);
+    connect(m_viewModel.get(), &NotchViewModel::isExpandedChanged, this,
+            &NotchPanelController::updateShape);
     connect(&engine, &QQmlEngine::quit, QCoreApplication::instance(), &QCoreApplication::quit,
             Qt::QueuedConnection);
 
@@ -113,8 +91,6 @@ NotchPanelController::NotchPanelController(WidgetStore& store, QQmlEngine& engin
     });
     connect(&m_services.windows, &WindowSystem::currentDesktopChanged, this,
             &NotchPanelController::handleDesktopSwitch);
-    connect(&m_services.windows, &WindowSystem::compositorChanged, this,
-            &NotchPanelController::updateShape);
     connect(&m_store, &WidgetStore::moveWithSpacesChanged, this,
             &NotchPanelController::applyDesktopRule);
 }
@@ -137,7 +113,7 @@ void NotchPanelController::orderFront() {
     if (m_hiddenForCapture)
         return;
     m_services.windows.orderFront(m_panel.get());
-    updateShape();
+    m_panel->applyShape();
 }
 
 void NotchPanelController::toggle() {
@@ -172,7 +148,6 @@ void NotchPanelController::setExpanded(bool expanded) {
         return;
     m_panel->setAllowsKeyFocus(expanded);
     m_viewModel->setIsExpanded(expanded);
-    updateShape();
 }
 
 QRectF NotchPanelController::hotZone() const {
@@ -186,8 +161,8 @@ QRectF NotchPanelController::hotZone(const NotchGeometry& geometry, bool expande
     double width = notch.width();
     double height = notch.height() + lipHeight;
     if (expanded) {
-        width = std::max(NotchGeometry::expandedContentWidth, width) * widgetScale;
-        height = (notch.height() + NotchGeometry::expandedContentHeight) * widgetScale;
+        width = std::max(TrayLayout::contentWidth, width) * widgetScale;
+        height = (notch.height() + TrayLayout::contentHeight) * widgetScale;
     }
     const double midX = notch.x() + notch.width() / 2;
     const double top = geometry.screenFrame.y() + geometry.screenFrame.height();
@@ -255,32 +230,9 @@ bool NotchPanelController::isFadingIn() const {
 }
 
 void NotchPanelController::updateShape() {
-    QQuickItem* root = m_panel->rootObject();
-    if (!root)
-        return;
-    const QRectF tray = root->property("trayRect").toRectF();
-    const double radius = root->property("trayRadius").toDouble();
-    const QRectF slot = root->property("slotRect").toRectF();
-
-    // The pointer goes through everywhere but the open tray, as it does through the
-    // transparent parts of any window.
-    if (m_viewModel->isExpanded())
-        m_services.windows.setInputRegion(m_panel.get(), QRegion(tray.toAlignedRect()));
-    else
-        m_services.windows.setInputRegion(m_panel.get(), QRegion());
-
-    if (m_services.windows.hasCompositor()) {
-        if (!m_panel->mask().isEmpty())
-            m_panel->setMask(QRegion());
-        return;
-    }
-    QRegion shape = trayRegion(tray, radius);
-    if (!slot.isEmpty())
-        shape += QRegion(slot.toAlignedRect());
-    // An empty mask would mean "no shape" (the whole black window): keep one pixel instead.
-    if (shape.isEmpty())
-        shape = QRegion(0, 0, 1, 1);
-    m_panel->setMask(shape);
+    const TrayLayout& layout = m_viewModel->layout();
+    m_panel->setShape(
+        {layout.trayRect(), layout.trayRadius(), layout.slotRect(), m_viewModel->isExpanded()});
 }
 
 } // namespace notchora

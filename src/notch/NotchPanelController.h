@@ -69,10 +69,8 @@ public:
     bool isOnAllDesktops() const { return m_onAllDesktops.value_or(true); }
     bool isFadingIn() const;
 
-private slots:
-    void updateShape();
-
 private:
+    void updateShape();
     void applyCaptureRule();
     void applyDesktopRule();
     void handleDesktopSwitch();

@@ -1,5 +1,6 @@
 import QtQuick
 import Notchora.Core
+import Notchora.Notch
 
 // Everything the notch panel draws, in the top centre of its transparent window: the black
 // tray that continues the notch and springs open into the module pager, the update dot and
@@ -7,51 +8,21 @@ import Notchora.Core
 Item {
     id: root
 
-    required property var viewModel
+    required property NotchViewModel viewModel
     required property WidgetStore store
 
     readonly property bool expanded: viewModel.isExpanded
-    readonly property real notchWidth: viewModel.notchWidth
-    readonly property real notchHeight: viewModel.notchHeight
-    readonly property real collapsedWidth: notchWidth
-    readonly property real collapsedHeight: notchHeight + store.lipHeight
-    readonly property real expandedWidth: Math.max(460, collapsedWidth)
-    readonly property real expandedHeight: notchHeight + 148
-
-    // 0 collapsed, 1 expanded; every size, radius and scale follows it.
-    readonly property real openness: openSpring.value
-    readonly property real trayWidth: lerp(collapsedWidth, expandedWidth, openness)
-    readonly property real trayHeight: lerp(collapsedHeight, expandedHeight, openness)
-    readonly property real cornerRadius: lerp(10, 26, openness)
-    readonly property real viewScale: lerp(1, store.widgetScale, openness) * hitSpring.value
-
-    // The visible tray in window coordinates, for the window's shape and input region.
-    readonly property rect trayRect: Qt.rect((width - trayWidth * viewScale) / 2, 0,
-                                             trayWidth * viewScale, trayHeight * viewScale)
-    readonly property real trayRadius: cornerRadius * viewScale
+    readonly property trayLayout layout: viewModel.layout
     readonly property bool springMoving: openSpring.moving || hitSpring.moving
 
-    // What every hosted page receives (only the names a page declares are set).
-    readonly property var pageEnvironment: ({
-        "store": store,
-        "notchViewModel": viewModel,
-        "notchWidth": notchWidth,
-        "notchHeight": notchHeight,
-        "collapsedHeight": collapsedHeight,
-        "slotToNotchEdge": 40,
-        "animationSpeed": store.animationSpeed
-    })
-    readonly property var expandedEnvironment: Object.assign({ "animationsPaused": !expanded },
-                                                             pageEnvironment)
-
+    // An easing curve is a QVariantList, which Qt 6.4's qmllint only accepts from a var.
     readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
 
-    function lerp(a, b, t) {
-        return a + (b - a) * t
-    }
-
+    // The springs drive the layout, which every size, radius and scale follows.
     Spring { id: openSpring }
     Spring { id: hitSpring; value: 1 }
+    Binding { target: root.viewModel; property: "openness"; value: openSpring.value }
+    Binding { target: root.viewModel; property: "hitBump"; value: hitSpring.value }
 
     onExpandedChanged: {
         if (expanded)
@@ -61,8 +32,8 @@ Item {
     }
     Connections {
         target: root.viewModel
-        function onIsHitChanged() {
-            hitSpring.animateTo(root.viewModel.isHit ? 1.06 : 1, 0.16, 0.45)
+        function onIsFlinchingChanged() {
+            hitSpring.animateTo(root.viewModel.isFlinching ? 1.06 : 1, 0.16, 0.45)
         }
     }
     Component.onCompleted: openSpring.jumpTo(expanded ? 1 : 0)
@@ -74,8 +45,8 @@ Item {
         transform: Scale {
             origin.x: view.width / 2
             origin.y: 0
-            xScale: root.viewScale
-            yScale: root.viewScale
+            xScale: root.layout.viewScale
+            yScale: root.layout.viewScale
         }
 
         // The tray, with the content clipped at its edge while it grows and shrinks.
@@ -83,13 +54,13 @@ Item {
             id: tray
             objectName: "tray"
             anchors.horizontalCenter: parent.horizontalCenter
-            width: root.trayWidth
-            height: root.trayHeight
-            clip: root.openness > 0
+            width: root.layout.trayWidth
+            height: root.layout.trayHeight
+            clip: root.viewModel.openness > 0
 
             TrayShape {
                 anchors.fill: parent
-                radius: root.cornerRadius
+                radius: root.layout.cornerRadius
             }
 
             ExpandedContent {
@@ -97,12 +68,12 @@ Item {
                 objectName: "expandedContent"
                 anchors.top: parent.top
                 anchors.horizontalCenter: parent.horizontalCenter
-                width: root.expandedWidth
-                height: root.expandedHeight
+                width: root.layout.expandedWidth
+                height: root.layout.expandedHeight
                 viewModel: root.viewModel
                 store: root.store
-                notchHeight: root.notchHeight
-                environment: root.expandedEnvironment
+                notchHeight: root.layout.notchHeight
+                environment: root.viewModel.expandedEnvironment
                 enabled: root.expanded
                 Accessible.ignored: !root.expanded
                 visible: opacity > 0
@@ -149,7 +120,7 @@ Item {
             height: 5
             radius: 2.5
             color: "#32d2f5"
-            x: view.width / 2 + root.collapsedWidth * 0.5 - 7 - width / 2
+            x: view.width / 2 + root.layout.collapsedWidth * 0.5 - 7 - width / 2
             y: 4
             opacity: root.expanded ? 0 : 1
             Behavior on opacity {
@@ -161,15 +132,14 @@ Item {
         ModulePage {
             id: slot
             objectName: "collapsedSlot"
-            readonly property var module: root.store.collapsedModule
-            visible: module !== undefined && opacity > 0
-            width: root.viewModel.slotWidth
-            height: root.collapsedHeight + 50
-            x: view.width / 2 + root.notchWidth * 0.5 - root.viewModel.slotWidth / 2
-               - root.viewModel.slotInset - width / 2
-            y: 0
-            source: module !== undefined ? module.collapsedView : ""
-            environment: root.pageEnvironment
+            readonly property bool hasModule: root.store.collapsedModule !== undefined
+            visible: hasModule && opacity > 0
+            x: root.layout.slotItemRect.x
+            y: root.layout.slotItemRect.y
+            width: root.layout.slotItemRect.width
+            height: root.layout.slotItemRect.height
+            source: hasModule ? root.store.collapsedModule.collapsedView : ""
+            environment: root.viewModel.collapsedEnvironment
             opacity: root.expanded ? 0 : 1
             Behavior on opacity {
                 NumberAnimation { duration: 180; easing.type: Easing.Bezier; easing.bezierCurve: root.easeInOut }

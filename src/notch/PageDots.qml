@@ -1,28 +1,31 @@
 import QtQuick
+import Notchora.Core
 
 // One dot per enabled module; the active one is a wider, brighter capsule. Shown only when
 // there is more than one page.
 Item {
     id: dots
 
-    required property var store
-    required property var pager
-    readonly property var modules: store.enabledModules
+    required property WidgetStore store
+    required property Pager pager
+    readonly property ModuleListModel modules: store.enabledModules
+    // An easing curve is a QVariantList, which Qt 6.4's qmllint only accepts from a var.
     readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
 
     Row {
         objectName: "pageDots"
         anchors.centerIn: parent
         spacing: 6
-        visible: dots.modules.length >= 2
+        visible: dots.modules.count >= 2
 
         Repeater {
-            model: dots.modules.length >= 2 ? dots.modules : []
+            model: dots.modules.count >= 2 ? dots.modules : null
             delegate: Item {
                 id: dot
-                required property var modelData
+                required property string moduleID
+                required property string name
                 readonly property bool active: dots.store.activeModule !== undefined
-                                               && dots.store.activeModule.id === modelData.id
+                                               && dots.store.activeModule.id === moduleID
                 width: capsule.width
                 height: 16
 
@@ -43,10 +46,10 @@ Item {
                 }
 
                 HoverHandler { id: hover }
-                TapHandler { onTapped: dots.pager.showPage(dot.modelData.id, true) }
+                TapHandler { onTapped: dots.pager.showPage(dot.moduleID, true) }
                 NotchToolTip {
                     visible: hover.hovered
-                    text: dot.modelData.name
+                    text: dot.name
                 }
             }
         }

@@ -1,4 +1,5 @@
 import QtQuick
+import Notchora.Core
 
 // The module pages side by side, one in view at a time. `pagePosition` is the ID of the
 // page in view ("" when none); turning, swiping and the dots move it, and a new position
@@ -7,10 +8,11 @@ ListView {
     id: pager
     objectName: "pager"
 
-    required property var store
-    property var environment: ({})
+    required property WidgetStore store
+    required property widgetEnvironment environment
     property string pagePosition: ""
-    readonly property var modules: store.enabledModules
+    readonly property ModuleListModel modules: store.enabledModules
+    // An easing curve is a QVariantList, which Qt 6.4's qmllint only accepts from a var.
     readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
 
     orientation: ListView.Horizontal
@@ -22,22 +24,19 @@ ListView {
     model: modules
 
     delegate: ModulePage {
-        required property var modelData
+        required property url expandedView
         width: pager.width
         height: pager.height
-        source: modelData.expandedView
+        source: expandedView
         environment: pager.environment
         horizontalMargin: 20
     }
 
-    function indexOf(id) {
-        for (let i = 0; i < modules.length; ++i)
-            if (modules[i].id === id)
-                return i
-        return -1
+    function indexOf(id: string): int {
+        return modules.indexOf(id)
     }
 
-    function scrollTo(index, animated) {
+    function scrollTo(index: int, animated: bool) {
         const x = Math.max(0, index) * width
         scroll.stop()
         if (animated && visible) {
@@ -49,7 +48,7 @@ ListView {
     }
 
     // Moves the view to `id`; the store follows through onPagePositionChanged.
-    function showPage(id, animated) {
+    function showPage(id: string, animated: bool) {
         const index = indexOf(id)
         if (index < 0)
             return
@@ -58,15 +57,15 @@ ListView {
     }
 
     // Turns by `n` pages, never past the first or the last.
-    function turn(n) {
-        if (modules.length === 0)
+    function turn(n: int) {
+        if (modules.count === 0)
             return
         const current = indexOf(pagePosition !== "" ? pagePosition : store.activeModuleID)
         if (current < 0)
             return
-        const target = Math.max(0, Math.min(modules.length - 1, current + n))
+        const target = Math.max(0, Math.min(modules.count - 1, current + n))
         if (target !== current)
-            showPage(modules[target].id, true)
+            showPage(modules.idAt(target), true)
     }
 
     onPagePositionChanged: {
@@ -75,11 +74,24 @@ ListView {
     }
 
     // The module list changed: keep the page in view where it was, without selecting.
-    onModulesChanged: Qt.callLater(function() {
+    function keepPageInView() {
         const index = indexOf(pagePosition !== "" ? pagePosition : store.activeModuleID)
         if (index >= 0)
             scrollTo(index, false)
-    })
+    }
+    // Once the list has laid out its new pages.
+    Timer {
+        id: keepInView
+        interval: 0
+        onTriggered: pager.keepPageInView()
+    }
+    Connections {
+        target: pager.modules
+        function onRowsInserted() { keepInView.restart() }
+        function onRowsRemoved() { keepInView.restart() }
+        function onRowsMoved() { keepInView.restart() }
+        function onModelReset() { keepInView.restart() }
+    }
     onWidthChanged: {
         const index = indexOf(pagePosition)
         if (index >= 0)
@@ -95,8 +107,7 @@ ListView {
     }
 
     Component.onCompleted: {
-        const active = store.activeModule
-        pagePosition = active ? active.id : ""
+        pagePosition = store.activeModule !== undefined ? store.activeModule.id : ""
         const index = indexOf(pagePosition)
         if (index >= 0)
             scrollTo(index, false)

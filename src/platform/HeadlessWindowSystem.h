@@ -19,7 +19,12 @@ public:
     void orderFront(QWindow* window) override;
     void setInputRegion(QWindow* window, const std::optional<QRegion>& region) override;
     void focusWithoutRaising(QWindow* window) override;
-    bool hasCompositor() const override { return true; }
+    bool hasCompositor() const override { return m_compositor; }
+    // A compositor starting or stopping, as the window manager would announce it.
+    void setCompositor(bool running) {
+        m_compositor = running;
+        emit compositorChanged();
+    }
 
     bool isOnAllDesktops(QWindow* window) const { return m_allDesktops.value(window, false); }
     std::optional<QRegion> inputRegion(QWindow* window) const {
@@ -33,6 +38,7 @@ private:
     QHash<QWindow*, bool> m_allDesktops;
     QHash<QWindow*, std::optional<QRegion>> m_inputRegions;
     int m_desktop = 0;
+    bool m_compositor = true;
 };
 
 } // namespace notchora

@@ -7,14 +7,18 @@ import Notchora.Screenshot
 Item {
     id: tile
 
-    property var item: ({})
+    required property string itemID
+    required property string title
+    required property string subtitle
+    required property string keyHint
+    required property string symbol
     property bool paused: false
     readonly property bool isHovering: mouse.containsMouse
     readonly property bool pressed: mouse.pressed
 
     signal activated()
 
-    objectName: "tile-" + (item.id || "")
+    objectName: "tile-" + itemID
     implicitHeight: 78
     height: 78
 
@@ -44,13 +48,13 @@ Item {
 
                 ScreenshotIconView {
                     anchors.fill: parent
-                    visible: tile.item.symbol === ""
+                    visible: tile.symbol === ""
                     paused: tile.paused || !visible
                 }
                 SymbolIcon {
                     anchors.centerIn: parent
-                    visible: tile.item.symbol !== ""
-                    symbol: tile.item.symbol || ""
+                    visible: tile.symbol !== ""
+                    symbol: tile.symbol
                     size: 30
                     color: Qt.rgba(1, 1, 1, 0.85)
                     font.weight: Font.Light
@@ -70,7 +74,7 @@ Item {
                 Text {
                     id: title
                     width: parent.width
-                    text: tile.item.title || ""
+                    text: tile.title
                     color: "white"
                     font.pixelSize: 14
                     font.weight: Font.DemiBold
@@ -82,7 +86,7 @@ Item {
                 }
                 Text {
                     width: parent.width
-                    text: tile.item.subtitle || ""
+                    text: tile.subtitle
                     color: Qt.rgba(1, 1, 1, 0.6)
                     font.pixelSize: 10
                     wrapMode: Text.WordWrap
@@ -103,7 +107,7 @@ Item {
                 Text {
                     id: hintText
                     anchors.centerIn: parent
-                    text: tile.item.keyHint || ""
+                    text: tile.keyHint
                     color: Qt.rgba(1, 1, 1, 0.75)
                     font.pixelSize: 10
                     font.weight: Font.Medium

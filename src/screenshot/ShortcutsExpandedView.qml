@@ -1,35 +1,16 @@
 import QtQuick
+import Notchora.Core
 import Notchora.Screenshot
 
 // The shortcuts page of the notch tray: a section label and a two-column grid of tiles,
-// each running one screenshot command. Works on its own too: the values the tray hands
-// to its pages default as they do outside the tray.
+// each running one screenshot command. Works on its own too: the environment the tray
+// hands to its pages defaults as it does outside the tray.
 Item {
     id: page
 
-    property var notchViewModel: null
-    property real animationSpeed: 1.0
-    property bool animationsPaused: false
+    property widgetEnvironment environment
 
-    // Order, texts and hints of the tiles.
-    readonly property var items: [
-        {
-            id: "screenshot-panel",
-            title: "Screenshot",
-            subtitle: "Panel opsi: area, jendela, rekam layar",
-            keyHint: ScreenshotShortcuts.panelHint,
-            symbol: ""
-        },
-        {
-            id: "screenshot-area",
-            title: "Area Langsung",
-            subtitle: "Pilih area (kotak merah bila Redframe nyala)",
-            keyHint: ScreenshotShortcuts.areaHint,
-            symbol: "viewfinder"
-        }
-    ]
-
-    function run(itemID) {
+    function run(itemID: string) {
         if (itemID === "screenshot-panel")
             ScreenshotAction.openScreenshotPanel()
         else if (itemID === "screenshot-area")
@@ -59,16 +40,29 @@ Item {
             columns: 2
             columnSpacing: 10
             rowSpacing: 10
+            readonly property real tileWidth: Math.max(10, (width - columnSpacing) / 2)
 
-            Repeater {
-                model: page.items
-                ShortcutTile {
-                    required property var modelData
-                    width: Math.max(10, (grid.width - grid.columnSpacing) / 2)
-                    item: modelData
-                    paused: page.animationsPaused
-                    onActivated: page.run(modelData.id)
-                }
+            ShortcutTile {
+                id: panelTile
+                width: grid.tileWidth
+                itemID: "screenshot-panel"
+                title: "Screenshot"
+                subtitle: "Panel opsi: area, jendela, rekam layar"
+                keyHint: ScreenshotShortcuts.panelHint
+                symbol: ""
+                paused: page.environment.animationsPaused
+                onActivated: page.run(panelTile.itemID)
+            }
+            ShortcutTile {
+                id: areaTile
+                width: grid.tileWidth
+                itemID: "screenshot-area"
+                title: "Area Langsung"
+                subtitle: "Pilih area (kotak merah bila Redframe nyala)"
+                keyHint: ScreenshotShortcuts.areaHint
+                symbol: "viewfinder"
+                paused: page.environment.animationsPaused
+                onActivated: page.run(areaTile.itemID)
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 #include "characters/CharacterCanvas.h"
 #include "characters/CharacterDirector.h"
+#include "core/WidgetEnvironment.h"
 #include "platform/Defaults.h"
 
 #include <QQmlEngine>
@@ -107,8 +108,11 @@ void CharacterPagesTest::pickerSwitchesKindsAndRandomMode() {
 }
 
 void CharacterPagesTest::collapsedCharacterSitsInTheNotch() {
-    QVERIFY(load("CharacterCollapsedView.qml",
-                 {{"notchWidth", 190}, {"notchHeight", 32}, {"slotToNotchEdge", 40}},
+    WidgetEnvironment notch; // a 190 × 32 notch, the slot 40 points from its edge
+    notch.notchWidth = 190;
+    notch.notchHeight = 32;
+    notch.slotToNotchEdge = 40;
+    QVERIFY(load("CharacterCollapsedView.qml", {{"environment", QVariant::fromValue(notch)}},
                  QSize(64, 110)));
     QQuickItem* placement = find("characterPlacement");
     const double s = 27.0 / 44;
@@ -144,9 +148,11 @@ void CharacterPagesTest::collapsedCharacterOnlyAnimatesWhileShown() {
     QVERIFY(canvas->isAnimating());
     QVERIFY(director.isActive());
 
-    root->setProperty("animationsPaused", true);
+    WidgetEnvironment paused;
+    paused.animationsPaused = true;
+    root->setProperty("environment", QVariant::fromValue(paused));
     QVERIFY(!canvas->isAnimating());
-    root->setProperty("animationsPaused", false);
+    root->setProperty("environment", QVariant::fromValue(WidgetEnvironment()));
     QVERIFY(canvas->isAnimating());
 
     m_view->hide(); // the widget hidden from the tray menu

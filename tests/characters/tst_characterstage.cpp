@@ -193,8 +193,8 @@ void CharacterStageTest::showFlinchesTheNotchAtEachHit() {
     stage.setViewModel(m_model.get());
     m_director->select(CharacterKind::Ninja);
     QList<QPair<double, bool>> flinches;
-    connect(m_model.get(), &NotchViewModel::isHitChanged, this,
-            [&] { flinches << qMakePair(m_clock.monotonic(), m_model->isHit()); });
+    connect(m_model.get(), &NotchViewModel::isFlinchingChanged, this,
+            [&] { flinches << qMakePair(m_clock.monotonic(), m_model->isFlinching()); });
     const double start = m_clock.monotonic();
     stage.runNow(0);
     QVERIFY(stage.isRunning());
@@ -249,7 +249,7 @@ void CharacterStageTest::secondRunDuringAShowIsIgnored() {
     QVERIFY(!stage.isRunning());
 
     stage.setViewModel(m_model.get());
-    QSignalSpy hits(m_model.get(), &NotchViewModel::isHitChanged);
+    QSignalSpy hits(m_model.get(), &NotchViewModel::isFlinchingChanged);
     stage.runNow(1.2); // as after picking a kind
     QVERIFY(stage.isRunning());
     m_clock.advance(2);

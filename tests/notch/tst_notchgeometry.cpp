@@ -1,5 +1,6 @@
 #include "notch/CursorTracker.h"
 #include "notch/NotchGeometry.h"
+#include "notch/TrayLayout.h"
 #include "platform/ScreenInfo.h"
 
 #include <QTest>
@@ -37,6 +38,8 @@ private slots:
     void qtScreensConvert();
     void conversionsRoundTrip();
     void cursorRelativeToNotch();
+    void trayLayout_data();
+    void trayLayout();
 };
 
 void NotchGeometryTest::measuring_data() {
@@ -201,6 +204,54 @@ void NotchGeometryTest::cursorRelativeToNotch() {
     QCOMPARE(CursorTracker::relativeLocation(QPointF(720, 900), geometry), QPointF(0, 0));
     QCOMPARE(CursorTracker::relativeLocation(QPointF(700, 880), geometry), QPointF(-20, 20));
     QCOMPARE(CursorTracker::relativeLocation(QPointF(1000, 450), geometry), QPointF(280, 450));
+}
+
+void NotchGeometryTest::trayLayout_data() {
+    QTest::addColumn<TrayLayout::Inputs>("inputs");
+    QTest::addColumn<QRectF>("tray");
+    QTest::addColumn<double>("radius");
+    QTest::addColumn<QRectF>("slot");
+
+    TrayLayout::Inputs shut;
+    shut.notch = QSizeF(190, 30);
+    shut.hasSlot = true;
+    QTest::newRow("collapsed: the notch, slot 8 inside its right end, 50 below")
+        << shut << QRectF(265, 0, 190, 30) << 10.0 << QRectF(383, 0, 64, 80);
+    TrayLayout::Inputs lip = shut;
+    lip.lipHeight = 6;
+    lip.widgetScale = 1.4;
+    QTest::newRow("collapsed with a lip ignores the scale")
+        << lip << QRectF(265, 0, 190, 36) << 10.0 << QRectF(383, 0, 64, 86);
+    TrayLayout::Inputs open = shut;
+    open.openness = 1;
+    QTest::newRow("open: 460 wide, 148 below the notch")
+        << open << QRectF(130, 0, 460, 178) << 26.0 << QRectF(383, 0, 64, 80);
+    TrayLayout::Inputs scaled = open;
+    scaled.widgetScale = 1.5;
+    scaled.hasSlot = false;
+    QTest::newRow("open at scale 1.5, no slot")
+        << scaled << QRectF(15, 0, 690, 267) << 39.0 << QRectF();
+    TrayLayout::Inputs wide = open;
+    wide.notch = QSizeF(500, 30);
+    QTest::newRow("never narrower than a wide notch")
+        << wide << QRectF(110, 0, 500, 178) << 26.0 << QRectF(538, 0, 64, 80);
+    TrayLayout::Inputs half = shut;
+    half.openness = 0.5;
+    half.bump = 1.06;
+    QTest::newRow("half open and bumped")
+        << half << QRectF(360 - 162.5 * 1.06, 0, 325 * 1.06, 104 * 1.06) << 18 * 1.06
+        << QRectF(360 + 23 * 1.06, 0, 64 * 1.06, 80 * 1.06);
+}
+
+void NotchGeometryTest::trayLayout() {
+    QFETCH(TrayLayout::Inputs, inputs);
+    QFETCH(QRectF, tray);
+    QFETCH(double, radius);
+    QFETCH(QRectF, slot);
+    const TrayLayout layout(inputs);
+    QCOMPARE(layout.trayRect(), tray);
+    QCOMPARE(layout.trayRadius(), radius);
+    QCOMPARE(layout.slotRect(), slot);
 }
 
 QTEST_GUILESS_MAIN(NotchGeometryTest)

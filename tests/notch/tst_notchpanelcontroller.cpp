@@ -51,6 +51,7 @@ private slots:
     void desktopRuleFollowsTheSetting();
     void ownCaptureHidesThePanel();
     void repositionWithSameScreenChangesNothing();
+    void windowShapeFollowsTheTray();
 
 private:
     std::unique_ptr<NotchPanelController> makeController();
@@ -137,7 +138,7 @@ void NotchPanelControllerTest::viewModelNotifiesOnlyOnChange() {
     NotchViewModel model(laptop(), *m_store);
     QSignalSpy geometry(&model, &NotchViewModel::geometryChanged);
     QSignalSpy expanded(&model, &NotchViewModel::isExpandedChanged);
-    QSignalSpy hit(&model, &NotchViewModel::isHitChanged);
+    QSignalSpy hit(&model, &NotchViewModel::isFlinchingChanged);
     QSignalSpy collapsed(&model, &NotchViewModel::collapsedSizeChanged);
 
     model.setGeometry(laptop());
@@ -151,8 +152,8 @@ void NotchPanelControllerTest::viewModelNotifiesOnlyOnChange() {
 
     model.setIsExpanded(true);
     model.setIsExpanded(true);
-    model.setIsHit(true);
-    model.setIsHit(true);
+    model.setFlinching(true);
+    model.setFlinching(true);
     QCOMPARE(expanded.count(), 1);
     QCOMPARE(hit.count(), 1);
 
@@ -309,6 +310,34 @@ void NotchPanelControllerTest::repositionWithSameScreenChangesNothing() {
     QCOMPARE(frame.size(), QSize(720, 320));
     QCOMPARE(frame.top(), screen.top());
     QCOMPARE(frame.center().x(), screen.center().x());
+}
+
+void NotchPanelControllerTest::windowShapeFollowsTheTray() {
+    auto controller = makeController();
+    NotchPanel& panel = controller->panel();
+    NotchViewModel& model = controller->viewModel();
+    QVERIFY(panel.mask().isEmpty());
+
+    // Without a compositor the window is cut to the tray and the collapsed module's slot,
+    // which hangs below the notch.
+    m_windows.setCompositor(false);
+    const TrayLayout& layout = model.layout();
+    QVERIFY(!layout.slotRect().isEmpty());
+    QVERIFY(panel.mask().contains(layout.slotRect().center().toPoint()));
+    QVERIFY(panel.mask().contains(QPoint(360, 1)));
+    QVERIFY(!panel.mask().contains(QPoint(360, 200)));
+
+    // Opening follows the springs the root view writes.
+    controller->setExpanded(true);
+    model.setOpenness(1);
+    QCOMPARE(m_windows.inputRegion(&panel),
+             std::optional<QRegion>(QRegion(layout.trayRect().toAlignedRect())));
+    QVERIFY(panel.mask().contains(QPoint(360, 160)));
+    // The bottom corners are rounded off.
+    QVERIFY(!panel.mask().contains(layout.trayRect().bottomLeft().toPoint() - QPoint(-1, 1)));
+
+    m_windows.setCompositor(true);
+    QVERIFY(panel.mask().isEmpty());
 }
 
 QTEST_MAIN(NotchPanelControllerTest)

@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 #include "core/ModuleRegistry.h"
+#include "core/WidgetEnvironment.h"
 #include "core/WidgetStore.h"
 #include "notch/NotchViewModel.h"
 #include "platform/Defaults.h"
@@ -17,16 +18,10 @@ using namespace notchora;
 
 namespace {
 
-// A page that declares some of the environment's names (and not "store").
 const QByteArray pageSource = R"(import QtQuick
+import Notchora.Core
 Item {
-    property real notchWidth: -1
-    property real notchHeight: -1
-    property real collapsedHeight: -1
-    property real slotToNotchEdge: -1
-    property real animationSpeed: -1
-    property bool animationsPaused: false
-    property var notchViewModel: null
+    property widgetEnvironment environment
 }
 )";
 
@@ -166,7 +161,7 @@ void NotchRootViewTest::pagerTurnsWithoutWrapping() {
     QVERIFY(pager);
     QCOMPARE(pager->property("pagePosition").toString(), active);
     for (int i = 0; i < turns.size(); ++i) {
-        QMetaObject::invokeMethod(pager, "turn", Q_ARG(QVariant, turns[i]));
+        QMetaObject::invokeMethod(pager, "turn", Q_ARG(int, turns[i]));
         QCOMPARE(pager->property("pagePosition").toString(), positions[i]);
         QCOMPARE(m_store->activeModuleID(), positions[i]);
     }
@@ -202,20 +197,23 @@ void NotchRootViewTest::pagesReceiveTheEnvironment() {
     load();
     QQuickItem* first = page(0);
     QVERIFY(first);
-    QCOMPARE(first->property("notchWidth").toDouble(), 190.0);
-    QCOMPARE(first->property("notchHeight").toDouble(), 30.0);
-    QCOMPARE(first->property("collapsedHeight").toDouble(), 30.0);
-    QCOMPARE(first->property("slotToNotchEdge").toDouble(), 40.0);
-    QCOMPARE(first->property("animationSpeed").toDouble(), 1.0);
-    QCOMPARE(first->property("notchViewModel").value<QObject*>(), m_model.get());
-    QCOMPARE(first->property("animationsPaused").toBool(), true);
+    auto environment = [first] {
+        return first->property("environment").value<WidgetEnvironment>();
+    };
+    QCOMPARE(environment().notchWidth, 190.0);
+    QCOMPARE(environment().notchHeight, 30.0);
+    QCOMPARE(environment().collapsedHeight, 30.0);
+    QCOMPARE(environment().slotToNotchEdge, 40.0);
+    QCOMPARE(environment().animationSpeed, 1.0);
+    QCOMPARE(environment().notchViewModel, m_model.get());
+    QCOMPARE(environment().animationsPaused, true);
 
     m_model->setIsExpanded(true);
-    QCOMPARE(first->property("animationsPaused").toBool(), false);
+    QCOMPARE(environment().animationsPaused, false);
     m_store->setAnimationSpeed(1.5);
     m_store->setLipHeight(8);
-    QCOMPARE(first->property("animationSpeed").toDouble(), 1.5);
-    QCOMPARE(first->property("collapsedHeight").toDouble(), 38.0);
+    QCOMPARE(environment().animationSpeed, 1.5);
+    QCOMPARE(environment().collapsedHeight, 38.0);
 }
 
 void NotchRootViewTest::collapsedSlotFollowsTheStore() {
@@ -243,7 +241,7 @@ void NotchRootViewTest::traySpringsOpenAndShut() {
     m_store->setWidgetScale(scale);
     load();
     QQuickItem* root = m_view->rootObject();
-    auto tray = [root] { return root->property("trayRect").toRectF(); };
+    auto tray = [this] { return m_model->layout().trayRect(); };
     // Collapsed: exactly the notch, never scaled.
     QCOMPARE(tray(), QRectF(360 - 95, 0, 190, 30));
     m_model->setIsExpanded(true);
@@ -258,12 +256,11 @@ void NotchRootViewTest::traySpringsOpenAndShut() {
 
 void NotchRootViewTest::hitBumpsTheNotch() {
     load();
-    QQuickItem* root = m_view->rootObject();
-    auto tray = [root] { return root->property("trayRect").toRectF(); };
-    m_model->setIsHit(true);
+    auto tray = [this] { return m_model->layout().trayRect(); };
+    m_model->setFlinching(true);
     // A springy bump, 6 % larger from the top centre, that settles there.
     QTRY_COMPARE(tray(), QRectF(360 - 95 * 1.06, 0, 190 * 1.06, 30 * 1.06));
-    m_model->setIsHit(false);
+    m_model->setFlinching(false);
     QTRY_COMPARE(tray(), QRectF(360 - 95, 0, 190, 30));
 }
 

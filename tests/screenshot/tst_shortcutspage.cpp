@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 #include "TestImages.h"
+#include "core/WidgetEnvironment.h"
 #include "platform/Defaults.h"
 
 #include <QDir>
@@ -58,8 +59,9 @@ void ShortcutsPageTest::initTestCase() {
     m_view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&m_view));
     // The page works on its own: the tray's values have their defaults.
-    QCOMPARE(m_view.rootObject()->property("animationsPaused").toBool(), false);
-    QCOMPARE(m_view.rootObject()->property("animationSpeed").toDouble(), 1.0);
+    const auto environment =
+        m_view.rootObject()->property("environment").value<WidgetEnvironment>();
+    QCOMPARE(environment, WidgetEnvironment());
 }
 
 void ShortcutsPageTest::layout() {
@@ -140,13 +142,15 @@ void ShortcutsPageTest::iconStopsWhilePaused() {
     const double start = icon->property("time").toDouble();
     QTRY_VERIFY(icon->property("time").toDouble() != start);
 
-    m_view.rootObject()->setProperty("animationsPaused", true);
+    WidgetEnvironment paused;
+    paused.animationsPaused = true;
+    m_view.rootObject()->setProperty("environment", QVariant::fromValue(paused));
     QVERIFY(!timeline->property("running").toBool());
     const double frozen = icon->property("time").toDouble();
     QTest::qWait(120);
     QCOMPARE(icon->property("time").toDouble(), frozen);
 
-    m_view.rootObject()->setProperty("animationsPaused", false);
+    m_view.rootObject()->setProperty("environment", QVariant::fromValue(WidgetEnvironment()));
     QVERIFY(timeline->property("running").toBool());
     QTRY_VERIFY(icon->property("time").toDouble() != frozen);
     QVERIFY(icon->property("time").toDouble() < 3.2);
