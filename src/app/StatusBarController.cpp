@@ -6,7 +6,9 @@
 #include "screenshot/ScreenshotShortcuts.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
+#include <QCursor>
 #include <QFont>
 #include <QIcon>
 #include <QMenu>
@@ -61,6 +63,12 @@ StatusBarController::StatusBarController(WidgetStore& store, NotchPanelControlle
     connect(m_menu.get(), &QMenu::aboutToShow, this, &StatusBarController::rebuildMenu);
     rebuildMenu();
     m_statusItem->setContextMenu(m_menu.get());
+    // Some trays only report a left click ("activated") and show no menu of their own.
+    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && !m_menu->isVisible())
+                    m_menu->popup(QCursor::pos());
+            });
     // Without a tray host nothing shows; the icon appears if one starts later.
     m_statusItem->show();
 }
@@ -79,6 +87,10 @@ void StatusBarController::rebuildMenu() {
                       this, &StatusBarController::toggleWidget);
 
     m_moduleMenu = new QMenu(QStringLiteral("Pilih Modul"), m_menu.get());
+    // One module is active at a time: a radio group, where choosing the checked one again
+    // keeps it checked.
+    auto* choices = new QActionGroup(m_moduleMenu);
+    choices->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     const auto active = m_store.activeModule();
     for (const auto& module : m_store.enabledModules()) {
         QAction* item =
@@ -86,6 +98,7 @@ void StatusBarController::rebuildMenu() {
         item->setData(module.id());
         item->setToolTip(module.name());
         item->setCheckable(true);
+        item->setActionGroup(choices);
         item->setChecked(active && active->id() == module.id());
         connect(item, &QAction::triggered, this, [this, item] { selectModule(item); });
     }

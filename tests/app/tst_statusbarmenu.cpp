@@ -9,10 +9,12 @@
 #include "platform/HeadlessWindowSystem.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QQmlEngine>
 #include <QQmlEngineExtensionPlugin>
 #include <QQuickWindow>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
@@ -32,6 +34,7 @@ private slots:
     void toggleTitleFollowsThePanel();
     void choosingAModuleSelectsIt();
     void itemsCallTheirActions();
+    void leftClickOpensTheMenu();
 
 private:
     QList<QAction*> openMenu() {
@@ -91,8 +94,8 @@ void StatusBarMenuTest::menuItemsInOrder() {
     for (QAction* item : items)
         titles << (item->isSeparator() ? QString("---") : item->text());
     QCOMPARE(titles,
-             (QStringList{"Sembunyikan Widget", "Pilih Modul", "Screenshot",
-                          "Screenshot Area", "---", "Pengaturan…", "---", "Quit Notchora"}));
+             (QStringList{"Sembunyikan Widget", "Pilih Modul", "Screenshot", "Screenshot Area",
+                          "---", "Pengaturan…", "---", "Quit Notchora"}));
     QVERIFY(items[1]->menu());
     QCOMPARE(items[5]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QCOMPARE(items[7]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -158,6 +161,12 @@ void StatusBarMenuTest::choosingAModuleSelectsIt() {
     menu->actions().at(2)->trigger();
     QCOMPARE(m_store->activeModuleID(), QString("characters"));
     QCOMPARE(moduleMenu()->actions().at(2)->isChecked(), true);
+    // The items are a radio group: choosing the active one again leaves it checked.
+    QAction* current = moduleMenu()->actions().at(2);
+    QVERIFY(current->actionGroup() && current->actionGroup()->isExclusive());
+    current->trigger();
+    QVERIFY(current->isChecked());
+    QCOMPARE(m_store->activeModuleID(), QString("characters"));
 
     // Something that is not a module ID is ignored.
     QAction stray;
@@ -172,6 +181,14 @@ void StatusBarMenuTest::itemsCallTheirActions() {
     items[3]->trigger();
     items[5]->trigger();
     QCOMPARE(m_calls, (QStringList{"panel", "area", "settings"}));
+}
+
+// A left click on the icon opens the menu, for trays that send nothing else.
+void StatusBarMenuTest::leftClickOpensTheMenu() {
+    QVERIFY(!m_status->menu().isVisible());
+    emit m_status->statusItem().activated(QSystemTrayIcon::Trigger);
+    QTRY_VERIFY(m_status->menu().isVisible());
+    m_status->menu().hide();
 }
 
 QTEST_MAIN(StatusBarMenuTest)
