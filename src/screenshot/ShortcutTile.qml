@@ -64,8 +64,7 @@ Item {
             Column {
                 anchors.left: iconFrame.right
                 anchors.leftMargin: 10
-                anchors.right: hint.left
-                anchors.rightMargin: 8
+                anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
                 spacing: 2
 
@@ -90,27 +89,27 @@ Item {
                     color: Qt.rgba(1, 1, 1, 0.6)
                     font.pixelSize: 10
                     wrapMode: Text.WordWrap
-                    maximumLineCount: title.lineCount > 1 ? 1 : 2
+                    // A key hint takes the last line (desktop key names are long).
+                    maximumLineCount: title.lineCount > 1 || hint.visible ? 1 : 2
                     elide: Text.ElideRight
                 }
-            }
 
-            Rectangle {
-                id: hint
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
-                width: hintText.implicitWidth + 12
-                height: hintText.implicitHeight + 4
-                radius: 5
-                color: Qt.rgba(1, 1, 1, 0.12)
+                Rectangle {
+                    id: hint
+                    visible: tile.keyHint !== ""
+                    width: hintText.implicitWidth + 12
+                    height: hintText.implicitHeight + 4
+                    radius: 5
+                    color: Qt.rgba(1, 1, 1, 0.12)
 
-                Text {
-                    id: hintText
-                    anchors.centerIn: parent
-                    text: tile.keyHint
-                    color: Qt.rgba(1, 1, 1, 0.75)
-                    font.pixelSize: 10
-                    font.weight: Font.Medium
+                    Text {
+                        id: hintText
+                        anchors.centerIn: parent
+                        text: tile.keyHint
+                        color: Qt.rgba(1, 1, 1, 0.75)
+                        font.pixelSize: 10
+                        font.weight: Font.Medium
+                    }
                 }
             }
         }
