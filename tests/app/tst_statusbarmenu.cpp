@@ -91,8 +91,8 @@ void StatusBarMenuTest::menuItemsInOrder() {
     for (QAction* item : items)
         titles << (item->isSeparator() ? QString("---") : item->text());
     QCOMPARE(titles,
-             (QStringList{"Sembunyikan Widget", "Pilih Modul", "Screenshot",
-                          "Screenshot Area", "---", "Pengaturan…", "---", "Quit Notchora"}));
+             (QStringList{"Sembunyikan Widget", "Pilih Modul", "Screenshot", "Screenshot Area",
+                          "---", "Pengaturan…", "---", "Quit Notchora"}));
     QVERIFY(items[1]->menu());
     QCOMPARE(items[5]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QCOMPARE(items[7]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -111,9 +111,6 @@ void StatusBarMenuTest::moduleSubmenu_data() {
 
     QTest::newRow("first run") << QStringList{} << "shortcuts"
                                << QStringList{"Pintasan", "AI Assistant", "Karakter"} << "Pintasan";
-    QTest::newRow("another module active")
-        << QStringList{} << "characters" << QStringList{"Pintasan", "AI Assistant", "Karakter"}
-        << "Karakter";
     QTest::newRow("disabled module missing") << QStringList{"assistant"} << "shortcuts"
                                              << QStringList{"Pintasan", "Karakter"} << "Pintasan";
     QTest::newRow("active module disabled: check on the first enabled")

@@ -36,7 +36,6 @@ class WidgetStoreTest : public QObject {
     Q_OBJECT
 private slots:
     void init();
-    void registryLookup();
     void loading_data();
     void loading();
     void firstRunWritesMigrationKeys();
@@ -64,16 +63,6 @@ void WidgetStoreTest::init() {
     m_defaults.reset();
     m_env = std::make_unique<test::TestEnvironment>();
     m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
-}
-
-void WidgetStoreTest::registryLookup() {
-    const auto& registry = ModuleRegistry::shared();
-    QCOMPARE(registry.ids(), (QStringList{"shortcuts", "assistant", "characters"}));
-    QCOMPARE(registry.module("assistant")->name(), QStringLiteral("AI Assistant"));
-    QVERIFY(!registry.module("Shortcuts").has_value()); // case matters
-    QVERIFY(!registry.module("").has_value());
-    QVERIFY(registry.module("characters")->hasCollapsedView());
-    QVERIFY(!registry.module("shortcuts")->hasCollapsedView());
 }
 
 void WidgetStoreTest::loading_data() {
@@ -232,6 +221,9 @@ void WidgetStoreTest::derivedModules_data() {
         << QStringList{"shortcuts", "assistant"} << "assistant"
         << "assistant"
         << "";
+    QTest::newRow("ids are case-sensitive") << QStringList{"shortcuts", "assistant"} << "Assistant"
+                                            << "shortcuts"
+                                            << "";
     QTest::newRow("unknown active id") << QStringList{"characters"} << "gone"
                                        << "characters"
                                        << "characters";
