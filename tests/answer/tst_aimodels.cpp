@@ -14,7 +14,6 @@ class AIModelsTest : public QObject {
 private slots:
     void modeStrings_data();
     void modeStrings();
-    void popupPositions();
     void prefix_data();
     void prefix();
     void questionForScreenWithTwoImages();
@@ -30,14 +29,16 @@ private slots:
 void AIModelsTest::modeStrings_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<int>("mode"); // -1: no mode
-    QTest::newRow("ask") << "ask" << int(AIMode::Ask);
-    QTest::newRow("follow_up") << "follow_up" << int(AIMode::FollowUp);
-    QTest::newRow("answer_screen") << "answer_screen" << int(AIMode::AnswerScreen);
-    QTest::newRow("explain_screen") << "explain_screen" << int(AIMode::ExplainScreen);
-    QTest::newRow("summarize_screen") << "summarize_screen" << int(AIMode::SummarizeScreen);
-    QTest::newRow("capitals") << "SUMMARIZE_SCREEN" << -1;
-    QTest::newRow("camel case") << "followUp" << -1;
-    QTest::newRow("empty") << "" << -1;
+    const std::pair<const char*, int> rows[] = {{"ask", int(AIMode::Ask)},
+                                                {"follow_up", int(AIMode::FollowUp)},
+                                                {"answer_screen", int(AIMode::AnswerScreen)},
+                                                {"explain_screen", int(AIMode::ExplainScreen)},
+                                                {"summarize_screen", int(AIMode::SummarizeScreen)},
+                                                {"SUMMARIZE_SCREEN", -1},
+                                                {"followUp", -1},
+                                                {"", -1}};
+    for (const auto& [value, mode] : rows)
+        QTest::addRow("'%s'", value) << QString(value) << mode;
 }
 
 void AIModelsTest::modeStrings() {
@@ -49,21 +50,6 @@ void AIModelsTest::modeStrings() {
         QCOMPARE(int(*parsed), mode);
         QCOMPARE(stringValue(*parsed), value);
     }
-}
-
-void AIModelsTest::popupPositions() {
-    QVERIFY(allAIPopupPositions() ==
-            (QList<AIPopupPosition>{AIPopupPosition::Right, AIPopupPosition::Left,
-                                    AIPopupPosition::Free}));
-    QStringList labels, values;
-    for (AIPopupPosition p : allAIPopupPositions()) {
-        labels << label(p);
-        values << stringValue(p);
-        QVERIFY(aiPopupPositionFromString(stringValue(p)) == p);
-    }
-    QCOMPARE(labels, (QStringList{"Kanan (default)", "Kiri", "Bebas (posisi terakhir)"}));
-    QCOMPARE(values, (QStringList{"right", "left", "free"}));
-    QVERIFY(!aiPopupPositionFromString("Left"));
 }
 
 void AIModelsTest::prefix_data() {

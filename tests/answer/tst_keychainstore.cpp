@@ -18,11 +18,8 @@ class KeychainStoreTest : public QObject {
 private slots:
     void init();
     void cleanup();
-    void fileDeleteThenAddKeepsOneItem();
+    void fileStore();
     void unreadableFileIsKeptAside();
-    void operationsRunInOrder();
-    void removeForgetsTheItem();
-    void callbackIsDroppedWithItsContext();
     void environmentForcesTheFile_data();
     void environmentForcesTheFile();
     void automaticWithoutSessionBusUsesTheFile();
@@ -64,16 +61,35 @@ void KeychainStoreTest::waitIdle(KeychainStore& store) {
     }
 }
 
-void KeychainStoreTest::fileDeleteThenAddKeepsOneItem() {
+void KeychainStoreTest::fileStore() {
     KeychainStore store(secretsPath(), KeychainStore::Backend::File);
-    store.save("abc", KeychainStore::refreshTokenAccount);
-    store.save("abc", KeychainStore::refreshTokenAccount);
+    const QString account = KeychainStore::refreshTokenAccount;
+    QStringList order;
+    const auto load = [&](std::optional<QString> value) {
+        order << "load:" + value.value_or("none");
+    };
+    bool dropped = false;
+    {
+        QObject gone; // the save still happens, the callback does not
+        store.save("v", "other", &gone, [&] { dropped = true; });
+    }
+    store.save("first", account, this, [&] { order << "save"; });
+    store.remove(account, this, [&] { order << "remove"; });
+    store.load(account, this, load);
+    store.save("second", account);
+    store.save("second", account); // deleted, then added again: still one item
+    store.load(account, this, load);
     waitIdle(store);
+    QCOMPARE(order, (QStringList{"save", "remove", "load:none", "load:second"}));
+    QVERIFY(!dropped);
     const QByteArray raw = test::readFile(secretsPath());
     QCOMPARE(raw.count("refresh_token"), 1);
-    QCOMPARE(raw.count("abc"), 1);
-    QCOMPARE(loadAndWait(store, "refresh_token"), QString("abc"));
-    QVERIFY(!loadAndWait(store, "other"));
+    QCOMPARE(raw.count("second"), 1);
+    // A fresh store (a new run) reads the same file.
+    KeychainStore again(secretsPath(), KeychainStore::Backend::File);
+    QCOMPARE(loadAndWait(again, "other"), QString("v"));
+    QCOMPARE(loadAndWait(again, account), QString("second"));
+    QVERIFY(!loadAndWait(again, "missing"));
 }
 
 void KeychainStoreTest::unreadableFileIsKeptAside() {
@@ -87,45 +103,6 @@ void KeychainStoreTest::unreadableFileIsKeptAside() {
              QByteArray("{\"soalika-answer\": {\"refresh_token\": "));
     QCOMPARE(loadAndWait(store, "refresh_token"), QString("geheim"));
     QCOMPARE(test::fileMode(secretsPath()), 0600);
-}
-
-void KeychainStoreTest::operationsRunInOrder() {
-    KeychainStore store(secretsPath(), KeychainStore::Backend::File);
-    QStringList order;
-    store.save("first", "refresh_token", this, [&] { order << "save"; });
-    store.remove("refresh_token", this, [&] { order << "remove"; });
-    store.load("refresh_token", this,
-               [&](std::optional<QString> value) { order << "load:" + value.value_or("none"); });
-    store.save("second", "refresh_token", this, [&] { order << "save"; });
-    store.load("refresh_token", this,
-               [&](std::optional<QString> value) { order << "load:" + value.value_or("none"); });
-    waitIdle(store);
-    QCOMPARE(order, (QStringList{"save", "remove", "load:none", "save", "load:second"}));
-}
-
-void KeychainStoreTest::removeForgetsTheItem() {
-    KeychainStore store(secretsPath(), KeychainStore::Backend::File);
-    store.save("x", "refresh_token");
-    store.save("y", "other");
-    store.remove("refresh_token");
-    waitIdle(store);
-    QVERIFY(!loadAndWait(store, "refresh_token"));
-    QCOMPARE(loadAndWait(store, "other"), QString("y"));
-    // A fresh store (a new run) reads the same file.
-    KeychainStore again(secretsPath(), KeychainStore::Backend::File);
-    QCOMPARE(loadAndWait(again, "other"), QString("y"));
-}
-
-void KeychainStoreTest::callbackIsDroppedWithItsContext() {
-    KeychainStore store(secretsPath(), KeychainStore::Backend::File);
-    bool called = false;
-    {
-        QObject context;
-        store.save("v", "refresh_token", &context, [&] { called = true; });
-    }
-    waitIdle(store);
-    QVERIFY(!called);
-    QCOMPARE(loadAndWait(store, "refresh_token"), QString("v"));
 }
 
 void KeychainStoreTest::environmentForcesTheFile_data() {

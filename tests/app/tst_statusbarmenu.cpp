@@ -114,9 +114,6 @@ void StatusBarMenuTest::moduleSubmenu_data() {
 
     QTest::newRow("first run") << QStringList{} << "shortcuts"
                                << QStringList{"Pintasan", "AI Assistant", "Karakter"} << "Pintasan";
-    QTest::newRow("another module active")
-        << QStringList{} << "characters" << QStringList{"Pintasan", "AI Assistant", "Karakter"}
-        << "Karakter";
     QTest::newRow("disabled module missing") << QStringList{"assistant"} << "shortcuts"
                                              << QStringList{"Pintasan", "Karakter"} << "Pintasan";
     QTest::newRow("active module disabled: check on the first enabled")

@@ -36,7 +36,7 @@ class WidgetStoreTest : public QObject {
     Q_OBJECT
 private slots:
     void init();
-    void registryLookup();
+    void lookupIsCaseSensitive();
     void loading_data();
     void loading();
     void firstRunWritesMigrationKeys();
@@ -66,14 +66,9 @@ void WidgetStoreTest::init() {
     m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
 }
 
-void WidgetStoreTest::registryLookup() {
-    const auto& registry = ModuleRegistry::shared();
-    QCOMPARE(registry.ids(), (QStringList{"shortcuts", "assistant", "characters"}));
-    QCOMPARE(registry.module("assistant")->name(), QStringLiteral("AI Assistant"));
-    QVERIFY(!registry.module("Shortcuts").has_value()); // case matters
-    QVERIFY(!registry.module("").has_value());
-    QVERIFY(registry.module("characters")->hasCollapsedView());
-    QVERIFY(!registry.module("shortcuts")->hasCollapsedView());
+void WidgetStoreTest::lookupIsCaseSensitive() {
+    QVERIFY(ModuleRegistry::shared().module("shortcuts").has_value());
+    QVERIFY(!ModuleRegistry::shared().module("Shortcuts").has_value());
 }
 
 void WidgetStoreTest::loading_data() {
