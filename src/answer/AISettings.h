@@ -18,8 +18,8 @@ namespace AISettings {
 // Empty: the production service.
 inline constexpr Setting<QString> baseURLSetting{"ai.baseURL", ""};
 inline constexpr Setting<QString> popupPositionSetting{"ai.popupPosition", "right"};
-inline constexpr Setting<double> popupFreeXSetting{"ai.popupFreeX", 0.0};
-inline constexpr Setting<double> popupFreeYSetting{"ai.popupFreeY", 0.0};
+inline constexpr Setting<double> popupFreeXSetting{"ai.popupFreeX", 0.0, -1e6, 1e6};
+inline constexpr Setting<double> popupFreeYSetting{"ai.popupFreeY", 0.0, -1e6, 1e6};
 inline constexpr Setting<bool> attachScreenSetting{"ai.attachScreen", false};
 inline constexpr Setting<bool> saveHistorySetting{"ai.saveHistory", true};
 

@@ -50,11 +50,13 @@ public:
     static constexpr auto moduleOrderKey = "store.moduleOrder";
     static constexpr auto orderRevisionKey = "store.orderRevision";
     static constexpr auto activeModuleIDKey = "store.activeModuleID";
-    // The appearance settings this store owns, with their defaults.
-    static constexpr Setting<double> animationSpeedSetting{"store.animationSpeed", 1.0};
-    static constexpr Setting<double> widgetScaleSetting{"store.widgetScale", 1.0};
-    static constexpr Setting<double> hoverSensitivitySetting{"store.hoverSensitivity", 0.3};
-    static constexpr Setting<double> lipHeightSetting{"store.lipHeight", 0.0};
+    // The appearance settings this store owns, with their defaults. The ranges are wider than
+    // the settings window's sliders (a hand edit may go past those) but keep the panel
+    // drawable: a lip a billion points high takes the renderer down at every start.
+    static constexpr Setting<double> animationSpeedSetting{"store.animationSpeed", 1.0, 0.1, 10};
+    static constexpr Setting<double> widgetScaleSetting{"store.widgetScale", 1.0, 0.5, 3};
+    static constexpr Setting<double> hoverSensitivitySetting{"store.hoverSensitivity", 0.3, 0, 5};
+    static constexpr Setting<double> lipHeightSetting{"store.lipHeight", 0.0, 0, 200};
     static constexpr Setting<bool> hideFromCaptureSetting{"store.hideFromCapture", true};
     static constexpr Setting<bool> moveWithSpacesSetting{"store.moveWithSpaces", true};
     static constexpr int currentOrderRevision = 2;

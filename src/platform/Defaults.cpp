@@ -1,12 +1,14 @@
 #include "platform/Defaults.h"
 
 #include "platform/Folders.h"
+#include "platform/Logging.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLockFile>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -61,6 +63,18 @@ std::optional<bool> Defaults::boolValue(const QString& key) const {
 std::optional<double> Defaults::doubleValue(const QString& key) const {
     const QJsonValue v = m_values.value(key);
     return v.isDouble() ? std::optional(v.toDouble()) : std::nullopt;
+}
+
+std::optional<double> Defaults::inRange(const QString& key, std::optional<double> value,
+                                        double minimum, double maximum) const {
+    if (!value || (*value >= minimum && *value <= maximum))
+        return value;
+    if (!m_reportedOutOfRange.contains(key)) {
+        m_reportedOutOfRange.insert(key);
+        qCWarning(lcPlatform) << key << "=" << *value << "is outside" << minimum << "…" << maximum
+                              << "; using the nearest of those";
+    }
+    return std::clamp(*value, minimum, maximum);
 }
 
 std::optional<qint64> Defaults::integerValue(const QString& key) const {

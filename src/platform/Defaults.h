@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <optional>
 
@@ -63,7 +64,8 @@ public:
         if constexpr (std::is_same_v<T, bool>)
             stored = boolValue(setting.name());
         else if constexpr (std::is_same_v<T, double>)
-            stored = doubleValue(setting.name());
+            stored = inRange(setting.name(), doubleValue(setting.name()), setting.minimum,
+                             setting.maximum);
         else
             stored = stringValue(setting.name());
         return stored ? *stored : setting.defaultValue();
@@ -90,6 +92,8 @@ signals:
     void changed(const QString& key);
 
 private:
+    std::optional<double> inRange(const QString& key, std::optional<double> value, double minimum,
+                                  double maximum) const;
     enum class ReadResult { Missing, Ok, Unreadable };
     ReadResult readFile(QJsonObject& out) const;
     void keepAside(PrivateFile::KeepAside how);
@@ -100,6 +104,8 @@ private:
     PrivateFile m_file;
     QJsonObject m_values;
     QString m_lastBackup;
+    // Keys whose out-of-range value has been reported, so each is logged once.
+    mutable QSet<QString> m_reportedOutOfRange;
     QFileSystemWatcher m_watcher;
 };
 

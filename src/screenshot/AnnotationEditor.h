@@ -33,7 +33,7 @@ class AnnotationEditor : public QObject {
     Q_PROPERTY(QString message READ message NOTIFY messageChanged FINAL)
     Q_PROPERTY(bool messageIsError READ messageIsError NOTIFY messageChanged FINAL)
 public:
-    static constexpr Setting<double> thicknessSetting{"shot.boxThickness", 3.0};
+    static constexpr Setting<double> thicknessSetting{"shot.boxThickness", 3.0, 1, 50};
     // A drag shorter than this is a click.
     static constexpr double minimumDragDistance = 3.0;
     static constexpr double closeDelaySeconds = 0.8;

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -42,6 +43,8 @@ private slots:
     void firstRunWritesMigrationKeys();
     void settingsFallBackOnWrongTypes_data();
     void settingsFallBackOnWrongTypes();
+    void numbersAreHeldToTheirRange_data();
+    void numbersAreHeldToTheirRange();
     void lastEnabledModuleStaysOn();
     void derivedModules_data();
     void derivedModules();
@@ -164,11 +167,12 @@ void WidgetStoreTest::settingsFallBackOnWrongTypes_data() {
     QTest::addColumn<bool>("moveWithSpaces");
     QTest::newRow("defaults") << QByteArray("{}") << QList<double>{1.0, 1.0, 0.3, 0.0} << true
                               << true;
-    QTest::newRow("stored values, unclamped")
+    // Past the settings window's sliders but sane: kept as stored.
+    QTest::newRow("stored values past the sliders")
         << QByteArray(
                R"({"store.animationSpeed":3,"store.widgetScale":0.5,"store.hoverSensitivity":2,)"
-               R"("store.lipHeight":-4,"store.hideFromCapture":false,"store.moveWithSpaces":false})")
-        << QList<double>{3.0, 0.5, 2.0, -4.0} << false << false;
+               R"("store.lipHeight":60,"store.hideFromCapture":false,"store.moveWithSpaces":false})")
+        << QList<double>{3.0, 0.5, 2.0, 60.0} << false << false;
     QTest::newRow("wrong types")
         << QByteArray(
                R"({"store.animationSpeed":"2","store.widgetScale":true,"store.hoverSensitivity":[1],)"
@@ -296,6 +300,37 @@ void WidgetStoreTest::externalEditsReachTheStore() {
     other.remove("store.widgetScale");
     QTRY_COMPARE(widgets.widgetScale(), 1.0);
     QVERIFY(!onDisk().contains("store.widgetScale"));
+}
+
+void WidgetStoreTest::numbersAreHeldToTheirRange_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<double>("read");
+    QTest::newRow("lip far too high") << "store.lipHeight" << 1e9 << 200.0;
+    QTest::newRow("lip at the edge of doubles") << "store.lipHeight" << 1e308 << 200.0;
+    QTest::newRow("negative lip") << "store.lipHeight" << -3.0 << 0.0;
+    QTest::newRow("scale zero") << "store.widgetScale" << 0.0 << 0.5;
+    QTest::newRow("endless speed") << "store.animationSpeed" << 1e308 << 10.0;
+    QTest::newRow("sensitivity too far") << "store.hoverSensitivity" << 1e6 << 5.0;
+    QTest::newRow("past the slider, still sane") << "store.lipHeight" << 120.0 << 120.0;
+}
+
+void WidgetStoreTest::numbersAreHeldToTheirRange() {
+    QFETCH(QString, key);
+    QFETCH(double, stored);
+    QFETCH(double, read);
+    store(QJsonDocument(QJsonObject{{key, stored}}).toJson());
+    if (stored != read)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(key + ".*outside"));
+    WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
+    const QByteArray name = key.mid(QStringLiteral("store.").size()).toLatin1();
+    QCOMPARE(widgets.property(name).toDouble(), read);
+    // Reported once per run, not at every read.
+    QTest::failOnWarning(QRegularExpression("outside"));
+    WidgetStore again(ModuleRegistry::shared(), *m_defaults);
+    QCOMPARE(again.property(name).toDouble(), read);
+    // The stored value is left as it is: only the reading is held.
+    QCOMPARE(onDisk().value(key).toDouble(), stored);
 }
 
 QTEST_GUILESS_MAIN(WidgetStoreTest)
