@@ -540,6 +540,20 @@ void AnnotatorTest::toolbarShowsItsLabels() {
         QVERIFY2(text.width() >= label->implicitWidth() - 0.5, name);
         QVERIFY2(lightPixels(frame, text, ratio) > 10, name);
     }
+
+    // The confirmation after a save takes the thickness controls' place, clear of the
+    // commands however long the file name.
+    const QString written = controller.editor()->save();
+    QVERIFY(!written.isEmpty());
+    QList<QQuickItem*> message;
+    findTexts(window->contentItem(), controller.editor()->message(), message);
+    QCOMPARE(message.size(), 1);
+    window->grabWindow();
+    QVERIFY(message.first()->isVisible());
+    const QRectF shown = sceneRect(message.first());
+    QVERIFY(shown.width() > 0 && toolbar.contains(shown));
+    for (const QRectF& button : std::as_const(taken).mid(taken.size() - 4))
+        QVERIFY(!shown.intersects(button));
 }
 
 QTEST_MAIN(AnnotatorTest)
