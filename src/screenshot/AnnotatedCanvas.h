@@ -4,14 +4,16 @@
 
 #include <QImage>
 #include <QPointer>
-#include <QQuickPaintedItem>
+#include <QQuickItem>
 #include <QtQml/qqmlregistration.h>
 
 namespace notchora {
 
-// The picture with its boxes and the box being dragged, drawn by the same code as the
-// export. Laid out at the picture's point size; the view scales it to fit.
-class AnnotatedCanvas : public QQuickPaintedItem {
+// The picture with its boxes and the box being dragged. Laid out at the picture's point
+// size; the view scales it to fit. The picture becomes one texture, reduced once to the
+// size it is shown at, and each box is four plain rectangles: a drag step moves a few
+// rectangles and never repaints or uploads the picture.
+class AnnotatedCanvas : public QQuickItem {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(
@@ -21,15 +23,20 @@ public:
 
     AnnotationEditor* editor() const { return m_editor; }
     void setEditor(AnnotationEditor* editor);
-    void paint(QPainter* painter) override;
 
 signals:
     void editorChanged();
 
+protected:
+    QSGNode* updatePaintNode(QSGNode* old, UpdatePaintNodeData* data) override;
+    void itemChange(ItemChange change, const ItemChangeData& value) override;
+
 private:
+    // Pixel size the picture covers on screen, never more than its own.
+    QSize shownPixelSize() const;
+
     QPointer<AnnotationEditor> m_editor;
-    // The picture reduced once to the texture's size, so a drag repaints cheaply.
-    QImage m_cache;
+    bool m_pictureChanged = true;
 };
 
 } // namespace notchora

@@ -3,6 +3,7 @@
 #include "TestEnvironment.h"
 #include "core/CaptureVisibility.h"
 #include "platform/Defaults.h"
+#include "screenshot/AnnotationEditor.h"
 #include "screenshot/AnnotationWindowController.h"
 #include "screenshot/CaptureTask.h"
 #include "screenshot/ScreenCapture.h"
@@ -58,11 +59,13 @@ private slots:
     void areaNeverReplacesAFile();
     void assistantCaptureThroughTheTool();
     void redframeAreaIntoTheEditorAndSaved();
+    void scaledDesktopOpensAtPointSize();
 
 private:
     QString tool() const { return test::TestEnvironment::binary("notchora-screencapture"); }
     // Starts an area selection, performs `input` with xdotool, returns the tool's exit code.
-    int select(const QStringList& args, const QStringList& input);
+    int select(const QStringList& args, const QStringList& input,
+               const QProcessEnvironment& extra = {});
 
     test::TestEnvironment m_env;
     bool m_ready = false;
@@ -135,8 +138,12 @@ void ScreenCaptureToolTest::fullScreenCapture() {
     }
 }
 
-int ScreenCaptureToolTest::select(const QStringList& args, const QStringList& input) {
+int ScreenCaptureToolTest::select(const QStringList& args, const QStringList& input,
+                                  const QProcessEnvironment& extra) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(extra);
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(tool(), args);
     if (!process.waitForStarted(5000))
         return -1;
@@ -278,6 +285,50 @@ void ScreenCaptureToolTest::redframeAreaIntoTheEditorAndSaved() {
     QPointer<QQuickWindow> guard = window;
     clock.advance(0.8);
     QTRY_VERIFY(!guard);
+}
+
+// On a desktop scaled 2x the tool writes device pixels and says so in the file; the editor
+// then opens at the on-screen size and draws a 3-point box 6 pixels wide.
+void ScreenCaptureToolTest::scaledDesktopOpensAtPointSize() {
+    if (!m_ready)
+        QSKIP(qPrintable(m_why));
+    const QString out = m_env.root() + QStringLiteral("/scaled.png");
+    QProcessEnvironment scaled;
+    scaled.insert(QStringLiteral("QT_SCREEN_SCALE_FACTORS"), QStringLiteral("2"));
+    // xdotool moves in device pixels: 600 x 400 of them, 300 x 200 points.
+    QCOMPARE(select({"-i", "-s", "-x", out},
+                    {"mousemove", "100", "100", "mousedown", "1", "mousemove", "300", "200",
+                     "mousemove", "700", "500", "mouseup", "1"},
+                    scaled),
+             0);
+    QImage written(out);
+    QCOMPARE(written.size(), QSize(600, 400));
+    QCOMPARE(written.convertToFormat(QImage::Format_RGB32).pixel(0, 0), patternAt(100, 100));
+    QCOMPARE(qRound(written.dotsPerMeterX() * 0.0254), 192);
+
+    ManualClock clock;
+    AnnotationWindowController annotator(clock);
+    QVERIFY(annotator.show(out));
+    AnnotationEditor* editor = annotator.editor();
+    QCOMPARE(editor->imageSize(), QSizeF(300, 200));
+    const QSize expected =
+        AnnotationWindowController::windowSize(
+            QSizeF(300, 200), QSizeF(QGuiApplication::primaryScreen()->availableGeometry().size()))
+            .toSize();
+    QCOMPARE(annotator.window()->size(), expected);
+
+    editor->setThickness(3);
+    editor->press({20, 20});
+    editor->release({120, 80});
+    const QImage rendered = editor->renderedImage();
+    QCOMPARE(rendered.size(), QSize(600, 400));
+    // Across the left edge (x = 40 pixels) halfway down the box.
+    int red = 0;
+    for (int x = 20; x < 60; ++x) {
+        const QRgb c = rendered.pixel(x, 100);
+        red += qRed(c) > 200 && qGreen(c) < 110 && qBlue(c) < 110;
+    }
+    QCOMPARE(red, 6);
 }
 
 QTEST_MAIN(ScreenCaptureToolTest)

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -56,6 +57,15 @@ QImage grabDesktop() {
     const QRect desktop = primary->virtualGeometry();
     return primary->grabWindow(0, desktop.x(), desktop.y(), desktop.width(), desktop.height())
         .toImage();
+}
+
+// The screen's scale goes into the file as its density (96 dpi per point), so a reader can
+// show the picture at on-screen size: a 2x desktop gives 192 dpi.
+QImage withScale(QImage image, double scale) {
+    const int dotsPerMeter = qRound(96.0 * std::max(1.0, scale) / 0.0254);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    return image;
 }
 
 bool write(const QImage& image, const char* format, const QString& path) {
@@ -114,15 +124,17 @@ int main(int argc, char* argv[]) {
         std::fputs("notchora-screencapture: the screen could not be read\n", stderr);
         return 70;
     }
-    if (request.mode == Mode::FullScreenJpeg)
-        return write(desktop, "jpeg", request.path) ? 0 : 73;
-
     QScreen* primary = QGuiApplication::primaryScreen();
+    // Pixels per point of the desktop; grabs come back in device pixels.
+    const double scale = double(desktop.width()) / std::max(1, primary->virtualGeometry().width());
+    if (request.mode == Mode::FullScreenJpeg)
+        return write(withScale(desktop, scale), "jpeg", request.path) ? 0 : 73;
+
     AreaSelector selector(desktop, primary->virtualGeometry());
     int status = 0;
     QObject::connect(&selector, &AreaSelector::finished, &app, [&](const QImage& area) {
         if (!area.isNull()) {
-            if (write(area, "png", request.path)) {
+            if (write(withScale(area, scale), "png", request.path)) {
                 if (!request.silent)
                     playShutter();
             } else {
