@@ -46,7 +46,11 @@ std::optional<AnswerAuth::Tokens> AnswerAuth::Tokens::fromJson(const QJsonValue&
     const double seconds = expires.toDouble();
     if (seconds != std::trunc(seconds))
         return std::nullopt;
-    return Tokens{access.toString(), refresh.toString(), static_cast<qint64>(seconds)};
+    // A lifetime from a hostile or broken server (negative, 1e300) is held to what a token
+    // can sensibly live: at once expired, at most a year.
+    constexpr double longestLifetime = 365.0 * 24 * 3600;
+    return Tokens{access.toString(), refresh.toString(),
+                  static_cast<qint64>(std::clamp(seconds, 0.0, longestLifetime))};
 }
 
 AnswerAuth::AnswerAuth(AnswerHTTP& http, KeychainStore& keychain, Clock& clock,

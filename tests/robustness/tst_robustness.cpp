@@ -16,6 +16,7 @@
 #include "screenshot/ScreenCapture.h"
 
 #include <QFile>
+#include <QJsonObject>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTest>
@@ -54,6 +55,8 @@ private slots:
     void tokenEndpointUnauthorized_data();
     void tokenEndpointUnauthorized();
     void endlessErrorBodyIsCut();
+    void tokenLifetimeOutOfRange_data();
+    void tokenLifetimeOutOfRange();
 };
 
 void RobustnessTest::streamDeletedFromItsSignal_data() {
@@ -212,6 +215,24 @@ void RobustnessTest::endlessErrorBodyIsCut() {
     QTRY_VERIFY_WITH_TIMEOUT(error.has_value(), 10000);
     release = true;
     QCOMPARE(error->status, 500);
+}
+
+void RobustnessTest::tokenLifetimeOutOfRange_data() {
+    QTest::addColumn<double>("expiresIn");
+    QTest::addColumn<qint64>("kept");
+    QTest::newRow("an hour") << 3600.0 << qint64(3600);
+    QTest::newRow("negative: expired at once") << -5.0 << qint64(0);
+    QTest::newRow("1e300: a year") << 1e300 << qint64(31'536'000);
+    QTest::newRow("past 64 bits: a year") << 2e19 << qint64(31'536'000);
+}
+
+void RobustnessTest::tokenLifetimeOutOfRange() {
+    QFETCH(double, expiresIn);
+    QFETCH(qint64, kept);
+    const auto tokens = AnswerAuth::Tokens::fromJson(
+        QJsonObject{{"accessToken", "A"}, {"refreshToken", "R"}, {"expiresIn", expiresIn}});
+    QVERIFY(tokens.has_value());
+    QCOMPARE(tokens->expiresIn, kept);
 }
 
 QTEST_MAIN(RobustnessTest)
