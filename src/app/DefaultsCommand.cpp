@@ -58,20 +58,28 @@ int runDefaultsCommand(const QStringList& arguments, QTextStream& out, QTextStre
         return 2;
     }
     const QString verb = args.value(0);
-    Defaults store(Defaults::pathForDomain(domain));
+    const QString path = Defaults::pathForDomain(domain);
 
+    // A read changes nothing on disk: a file it cannot read is reported, never set aside.
     if (verb == QLatin1String("read") && args.size() <= 2) {
+        QString problem;
+        const auto values = Defaults::readWithoutChanges(path, &problem);
+        if (!values) {
+            err << "Tidak bisa membaca " << path << ": " << problem << ".\n";
+            return 1;
+        }
         if (args.size() == 1) {
-            out << toJson(store.values()) << "\n";
+            out << toJson(*values) << "\n";
             return 0;
         }
-        if (!store.contains(args[1])) {
+        if (!values->contains(args[1])) {
             err << "Kunci \"" << args[1] << "\" tidak ada di domain " << domain << ".\n";
             return 1;
         }
-        out << toJson(store.value(args[1])) << "\n";
+        out << toJson(values->value(args[1])) << "\n";
         return 0;
     }
+    Defaults store(path);
     if (verb == QLatin1String("write") && args.size() == 3) {
         const auto value = parseValue(args[2]);
         if (!value) {

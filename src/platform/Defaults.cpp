@@ -22,9 +22,13 @@ Defaults::Defaults(QString filePath, const Clock& clock, QObject* parent)
     case ReadResult::Ok:
         m_values = loaded;
         break;
-    case ReadResult::Unreadable:
+    case ReadResult::Unparsable:
         // Keep the user's file: move it aside so our next write cannot destroy it.
         keepAside(PrivateFile::KeepAside::Move);
+        break;
+    case ReadResult::CannotOpen:
+        // Not ours to move (a folder, someone else's file): left alone, writes will fail.
+        qCWarning(lcPlatform) << "cannot open" << m_file.path() << "; settings start empty";
         break;
     case ReadResult::Missing:
         break;
@@ -51,7 +55,9 @@ QString Defaults::pathForDomain(const QString& domain) {
 }
 
 bool Defaults::isValidDomain(const QString& domain) {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-][A-Za-z0-9._-]*$"));
+    // Anchored at the very end: "$" alone would let a trailing newline through.
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9_-][A-Za-z0-9._-]*")));
     return pattern.match(domain).hasMatch();
 }
 
@@ -119,22 +125,44 @@ bool Defaults::remove(const QString& key) {
     return modify(key, std::nullopt);
 }
 
+Defaults::ReadResult Defaults::parse(const QByteArray& data, QJsonObject& out) {
+    if (data.trimmed().isEmpty()) {
+        out = {};
+        return ReadResult::Ok;
+    }
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return ReadResult::Unparsable;
+    out = doc.object();
+    return ReadResult::Ok;
+}
+
 Defaults::ReadResult Defaults::readFile(QJsonObject& out) const {
     const PrivateFile::Contents contents = m_file.read();
     if (contents.status == PrivateFile::Status::Missing)
         return ReadResult::Missing;
     if (contents.status == PrivateFile::Status::Unreadable)
-        return ReadResult::Unreadable;
-    if (contents.data.trimmed().isEmpty()) {
-        out = {};
-        return ReadResult::Ok;
+        return ReadResult::CannotOpen;
+    return parse(contents.data, out);
+}
+
+std::optional<QJsonObject> Defaults::readWithoutChanges(const QString& path, QString* problem) {
+    QFile file(path);
+    if (!file.exists())
+        return QJsonObject();
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (problem)
+            *problem = file.errorString();
+        return std::nullopt;
     }
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(contents.data, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return ReadResult::Unreadable;
-    out = doc.object();
-    return ReadResult::Ok;
+    QJsonObject values;
+    if (parse(file.readAll(), values) != ReadResult::Ok) {
+        if (problem)
+            *problem = QStringLiteral("isinya bukan JSON yang valid");
+        return std::nullopt;
+    }
+    return values;
 }
 
 void Defaults::keepAside(PrivateFile::KeepAside how) {
@@ -163,9 +191,17 @@ bool Defaults::modify(const QString& key, const std::optional<QJsonValue>& value
     lock.tryLock(2000);
 
     QJsonObject onDisk;
-    if (readFile(onDisk) == ReadResult::Unreadable) {
+    switch (readFile(onDisk)) {
+    case ReadResult::Unparsable:
         keepAside(PrivateFile::KeepAside::Copy);
         onDisk = m_values;
+        break;
+    case ReadResult::CannotOpen:
+        onDisk = m_values;
+        break;
+    case ReadResult::Ok:
+    case ReadResult::Missing:
+        break;
     }
     onDisk = applied(onDisk);
 
@@ -184,7 +220,10 @@ void Defaults::reload() {
     case ReadResult::Missing:
         adopt({});
         break;
-    case ReadResult::Unreadable:
+    case ReadResult::CannotOpen:
+        qCWarning(lcPlatform) << "cannot open" << m_file.path() << "; keeping the values read";
+        break;
+    case ReadResult::Unparsable:
         // Someone wrote something we cannot read. Keep what we have and a copy of theirs; the
         // file itself is replaced by our next write.
         if (m_lastBackup.isEmpty() ||

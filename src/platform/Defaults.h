@@ -37,6 +37,10 @@ public:
     // A domain name is a plain file stem: letters, digits, '.', '-', '_'.
     static bool isValidDomain(const QString& domain);
 
+    // The values in the file at `path`, read without changing anything on disk (no backup, no
+    // folder). None, with `problem` set, when the file is there but cannot be opened or parsed.
+    static std::optional<QJsonObject> readWithoutChanges(const QString& path, QString* problem);
+
     QString filePath() const { return m_file.path(); }
 
     bool contains(const QString& key) const { return m_values.contains(key); }
@@ -94,7 +98,8 @@ signals:
 private:
     std::optional<double> inRange(const QString& key, std::optional<double> value, double minimum,
                                   double maximum) const;
-    enum class ReadResult { Missing, Ok, Unreadable };
+    enum class ReadResult { Missing, Ok, Unparsable, CannotOpen };
+    static ReadResult parse(const QByteArray& data, QJsonObject& out);
     ReadResult readFile(QJsonObject& out) const;
     void keepAside(PrivateFile::KeepAside how);
     bool modify(const QString& key, const std::optional<QJsonValue>& value);

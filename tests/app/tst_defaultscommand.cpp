@@ -1,6 +1,7 @@
 #include "ProgramRun.h"
 #include "TestEnvironment.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -25,6 +26,8 @@ private slots:
     void rejectsBadInput_data();
     void rejectsBadInput();
     void domainsAreSeparateFiles();
+    void readChangesNothing_data();
+    void readChangesNothing();
 
 private:
     std::unique_ptr<test::TestEnvironment> m_env;
@@ -70,6 +73,8 @@ void DefaultsCommandTest::rejectsBadInput_data() {
     QTest::newRow("unknown verb") << QStringList{"frobnicate"} << "Pemakaian";
     QTest::newRow("write without value") << QStringList{"write", "k"} << "Pemakaian";
     QTest::newRow("domain with a slash") << QStringList{"--domain", "../x", "read"} << "domain";
+    QTest::newRow("domain ending in a newline")
+        << QStringList{"--domain", "x\n", "write", "k", "1"} << "domain";
 }
 
 void DefaultsCommandTest::rejectsBadInput() {
@@ -87,6 +92,34 @@ void DefaultsCommandTest::domainsAreSeparateFiles() {
              QStringLiteral("\"~/Shots\""));
     QVERIFY(run({"read", "location"}).exitCode != 0);
     QVERIFY(QFile::exists(m_env->configHome() + "/notchora/screencapture.json"));
+}
+
+void DefaultsCommandTest::readChangesNothing_data() {
+    QTest::addColumn<bool>("folder"); // a folder where the file should be, else broken JSON
+    QTest::newRow("broken JSON") << false;
+    QTest::newRow("a folder in its place") << true;
+}
+
+// A read reports a file it cannot use and exits non-zero; the file stays where it is, and
+// nothing is set aside.
+void DefaultsCommandTest::readChangesNothing() {
+    QFETCH(bool, folder);
+    const QString dir = m_env->configHome() + "/notchora";
+    const QString path = dir + "/defaults.json";
+    if (folder)
+        QVERIFY(QDir().mkpath(path));
+    else
+        QVERIFY(test::writeFile(path, "{\"store.widgetScale\": 1.2,"));
+    for (const QStringList& args :
+         {QStringList{"read"}, QStringList{"read", "store.widgetScale"}}) {
+        const test::ProgramRun result = run(args);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains("Tidak bisa membaca"), qPrintable(result.err));
+    }
+    QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"defaults.json"});
+    if (!folder)
+        QCOMPARE(test::readFile(path), QByteArray("{\"store.widgetScale\": 1.2,"));
 }
 
 QTEST_GUILESS_MAIN(DefaultsCommandTest)
