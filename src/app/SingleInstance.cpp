@@ -1,6 +1,7 @@
 #include "app/SingleInstance.h"
 
 #include "app/Logging.h"
+#include "platform/Folders.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -9,6 +10,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace notchora {
@@ -28,7 +30,18 @@ QString SingleInstance::defaultSocketPath() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(runtime).exists())
         return runtime + QStringLiteral("/notchora.sock");
-    return QDir::tempPath() + QStringLiteral("/notchora-%1.sock").arg(getuid());
+    // Never a guessable name in the shared temporary folder: another user could listen there
+    // first and be handed the sign-in redirect.
+    const QString folder = Folders::privateRuntimeDir();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/notchora.sock");
+}
+
+bool SingleInstance::peerIsUs(const QLocalSocket& socket) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    return ::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials,
+                        &size) == 0 &&
+           credentials.uid == ::getuid();
 }
 
 SingleInstanceReply::SingleInstanceReply(QLocalSocket* socket, QObject* parent)
@@ -59,6 +72,11 @@ SingleInstance::ask(const QStringList& request, int timeoutMs, int replyTimeoutM
     socket.connectToServer(m_path);
     if (!socket.waitForConnected(timeoutMs))
         return std::nullopt;
+    // Only a program of the same user gets the request (it may carry a sign-in code).
+    if (!peerIsUs(socket)) {
+        qCWarning(lcApp) << m_path << "is served by another user; not handing over";
+        return std::nullopt;
+    }
     socket.write(QJsonDocument(QJsonArray::fromStringList(request)).toJson(QJsonDocument::Compact) +
                  '\n');
     if (!socket.waitForBytesWritten(timeoutMs))
@@ -94,6 +112,12 @@ bool SingleInstance::listen() {
 
 void SingleInstance::accept() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        if (!peerIsUs(*socket)) {
+            qCWarning(lcApp) << "refusing a request from another user";
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         QPointer<QLocalSocket> guard(socket);
         connect(socket, &QLocalSocket::readyRead, this, [this, guard] {

@@ -40,8 +40,11 @@ public:
     explicit SingleInstance(QString socketPath = defaultSocketPath(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // $XDG_RUNTIME_DIR/notchora.sock, or a per-user name in the temporary folder.
+    // $XDG_RUNTIME_DIR/notchora.sock, or one in our private folder under the temporary
+    // folder; empty when no private folder can be had.
     static QString defaultSocketPath();
+    // Whether the other end of `socket` runs as this user.
+    static bool peerIsUs(const QLocalSocket& socket);
     QString socketPath() const { return m_path; }
 
     struct Response {

@@ -1,5 +1,7 @@
 #include "platform/Folders.h"
 
+#include "platform/Logging.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QUuid>
@@ -53,19 +55,31 @@ bool ensurePrivateDir(const QString& path) {
     return ::mkdir(QFile::encodeName(path).constData(), 0700) == 0 || QFileInfo(path).isDir();
 }
 
-QString privateTempPath(const QString& prefix, const QString& suffix) {
+QString privateRuntimeDir() {
     const QString runtime = absoluteEnv("XDG_RUNTIME_DIR");
     const QString folder = !runtime.isEmpty() ? runtime + QStringLiteral("/notchora")
                                               : QDir::tempPath() + QStringLiteral("/notchora-") +
                                                     QString::number(::getuid());
     if (!ensurePrivateDir(folder))
         return {};
-    // Someone else's folder, or one others can look into, is no place for a screenshot.
+    // In the shared temporary folder anyone can make that name first: a folder that is not a
+    // real folder of ours, or one others can reach into, is refused.
+    // A folder of ours that others could only look into is closed; one they could write into
+    // may hold their files already.
+    const QByteArray name = QFile::encodeName(folder);
     struct stat info {};
-    if (::lstat(QFile::encodeName(folder).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::getuid())
+    if (::lstat(name.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::getuid() || (info.st_mode & 022) != 0 ||
+        ((info.st_mode & 077) != 0 && ::chmod(name.constData(), 0700) != 0)) {
+        qCWarning(lcPlatform) << folder << "is not a private folder of ours; not using it";
         return {};
-    if ((info.st_mode & 077) != 0 && ::chmod(QFile::encodeName(folder).constData(), 0700) != 0)
+    }
+    return folder;
+}
+
+QString privateTempPath(const QString& prefix, const QString& suffix) {
+    const QString folder = privateRuntimeDir();
+    if (folder.isEmpty())
         return {};
     return folder + QLatin1Char('/') + prefix + QUuid::createUuid().toString(QUuid::WithoutBraces) +
            suffix;

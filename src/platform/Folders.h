@@ -16,6 +16,10 @@ QString configDir();
 QString dataDir();
 // Creates `path` (and parents) with mode 0700 when it does not exist yet.
 bool ensurePrivateDir(const QString& path);
+// <runtime dir>/notchora, or <temp>/notchora-<uid> where no runtime dir is set, created 0700;
+// empty when that name is not a real folder of ours that only we can reach (someone else may
+// have made it first in the shared temporary folder).
+QString privateRuntimeDir();
 // A fresh, unused path for a temporary file ("<prefix><uuid><suffix>") in a folder only we
 // can read: <runtime dir>/notchora, or a per-user folder under the temporary folder where no
 // runtime dir is set. Empty when no such folder can be made.

@@ -1,11 +1,20 @@
 #include "TestEnvironment.h"
 #include "app/SingleInstance.h"
 
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace notchora;
 
@@ -16,6 +25,9 @@ private slots:
     void nobodyRunningMeansNoHandOver();
     void secondStartHandsOverAndExits();
     void staleSocketIsReplaced();
+    void withoutRuntimeDirOnlyAPrivateFolder_data();
+    void withoutRuntimeDirOnlyAPrivateFolder();
+    void anotherUserIsRefused();
 };
 
 void SingleInstanceTest::socketLivesInTheRuntimeFolder() {
@@ -72,6 +84,99 @@ void SingleInstanceTest::staleSocketIsReplaced() {
     QTRY_COMPARE(requests.count(), 1);
     QTRY_VERIFY(client.canReadLine());
     QCOMPARE(client.readLine(), QByteArray("{\"exitCode\":0,\"output\":\"\"}\n"));
+}
+
+void SingleInstanceTest::withoutRuntimeDirOnlyAPrivateFolder_data() {
+    QTest::addColumn<QString>("prepared"); // what is at <temp>/notchora-<uid> beforehand
+    QTest::addColumn<bool>("used");
+    QTest::newRow("nothing yet") << "" << true;
+    QTest::newRow("our private folder") << "0700" << true;
+    QTest::newRow("a folder others can enter") << "0777" << false;
+    QTest::newRow("a symbolic link") << "link" << false;
+    QTest::newRow("another user's folder") << "other" << false;
+}
+
+// Without a runtime dir the socket goes into a per-user folder in the shared temporary
+// folder, which another user may have made first.
+void SingleInstanceTest::withoutRuntimeDirOnlyAPrivateFolder() {
+    QFETCH(QString, prepared);
+    QFETCH(bool, used);
+    test::TestEnvironment env;
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString temp = env.root() + "/tmp";
+    QVERIFY(QDir().mkpath(temp));
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    const QString folder = temp + "/notchora-" + QString::number(::getuid());
+    const QByteArray name = QFile::encodeName(folder);
+    if (prepared == "0700" || prepared == "0777" || prepared == "other") {
+        QVERIFY(::mkdir(name.constData(), 0700) == 0);
+        QVERIFY(::chmod(name.constData(), prepared == "0777" ? 0777 : 0700) == 0);
+    } else if (prepared == "link") {
+        QVERIFY(QDir().mkpath(env.root() + "/elsewhere"));
+        QVERIFY(QFile::link(env.root() + "/elsewhere", folder));
+    }
+    if (prepared == "other") {
+        if (::getuid() != 0)
+            QSKIP("making a folder of another user needs root");
+        QVERIFY(::chown(name.constData(), 65534, 65534) == 0);
+    }
+    if (!used)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not a private folder"));
+    const QString path = SingleInstance::defaultSocketPath();
+    QCOMPARE(path, used ? folder + "/notchora.sock" : QString());
+    SingleInstance instance(path);
+    if (!used)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot listen"));
+    QCOMPARE(instance.listen(), used);
+    qunsetenv("TMPDIR");
+}
+
+// A program of another user can neither hand us a request nor answer ours.
+void SingleInstanceTest::anotherUserIsRefused() {
+    if (::getuid() != 0)
+        QSKIP("connecting as another user needs root");
+    test::TestEnvironment env;
+    const QString path = env.root() + "/shared.sock";
+    SingleInstance instance(path);
+    QVERIFY(instance.listen());
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0777) == 0);
+    QVERIFY(::chmod(QFile::encodeName(env.root()).constData(), 0755) == 0);
+    QSignalSpy requests(&instance, &SingleInstance::requestReceived);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("another user"));
+
+    // As nobody: connect, send a request, and report whether any answer came back. The child
+    // only makes system calls (other threads may hold the allocator's lock).
+    const QByteArray socketPath = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.constData(), sizeof address.sun_path - 1);
+    // The outcome comes back through a pipe, read as soon as it is there.
+    int outcome[2];
+    QVERIFY(::pipe(outcome) == 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        char result = 'x'; // could not become nobody or connect
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const char request[] = "[\"reopen\"]\n";
+        char answer[64];
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0 &&
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::write(fd, request, sizeof request - 1) > 0)
+            result = ::read(fd, answer, sizeof answer) > 0 ? 'a' : '-';
+        [[maybe_unused]] const auto written = ::write(outcome[1], &result, 1);
+        ::_exit(0);
+    }
+    QVERIFY(child > 0);
+    ::close(outcome[1]);
+    ::fcntl(outcome[0], F_SETFL, O_NONBLOCK);
+    char result = 0;
+    // Keep serving while the child waits for its answer.
+    bool received = false;
+    const auto poll = [&] { return received = received || ::read(outcome[0], &result, 1) == 1; };
+    QTRY_VERIFY(poll());
+    ::close(outcome[0]);
+    QCOMPARE(result, '-'); // connected, asked, and got nothing back
+    QCOMPARE(requests.count(), 0);
 }
 
 QTEST_MAIN(SingleInstanceTest)
