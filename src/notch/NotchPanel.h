@@ -7,9 +7,10 @@ namespace notchora {
 
 class WindowSystem;
 
-// The borderless, transparent window over the notch. It takes the keyboard only while
-// `allowsKeyFocus` is on, and then only when clicked, without raising or activating the
-// program.
+// The borderless, transparent window over the notch. Clicks never take the keyboard; while
+// `allowsKeyFocus` is on, a text field taking focus does (without raising or activating the
+// program), and the keyboard goes back to the window that had it once the field lets go or
+// the tray closes.
 class NotchPanel : public QQuickView {
     Q_OBJECT
     Q_PROPERTY(double alpha READ alpha WRITE setAlpha NOTIFY alphaChanged FINAL)
@@ -29,7 +30,9 @@ public:
     NotchPanel(QQmlEngine* engine, WindowSystem& windows);
 
     bool allowsKeyFocus() const { return m_allowsKeyFocus; }
-    void setAllowsKeyFocus(bool allows) { m_allowsKeyFocus = allows; }
+    void setAllowsKeyFocus(bool allows);
+    // Whether the panel took the keyboard for a text field.
+    bool holdsKeyFocus() const { return m_holdsKeyFocus; }
 
     // Opacity of everything the panel draws (desktop-switch fades).
     double alpha() const;
@@ -48,13 +51,16 @@ public:
 signals:
     void alphaChanged();
 
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-
 private:
+    void followFocusItem();
+    void takeKeyFocus();
+    void releaseKeyFocus();
+
     WindowSystem& m_windows;
     Shape m_shape;
     bool m_allowsKeyFocus = false;
+    bool m_holdsKeyFocus = false;
+    WId m_previousFocus = 0;
 };
 
 } // namespace notchora

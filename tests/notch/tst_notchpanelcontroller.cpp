@@ -12,8 +12,10 @@
 #include "platform/HeadlessWindowSystem.h"
 #include "platform/Screens.h"
 
+#include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQmlEngineExtensionPlugin>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTest>
@@ -45,6 +47,7 @@ private slots:
     void keepsExpandedReleaseCallback();
     void expandingTakesThePointer();
     void keepsExpandedHoldsThePanelOpen();
+    void keyboardOnlyForATextField();
     void hoverOpensAndCloses();
     void toggleHidesAndShows();
     void desktopSwitchFadesIn();
@@ -215,6 +218,51 @@ void NotchPanelControllerTest::keepsExpandedHoldsThePanelOpen() {
     m_pointer.warpTo({1, 1});
     model.setKeepsExpanded(false);
     QVERIFY(!model.isExpanded());
+}
+
+void NotchPanelControllerTest::keyboardOnlyForATextField() {
+    auto controller = makeController();
+    controller->setShown(true);
+    controller->orderFront();
+    NotchPanel& panel = controller->panel();
+    QQmlComponent component(m_engine.get());
+    component.setData("import QtQuick\nTextInput { width: 100; height: 20 }", QUrl());
+    std::unique_ptr<QQuickItem> field(qobject_cast<QQuickItem*>(component.create()));
+    QVERIFY2(field, qPrintable(component.errorString()));
+    field->setParentItem(panel.contentItem());
+    const WId editor = 4242; // another program's window
+    m_windows.setFocusedWindow(editor);
+
+    // Clicks on the open tray leave the keyboard where it was.
+    controller->setExpanded(true);
+    QVERIFY(panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(360, 100));
+    QCOMPARE(m_windows.focusedWindow(), editor);
+
+    // A text field takes it, and the collapse gives it back.
+    field->forceActiveFocus();
+    QCOMPARE(m_windows.focusedWindow(), panel.winId());
+    QVERIFY(!panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    controller->setExpanded(false);
+    QCOMPARE(m_windows.focusedWindow(), editor);
+    QVERIFY(panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    QVERIFY(!field->hasActiveFocus());
+
+    // Opening again does not take it back on its own, nor does a field while collapsed.
+    controller->setExpanded(true);
+    QCOMPARE(m_windows.focusedWindow(), editor);
+    controller->setExpanded(false);
+    field->forceActiveFocus();
+    QCOMPARE(m_windows.focusedWindow(), editor);
+
+    // The user moved on to a third window while typing: the release leaves it there.
+    field->setFocus(false);
+    controller->setExpanded(true);
+    field->forceActiveFocus();
+    QCOMPARE(m_windows.focusedWindow(), panel.winId());
+    m_windows.setFocusedWindow(77);
+    controller->setExpanded(false);
+    QCOMPARE(m_windows.focusedWindow(), WId(77));
 }
 
 void NotchPanelControllerTest::hoverOpensAndCloses() {
