@@ -24,6 +24,7 @@ X11WindowSystem::X11WindowSystem(Display* display, xcb_connection_t* connection,
     : WindowSystem(parent), m_display(display), m_connection(connection) {
     m_root = DefaultRootWindow(m_display);
     m_currentDesktopAtom = atom("_NET_CURRENT_DESKTOP");
+    m_stackingAtoms = {atom("_NET_CLIENT_LIST_STACKING"), atom("_NET_ACTIVE_WINDOW")};
     const QByteArray selection = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(m_display));
     m_compositorSelection = atom(selection.constData());
 
@@ -92,7 +93,11 @@ void X11WindowSystem::sendClientMessage(unsigned long window, unsigned long type
 }
 
 void X11WindowSystem::preparePanel(QWindow* window) {
+    // Window managers keep even dock and "above" windows under a focused full-screen
+    // window; a panel over full-screen programs has to stack itself (raisePanels()).
+    window->setFlag(Qt::BypassWindowManagerHint, true);
     window->create();
+    m_panels.append(window);
     const Window id = window->winId();
     // A dock sits in the panel layer, takes no focus on its own and is left out of
     // taskbars and window cycling by every EWMH window manager.
@@ -209,6 +214,18 @@ void X11WindowSystem::focusWithoutRaising(QWindow* window) {
     XFlush(m_display);
 }
 
+void X11WindowSystem::raisePanels() {
+    bool raised = false;
+    for (const QPointer<QWindow>& panel : std::as_const(m_panels)) {
+        if (panel && panel->isVisible()) {
+            XRaiseWindow(m_display, panel->winId());
+            raised = true;
+        }
+    }
+    if (raised)
+        XFlush(m_display);
+}
+
 WId X11WindowSystem::focusedWindow() const {
     Window focus = 0;
     int revert = 0;
@@ -241,7 +258,11 @@ bool X11WindowSystem::nativeEventFilter(const QByteArray& eventType, void* messa
     const int kind = event->response_type & 0x7f;
     if (kind == XCB_PROPERTY_NOTIFY) {
         auto* property = reinterpret_cast<xcb_property_notify_event_t*>(event);
-        if (property->window == m_root && property->atom == m_currentDesktopAtom) {
+        if (property->window == m_root && std::find(m_stackingAtoms.begin(), m_stackingAtoms.end(),
+                                                    property->atom) != m_stackingAtoms.end()) {
+            // Another window was raised, activated or mapped: back on top.
+            raisePanels();
+        } else if (property->window == m_root && property->atom == m_currentDesktopAtom) {
             // Pagers and window managers rewrite the property with the same value: no switch.
             const unsigned long now = currentDesktop();
             if (now != m_desktop) {

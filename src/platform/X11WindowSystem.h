@@ -4,6 +4,9 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QWindow>
 #include <vector>
 
 typedef struct _XDisplay Display;
@@ -11,9 +14,10 @@ struct xcb_connection_t;
 
 namespace notchora {
 
-// Window services over EWMH and the XFixes/Shape extensions: dock-type panels kept above,
-// sticky or on the current desktop, click-through by an empty input shape, desktop switches
-// from _NET_CURRENT_DESKTOP, and the compositor from the _NET_WM_CM_S<n> selection.
+// Window services over EWMH and the XFixes/Shape extensions: dock-type panels that stack
+// themselves above everything (also full-screen windows), sticky or on the current desktop,
+// click-through by an empty input shape, desktop switches from _NET_CURRENT_DESKTOP, and the
+// compositor from the _NET_WM_CM_S<n> selection.
 class X11WindowSystem final : public WindowSystem, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
@@ -41,6 +45,7 @@ private:
     std::vector<unsigned long> panelStates(unsigned long window) const;
     void writeUnmappedHints(unsigned long window);
     void requestMappedHints(unsigned long window);
+    void raisePanels();
 
     Display* m_display;
     xcb_connection_t* m_connection;
@@ -52,6 +57,8 @@ private:
     unsigned long m_desktop = 0;
     // Per panel: on every desktop (true) or on the current one.
     QHash<unsigned long, bool> m_onAllDesktops;
+    QList<QPointer<QWindow>> m_panels;
+    std::vector<unsigned long> m_stackingAtoms;
 };
 
 } // namespace notchora

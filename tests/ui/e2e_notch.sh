@@ -130,7 +130,7 @@ wait_for 5 "${expanded[@]}" || fail "the tray did not open again"
 
 # A click on the open tray (the second page dot, x 729..735 at y 162) leaves the keyboard
 # with the window that had it.
-xmessage -geometry +100+500 "hier tippen" 2>/dev/null &
+xmessage -geometry +100+500 "hier tippen" >/dev/null 2>&1 &
 pids+=($!)
 other=$(xdotool search --sync --onlyvisible --class xmessage | head -n 1)
 [ -n "$other" ] && xdotool windowactivate --sync "$other" >/dev/null 2>&1
@@ -199,6 +199,32 @@ xdotool set_desktop 2
 stays 1 720,1,black 630,12,black || fail "the notch faded or vanished on a desktop switch"
 [ "$(xdotool get_desktop)" = 2 ] || fail "the desktop did not switch"
 echo "ok: there on every desktop without a fade"
+
+# map_as NAME PROPERTY VALUE GEOMETRY: an xmessage window mapped with one EWMH hint set,
+# its id in $mapped.
+map_as() {
+  xmessage -name "$1" -geometry "$4" -bg white "$1" >/dev/null 2>&1 &
+  pids+=($!)
+  mapped=$(xdotool search --sync --onlyvisible --classname "$1" | head -n 1)
+  [ -n "$mapped" ] || return 1
+  xdotool windowunmap --sync "$mapped"
+  xprop -id "$mapped" -f "$2" 32a -set "$2" "$3"
+  xdotool windowmap --sync "$mapped"
+}
+# A focused full-screen window and a dock mapped later stay below the notch.
+map_as vollbild _NET_WM_STATE _NET_WM_STATE_FULLSCREEN 400x300+100+100 ||
+  fail "no full-screen test window"
+full=$mapped
+xdotool windowactivate --sync "$full" >/dev/null 2>&1
+xwininfo -id "$full" | grep -q 'Width: 1440' || fail "the test window did not go full screen"
+xdotool windowraise "$full"
+wait_for 5 720,1,black 630,12,black 300,400,light || fail "a focused full-screen window covers the notch"
+stays 1 720,1,black 630,12,black || fail "a focused full-screen window covers the notch"
+echo "ok: above a focused full-screen window"
+map_as leiste _NET_WM_WINDOW_TYPE _NET_WM_WINDOW_TYPE_DOCK 1440x40+0+0 ||
+  fail "no dock test window"
+stays 1 720,1,black 630,12,black || fail "a dock mapped later covers the notch"
+echo "ok: above a dock mapped later"
 
 kill "$app_pid"
 wait "$app_pid"
