@@ -120,8 +120,9 @@ void NotchPanelController::toggle() {
     if (!isPanelVisible()) {
         m_isShown = true;
         repositionPanel();
-        m_hiddenForCapture = false;
-        applyCaptureRule();
+        // During our own capture the panel appears once the capture is done, so that it
+        // is not in the picture.
+        m_hiddenForCapture = CaptureVisibility::shared().isAICaptureInProgress();
         orderFront();
         m_hoverMonitor->start();
     } else {

@@ -345,6 +345,16 @@ void NotchPanelControllerTest::ownCaptureHidesThePanel() {
     QVERIFY(controller->isPanelVisible());
     CaptureVisibility::shared().setAICaptureInProgress(false);
     QVERIFY(controller->panel().isVisible());
+
+    // "Tampilkan Widget" during a capture shows the panel only once the capture is done.
+    controller->toggle();
+    QVERIFY(!controller->panel().isVisible());
+    CaptureVisibility::shared().setAICaptureInProgress(true);
+    controller->toggle();
+    QVERIFY(!controller->panel().isVisible());
+    QVERIFY(controller->isPanelVisible());
+    CaptureVisibility::shared().setAICaptureInProgress(false);
+    QVERIFY(controller->panel().isVisible());
 }
 
 void NotchPanelControllerTest::repositionWithSameScreenChangesNothing() {
