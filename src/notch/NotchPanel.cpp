@@ -99,10 +99,43 @@ void NotchPanel::applyShape() {
     QRegion region = trayRegion(m_shape.tray, m_shape.trayRadius);
     if (!m_shape.slot.isEmpty())
         region += QRegion(m_shape.slot.toAlignedRect());
+    region += popupRegion();
     // An empty mask would mean "no shape" (the whole black window): keep one pixel instead.
     if (region.isEmpty())
         region = QRegion(0, 0, 1, 1);
     setMask(region);
+}
+
+void NotchPanel::watchPopups() {
+    // Open popups live in the window's overlay item, one child each.
+    for (QQuickItem* child : contentItem()->childItems()) {
+        if (child->inherits("QQuickOverlay") && child != m_overlay) {
+            m_overlay = child;
+            connect(child, &QQuickItem::childrenChanged, this, &NotchPanel::followPopupItems);
+            followPopupItems();
+        }
+    }
+}
+
+void NotchPanel::followPopupItems() {
+    if (!m_overlay)
+        return;
+    for (QQuickItem* popup : m_overlay->childItems()) {
+        for (auto signal : {&QQuickItem::xChanged, &QQuickItem::yChanged, &QQuickItem::widthChanged,
+                            &QQuickItem::heightChanged, &QQuickItem::visibleChanged})
+            connect(popup, signal, this, &NotchPanel::applyShape, Qt::UniqueConnection);
+    }
+    applyShape();
+}
+
+QRegion NotchPanel::popupRegion() const {
+    QRegion region;
+    if (!m_overlay)
+        return region;
+    for (const QQuickItem* popup : m_overlay->childItems())
+        if (popup->isVisible())
+            region += popup->mapRectToScene(popup->boundingRect()).toAlignedRect();
+    return region;
 }
 
 QRegion NotchPanel::trayRegion(const QRectF& rect, double radius) {

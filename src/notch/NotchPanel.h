@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+#include <QQuickItem>
 #include <QQuickView>
 #include <QRectF>
 
@@ -44,6 +46,9 @@ public:
     void setShape(const Shape& shape);
     // Applies the shape again (after showing the window or a compositor change).
     void applyShape();
+    // Follows the popups (tooltips) the content opens, which the shape has to include too;
+    // call once the content is loaded.
+    void watchPopups();
 
     // The tray as drawn: square top corners, rounded bottom ones.
     static QRegion trayRegion(const QRectF& rect, double radius);
@@ -55,11 +60,14 @@ private:
     void followFocusItem();
     void takeKeyFocus();
     void releaseKeyFocus();
+    void followPopupItems();
+    QRegion popupRegion() const;
 
     WindowSystem& m_windows;
     Shape m_shape;
     bool m_allowsKeyFocus = false;
     bool m_holdsKeyFocus = false;
+    QPointer<QQuickItem> m_overlay;
     WId m_previousFocus = 0;
 };
 

@@ -50,6 +50,7 @@ NotchPanelController::NotchPanelController(WidgetStore& store, QQmlEngine& engin
     m_panel->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Notch/NotchRootView.qml")));
     for (const QQmlError& error : m_panel->errors())
         qCWarning(lcNotch) << "cannot load the notch view:" << error.toString();
+    m_panel->watchPopups();
     connect(m_viewModel.get(), &NotchViewModel::layoutChanged, this,
             &NotchPanelController::updateShape);
     connect(m_viewModel.get(), &NotchViewModel::isExpandedChanged, this,

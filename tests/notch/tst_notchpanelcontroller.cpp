@@ -371,6 +371,8 @@ void NotchPanelControllerTest::repositionWithSameScreenChangesNothing() {
 }
 
 void NotchPanelControllerTest::windowShapeFollowsTheTray() {
+    for (const QString& id : ModuleRegistry::shared().ids())
+        m_store->setEnabled(true, id);
     auto controller = makeController();
     NotchPanel& panel = controller->panel();
     NotchViewModel& model = controller->viewModel();
@@ -393,6 +395,27 @@ void NotchPanelControllerTest::windowShapeFollowsTheTray() {
     QVERIFY(panel.mask().contains(QPoint(360, 160)));
     // The bottom corners are rounded off.
     QVERIFY(!panel.mask().contains(layout.trayRect().bottomLeft().toPoint() - QPoint(-1, 1)));
+
+    // A page dot's tooltip hangs below the tray, and the shape follows it open and shut.
+    QObject* tip = nullptr;
+    auto* dots = panel.rootObject()->findChild<QQuickItem*>("pageDots");
+    QVERIFY(dots);
+    for (QQuickItem* dot : dots->childItems())
+        for (QObject* object : dot->children())
+            if (object->inherits("QQuickToolTip"))
+                tip = object;
+    QVERIFY(tip);
+    tip->setProperty("visible", true);
+    auto* background = tip->property("background").value<QQuickItem*>();
+    QVERIFY(background);
+    const auto tipCentre = [&] {
+        return background->mapToScene(QPointF(background->width() / 2, background->height() / 2))
+            .toPoint();
+    };
+    QTRY_VERIFY(panel.mask().contains(tipCentre()));
+    QVERIFY(tipCentre().y() > layout.trayRect().bottom());
+    tip->setProperty("visible", false);
+    QTRY_VERIFY(!panel.mask().contains(tipCentre()));
 
     m_windows.setCompositor(true);
     QVERIFY(panel.mask().isEmpty());
