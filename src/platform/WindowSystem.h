@@ -13,8 +13,8 @@ class WindowSystem : public QObject {
 public:
     using QObject::QObject;
 
-    // Marks a created (not yet shown) window as a panel: kept above normal windows and
-    // panels, left out of taskbars, pagers and window cycling.
+    // Marks a created (not yet shown) window as a panel: kept above normal windows, docks
+    // and full-screen windows, left out of taskbars, pagers and window cycling.
     virtual void preparePanel(QWindow* window) = 0;
     // On every desktop, or on the current one only.
     virtual void setOnAllDesktops(QWindow* window, bool all) = 0;

@@ -130,7 +130,7 @@ wait_for 5 "${expanded[@]}" || fail "the tray did not open again"
 
 # A click on the open tray (the second page dot, x 729..735 at y 162) leaves the keyboard
 # with the window that had it.
-xmessage -geometry +100+500 "hier tippen" >/dev/null 2>&1 &
+xmessage -geometry +100+500 "ketik di sini" >/dev/null 2>&1 &
 pids+=($!)
 other=$(xdotool search --sync --onlyvisible --class xmessage | head -n 1)
 [ -n "$other" ] && xdotool windowactivate --sync "$other" >/dev/null 2>&1
@@ -212,7 +212,7 @@ map_as() {
   xdotool windowmap --sync "$mapped"
 }
 # A focused full-screen window and a dock mapped later stay below the notch.
-map_as vollbild _NET_WM_STATE _NET_WM_STATE_FULLSCREEN 400x300+100+100 ||
+map_as layarpenuh _NET_WM_STATE _NET_WM_STATE_FULLSCREEN 400x300+100+100 ||
   fail "no full-screen test window"
 full=$mapped
 xdotool windowactivate --sync "$full" >/dev/null 2>&1
@@ -221,7 +221,7 @@ xdotool windowraise "$full"
 wait_for 5 720,1,black 630,12,black 300,400,light || fail "a focused full-screen window covers the notch"
 stays 1 720,1,black 630,12,black || fail "a focused full-screen window covers the notch"
 echo "ok: above a focused full-screen window"
-map_as leiste _NET_WM_WINDOW_TYPE _NET_WM_WINDOW_TYPE_DOCK 1440x40+0+0 ||
+map_as dok _NET_WM_WINDOW_TYPE _NET_WM_WINDOW_TYPE_DOCK 1440x40+0+0 ||
   fail "no dock test window"
 stays 1 720,1,black 630,12,black || fail "a dock mapped later covers the notch"
 echo "ok: above a dock mapped later"
