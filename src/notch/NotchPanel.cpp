@@ -10,8 +10,10 @@ namespace notchora {
 
 NotchPanel::NotchPanel(QQmlEngine* engine, WindowSystem& windows)
     : QQuickView(engine, nullptr), m_windows(windows) {
+    // Not accepting focus keeps a click on the tray from activating the panel (the window
+    // manager and Qt both would otherwise).
     setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-             Qt::NoDropShadowWindowHint);
+             Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus);
     QSurfaceFormat surface = format();
     surface.setAlphaBufferSize(8);
     setFormat(surface);
@@ -19,6 +21,7 @@ NotchPanel::NotchPanel(QQmlEngine* engine, WindowSystem& windows)
     setResizeMode(QQuickView::SizeRootObjectToView);
     setTitle(QStringLiteral("Notchora"));
     connect(&m_windows, &WindowSystem::compositorChanged, this, &NotchPanel::applyShape);
+    connect(this, &QQuickWindow::activeFocusItemChanged, this, &NotchPanel::followFocusItem);
 }
 
 double NotchPanel::alpha() const {
@@ -32,10 +35,48 @@ void NotchPanel::setAlpha(double alpha) {
     emit alphaChanged();
 }
 
-void NotchPanel::mousePressEvent(QMouseEvent* event) {
-    if (m_allowsKeyFocus && !isActive())
-        m_windows.focusWithoutRaising(this);
-    QQuickView::mousePressEvent(event);
+void NotchPanel::setAllowsKeyFocus(bool allows) {
+    m_allowsKeyFocus = allows;
+    if (!allows)
+        releaseKeyFocus();
+}
+
+namespace {
+
+bool isTextField(const QQuickItem* item) {
+    return item && item->flags().testFlag(QQuickItem::ItemAcceptsInputMethod);
+}
+
+} // namespace
+
+void NotchPanel::followFocusItem() {
+    if (isTextField(activeFocusItem())) {
+        if (m_allowsKeyFocus && !m_holdsKeyFocus)
+            takeKeyFocus();
+    } else if (m_holdsKeyFocus) {
+        releaseKeyFocus();
+    }
+}
+
+void NotchPanel::takeKeyFocus() {
+    m_previousFocus = m_windows.focusedWindow();
+    m_holdsKeyFocus = true;
+    setFlag(Qt::WindowDoesNotAcceptFocus, false);
+    m_windows.focusWithoutRaising(this);
+}
+
+void NotchPanel::releaseKeyFocus() {
+    if (!m_holdsKeyFocus)
+        return;
+    m_holdsKeyFocus = false;
+    setFlag(Qt::WindowDoesNotAcceptFocus, true);
+    // The field lets go too, so that opening the tray again does not take the keyboard.
+    if (QQuickItem* item = activeFocusItem(); isTextField(item))
+        item->setFocus(false);
+    // Only if we still have it: the user may have moved on to another window.
+    if (m_windows.focusedWindow() == winId() && m_previousFocus != winId())
+        m_windows.restoreFocus(m_previousFocus);
+    m_previousFocus = 0;
 }
 
 void NotchPanel::setShape(const Shape& shape) {
@@ -58,10 +99,43 @@ void NotchPanel::applyShape() {
     QRegion region = trayRegion(m_shape.tray, m_shape.trayRadius);
     if (!m_shape.slot.isEmpty())
         region += QRegion(m_shape.slot.toAlignedRect());
+    region += popupRegion();
     // An empty mask would mean "no shape" (the whole black window): keep one pixel instead.
     if (region.isEmpty())
         region = QRegion(0, 0, 1, 1);
     setMask(region);
+}
+
+void NotchPanel::watchPopups() {
+    // Open popups live in the window's overlay item, one child each.
+    for (QQuickItem* child : contentItem()->childItems()) {
+        if (child->inherits("QQuickOverlay") && child != m_overlay) {
+            m_overlay = child;
+            connect(child, &QQuickItem::childrenChanged, this, &NotchPanel::followPopupItems);
+            followPopupItems();
+        }
+    }
+}
+
+void NotchPanel::followPopupItems() {
+    if (!m_overlay)
+        return;
+    for (QQuickItem* popup : m_overlay->childItems()) {
+        for (auto signal : {&QQuickItem::xChanged, &QQuickItem::yChanged, &QQuickItem::widthChanged,
+                            &QQuickItem::heightChanged, &QQuickItem::visibleChanged})
+            connect(popup, signal, this, &NotchPanel::applyShape, Qt::UniqueConnection);
+    }
+    applyShape();
+}
+
+QRegion NotchPanel::popupRegion() const {
+    QRegion region;
+    if (!m_overlay)
+        return region;
+    for (const QQuickItem* popup : m_overlay->childItems())
+        if (popup->isVisible())
+            region += popup->mapRectToScene(popup->boundingRect()).toAlignedRect();
+    return region;
 }
 
 QRegion NotchPanel::trayRegion(const QRectF& rect, double radius) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+#include <QQuickItem>
 #include <QQuickView>
 #include <QRectF>
 
@@ -7,9 +9,10 @@ namespace notchora {
 
 class WindowSystem;
 
-// The borderless, transparent window over the notch. It takes the keyboard only while
-// `allowsKeyFocus` is on, and then only when clicked, without raising or activating the
-// program.
+// The borderless, transparent window over the notch. Clicks never take the keyboard; while
+// `allowsKeyFocus` is on, a text field taking focus does (without raising or activating the
+// program), and the keyboard goes back to the window that had it once the field lets go or
+// the tray closes.
 class NotchPanel : public QQuickView {
     Q_OBJECT
     Q_PROPERTY(double alpha READ alpha WRITE setAlpha NOTIFY alphaChanged FINAL)
@@ -29,7 +32,9 @@ public:
     NotchPanel(QQmlEngine* engine, WindowSystem& windows);
 
     bool allowsKeyFocus() const { return m_allowsKeyFocus; }
-    void setAllowsKeyFocus(bool allows) { m_allowsKeyFocus = allows; }
+    void setAllowsKeyFocus(bool allows);
+    // Whether the panel took the keyboard for a text field.
+    bool holdsKeyFocus() const { return m_holdsKeyFocus; }
 
     // Opacity of everything the panel draws (desktop-switch fades).
     double alpha() const;
@@ -41,6 +46,9 @@ public:
     void setShape(const Shape& shape);
     // Applies the shape again (after showing the window or a compositor change).
     void applyShape();
+    // Follows the popups (tooltips) the content opens, which the shape has to include too;
+    // call once the content is loaded.
+    void watchPopups();
 
     // The tray as drawn: square top corners, rounded bottom ones.
     static QRegion trayRegion(const QRectF& rect, double radius);
@@ -48,13 +56,19 @@ public:
 signals:
     void alphaChanged();
 
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-
 private:
+    void followFocusItem();
+    void takeKeyFocus();
+    void releaseKeyFocus();
+    void followPopupItems();
+    QRegion popupRegion() const;
+
     WindowSystem& m_windows;
     Shape m_shape;
     bool m_allowsKeyFocus = false;
+    bool m_holdsKeyFocus = false;
+    QPointer<QQuickItem> m_overlay;
+    WId m_previousFocus = 0;
 };
 
 } // namespace notchora

@@ -50,6 +50,7 @@ NotchPanelController::NotchPanelController(WidgetStore& store, QQmlEngine& engin
     m_panel->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Notch/NotchRootView.qml")));
     for (const QQmlError& error : m_panel->errors())
         qCWarning(lcNotch) << "cannot load the notch view:" << error.toString();
+    m_panel->watchPopups();
     connect(m_viewModel.get(), &NotchViewModel::layoutChanged, this,
             &NotchPanelController::updateShape);
     connect(m_viewModel.get(), &NotchViewModel::isExpandedChanged, this,
@@ -120,8 +121,9 @@ void NotchPanelController::toggle() {
     if (!isPanelVisible()) {
         m_isShown = true;
         repositionPanel();
-        m_hiddenForCapture = false;
-        applyCaptureRule();
+        // During our own capture the panel appears once the capture is done, so that it
+        // is not in the picture.
+        m_hiddenForCapture = CaptureVisibility::shared().isAICaptureInProgress();
         orderFront();
         m_hoverMonitor->start();
     } else {

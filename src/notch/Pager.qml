@@ -139,24 +139,35 @@ ListView {
         }
     }
 
-    // Two-finger swipes on a touchpad arrive as horizontal wheel events.
+    // Two-finger swipes on a touchpad arrive as horizontal wheel events. One swipe turns at
+    // most one page: after a turn the rest of the gesture is spent, until it ends or pauses.
     property real wheelSwipe: 0
+    property bool swipeSpent: false
     WheelHandler {
         orientation: Qt.Horizontal
         target: null
         onWheel: (event) => {
-            const dx = event.pixelDelta.x !== 0 ? event.pixelDelta.x : event.angleDelta.x / 2
+            let dx = event.pixelDelta.x !== 0 ? event.pixelDelta.x : event.angleDelta.x / 2
+            // With natural scrolling the system flips the deltas; the page follows the
+            // fingers either way, as a drag does.
+            if (event.inverted)
+                dx = -dx
+            swipeReset.restart()
+            if (pager.swipeSpent)
+                return
             pager.wheelSwipe += dx
             if (pager.wheelSwipe < -50 || pager.wheelSwipe > 50) {
                 pager.turn(pager.wheelSwipe < 0 ? 1 : -1)
-                pager.wheelSwipe = 0
+                pager.swipeSpent = true
             }
-            swipeReset.restart()
         }
     }
     Timer {
         id: swipeReset
         interval: 300
-        onTriggered: pager.wheelSwipe = 0
+        onTriggered: {
+            pager.wheelSwipe = 0
+            pager.swipeSpent = false
+        }
     }
 }

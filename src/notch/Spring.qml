@@ -9,16 +9,21 @@ QtObject {
     property real value: 0
     readonly property bool moving: clock.running
 
-    property real _from: 0
+    // Displacement from the target and speed when the current motion started.
+    property real _x0: 0
+    property real _v0: 0
     property real _to: 0
     property real _omega: 1
     property real _zeta: 1
     property real _time: 0
 
+    // A new target keeps the current speed, so a reversal mid-way bends smoothly.
     function animateTo(target, response, dampingFraction) {
         if (target === _to && !clock.running && value === target)
             return
-        _from = value
+        const speed = clock.running ? velocity() : 0
+        _x0 = value - target
+        _v0 = speed
         _to = target
         _omega = 2 * Math.PI / response
         _zeta = dampingFraction
@@ -33,22 +38,29 @@ QtObject {
 
     function jumpTo(target) {
         clock.stop()
-        _from = target
+        _x0 = 0
+        _v0 = 0
         _to = target
         value = target
     }
 
-    // Step response of a damped harmonic oscillator starting at rest.
-    function progress(t) {
+    // Displacement from the target of a damped harmonic oscillator at time t.
+    function displacement(t) {
         const w = _omega
         const z = _zeta
         if (z >= 1)
-            return 1 - Math.exp(-w * t) * (1 + w * t)
+            return Math.exp(-w * t) * (_x0 + (_v0 + w * _x0) * t)
         const wd = w * Math.sqrt(1 - z * z)
-        return 1 - Math.exp(-z * w * t) * (Math.cos(wd * t) + (z * w / wd) * Math.sin(wd * t))
+        return Math.exp(-z * w * t) * (_x0 * Math.cos(wd * t) + (_v0 + z * w * _x0) / wd * Math.sin(wd * t))
     }
 
-    on_TimeChanged: value = _from + (_to - _from) * progress(_time)
+    // Speed now, in units per second.
+    function velocity() {
+        const h = 0.0001
+        return (displacement(_time + h) - displacement(_time)) / h
+    }
+
+    on_TimeChanged: value = _to + displacement(_time)
 
     property NumberAnimation clock: NumberAnimation {
         target: spring

@@ -25,6 +25,7 @@ void HeadlessWindowSystem::setInputRegion(QWindow* window, const std::optional<Q
 }
 
 void HeadlessWindowSystem::focusWithoutRaising(QWindow* window) {
+    m_focused = window->winId();
     window->requestActivate();
 }
 

@@ -19,6 +19,10 @@ public:
     void orderFront(QWindow* window) override;
     void setInputRegion(QWindow* window, const std::optional<QRegion>& region) override;
     void focusWithoutRaising(QWindow* window) override;
+    WId focusedWindow() const override { return m_focused; }
+    void restoreFocus(WId window) override { m_focused = window; }
+    // Another program's window taking the keyboard.
+    void setFocusedWindow(WId window) { m_focused = window; }
     bool hasCompositor() const override { return m_compositor; }
     // A compositor starting or stopping, as the window manager would announce it.
     void setCompositor(bool running) {
@@ -38,6 +42,7 @@ private:
     QHash<QWindow*, bool> m_allDesktops;
     QHash<QWindow*, std::optional<QRegion>> m_inputRegions;
     int m_desktop = 0;
+    WId m_focused = 0;
     bool m_compositor = true;
 };
 

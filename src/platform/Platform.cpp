@@ -30,8 +30,8 @@ Platform::Platform() {
     if (display) {
         m_kind = Kind::X11;
         m_pointer = std::make_unique<X11PointerSource>(display, Clock::system());
-        m_windows = std::make_unique<X11WindowSystem>(display);
         auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        m_windows = std::make_unique<X11WindowSystem>(display, x11->connection());
         m_shortcuts = std::make_unique<X11GlobalShortcuts>(display, x11->connection());
     } else {
         m_kind = Kind::Headless;

@@ -2,9 +2,8 @@
 
 #include <QObject>
 #include <QRegion>
+#include <QWindow>
 #include <optional>
-
-class QWindow;
 
 namespace notchora {
 
@@ -14,8 +13,8 @@ class WindowSystem : public QObject {
 public:
     using QObject::QObject;
 
-    // Marks a created (not yet shown) window as a panel: kept above normal windows and
-    // panels, left out of taskbars, pagers and window cycling.
+    // Marks a created (not yet shown) window as a panel: kept above normal windows, docks
+    // and full-screen windows, left out of taskbars, pagers and window cycling.
     virtual void preparePanel(QWindow* window) = 0;
     // On every desktop, or on the current one only.
     virtual void setOnAllDesktops(QWindow* window, bool all) = 0;
@@ -26,6 +25,10 @@ public:
     virtual void setInputRegion(QWindow* window, const std::optional<QRegion>& region) = 0;
     // Gives the window the keyboard without raising it or activating the program.
     virtual void focusWithoutRaising(QWindow* window) = 0;
+    // The window that has the keyboard now, in the native system (0 when none), so that it
+    // can have it back with restoreFocus() once we are done typing.
+    virtual WId focusedWindow() const = 0;
+    virtual void restoreFocus(WId window) = 0;
     // Whether a compositor blends translucent windows; without one a window's shape must
     // follow what it draws.
     virtual bool hasCompositor() const = 0;

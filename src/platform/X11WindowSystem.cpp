@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
+#include <algorithm>
 #include <vector>
 #include <xcb/xcb.h>
 
@@ -19,10 +20,11 @@ constexpr unsigned long allDesktops = 0xFFFFFFFF;
 
 } // namespace
 
-X11WindowSystem::X11WindowSystem(Display* display, QObject* parent)
-    : WindowSystem(parent), m_display(display) {
+X11WindowSystem::X11WindowSystem(Display* display, xcb_connection_t* connection, QObject* parent)
+    : WindowSystem(parent), m_display(display), m_connection(connection) {
     m_root = DefaultRootWindow(m_display);
     m_currentDesktopAtom = atom("_NET_CURRENT_DESKTOP");
+    m_stackingAtoms = {atom("_NET_CLIENT_LIST_STACKING"), atom("_NET_ACTIVE_WINDOW")};
     const QByteArray selection = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(m_display));
     m_compositorSelection = atom(selection.constData());
 
@@ -41,6 +43,7 @@ X11WindowSystem::X11WindowSystem(Display* display, QObject* parent)
         m_fixesEventBase = -1;
     }
     m_hasCompositor = queryCompositor();
+    m_desktop = currentDesktop();
     XFlush(m_display);
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
@@ -90,20 +93,19 @@ void X11WindowSystem::sendClientMessage(unsigned long window, unsigned long type
 }
 
 void X11WindowSystem::preparePanel(QWindow* window) {
+    // Window managers keep even dock and "above" windows under a focused full-screen
+    // window; a panel over full-screen programs has to stack itself (raisePanels()).
+    window->setFlag(Qt::BypassWindowManagerHint, true);
     window->create();
+    m_panels.append(window);
     const Window id = window->winId();
     // A dock sits in the panel layer, takes no focus on its own and is left out of
     // taskbars and window cycling by every EWMH window manager.
     const Atom type = atom("_NET_WM_WINDOW_TYPE_DOCK");
     XChangeProperty(m_display, id, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&type), 1);
-    const Atom states[] = {atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_SKIP_TASKBAR"),
-                           atom("_NET_WM_STATE_SKIP_PAGER"), atom("_NET_WM_STATE_STICKY")};
-    XChangeProperty(m_display, id, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(states), 4);
-    const unsigned long desktop = allDesktops;
-    XChangeProperty(m_display, id, atom("_NET_WM_DESKTOP"), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&desktop), 1);
+    m_onAllDesktops.insert(id, true);
+    writeUnmappedHints(id);
     XFlush(m_display);
 }
 
@@ -111,57 +113,75 @@ void X11WindowSystem::setOnAllDesktops(QWindow* window, bool all) {
     if (!window->handle())
         return;
     const Window id = window->winId();
-    const unsigned long desktop = all ? allDesktops : currentDesktop();
-    if (window->isVisible()) {
-        // A mapped window belongs to the window manager: ask it.
-        sendClientMessage(id, atom("_NET_WM_STATE"), all ? netWmStateAdd : netWmStateRemove,
-                          long(atom("_NET_WM_STATE_STICKY")));
-        sendClientMessage(id, atom("_NET_WM_DESKTOP"), long(desktop));
-    } else {
-        XChangeProperty(m_display, id, atom("_NET_WM_DESKTOP"), XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&desktop), 1);
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        std::vector<Atom> states;
-        const Atom sticky = atom("_NET_WM_STATE_STICKY");
-        if (XGetWindowProperty(m_display, id, atom("_NET_WM_STATE"), 0, 32, False, XA_ATOM, &type,
-                               &format, &count, &after, &data) == Success &&
-            data) {
-            for (unsigned long i = 0; i < count; ++i)
-                if (reinterpret_cast<Atom*>(data)[i] != sticky)
-                    states.push_back(reinterpret_cast<Atom*>(data)[i]);
-            XFree(data);
-        }
-        if (all)
-            states.push_back(sticky);
-        XChangeProperty(m_display, id, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(states.data()), int(states.size()));
-    }
+    m_onAllDesktops.insert(id, all);
+    if (window->isVisible())
+        requestMappedHints(id);
+    else
+        writeUnmappedHints(id);
     XFlush(m_display);
 }
 
-void X11WindowSystem::orderFront(QWindow* window) {
-    window->setVisible(true);
-    const Window id = window->winId();
+unsigned long X11WindowSystem::wantedDesktop(unsigned long window) const {
+    return m_onAllDesktops.value(window, true) ? allDesktops : currentDesktop();
+}
+
+std::vector<unsigned long> X11WindowSystem::panelStates(unsigned long window) const {
+    std::vector<Atom> states{atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_SKIP_TASKBAR"),
+                             atom("_NET_WM_STATE_SKIP_PAGER")};
+    if (m_onAllDesktops.value(window, true))
+        states.push_back(atom("_NET_WM_STATE_STICKY"));
+    return states;
+}
+
+void X11WindowSystem::writeUnmappedHints(unsigned long window) {
+    // The window manager erases these when a window is withdrawn, so every map needs them
+    // again. Keep whatever else is there (Qt merges its own states in the same way).
+    const Atom sticky = atom("_NET_WM_STATE_STICKY");
+    std::vector<Atom> states;
     Atom type = 0;
     int format = 0;
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    unsigned long desktop = allDesktops;
-    if (XGetWindowProperty(m_display, id, atom("_NET_WM_DESKTOP"), 0, 1, False, XA_CARDINAL, &type,
+    if (XGetWindowProperty(m_display, window, atom("_NET_WM_STATE"), 0, 32, False, XA_ATOM, &type,
                            &format, &count, &after, &data) == Success &&
         data) {
-        if (format == 32 && count == 1)
-            desktop = reinterpret_cast<unsigned long*>(data)[0];
+        for (unsigned long i = 0; i < count; ++i)
+            if (reinterpret_cast<Atom*>(data)[i] != sticky)
+                states.push_back(reinterpret_cast<Atom*>(data)[i]);
         XFree(data);
     }
-    // A panel bound to one desktop is brought to the one the user is on now.
-    if (desktop != allDesktops && desktop != currentDesktop())
-        sendClientMessage(id, atom("_NET_WM_DESKTOP"), long(currentDesktop()));
+    for (const Atom state : panelStates(window))
+        if (std::find(states.begin(), states.end(), state) == states.end())
+            states.push_back(state);
+    XChangeProperty(m_display, window, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(states.data()), int(states.size()));
+    const unsigned long desktop = wantedDesktop(window);
+    XChangeProperty(m_display, window, atom("_NET_WM_DESKTOP"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&desktop), 1);
+}
+
+void X11WindowSystem::requestMappedHints(unsigned long window) {
+    // A mapped window belongs to the window manager: ask it. Asking right after a map also
+    // covers a window manager that erased the hints of the previous map late.
+    const Atom state = atom("_NET_WM_STATE");
+    sendClientMessage(window, state, netWmStateAdd, long(atom("_NET_WM_STATE_SKIP_TASKBAR")),
+                      long(atom("_NET_WM_STATE_SKIP_PAGER")));
+    sendClientMessage(window, state, netWmStateAdd, long(atom("_NET_WM_STATE_ABOVE")));
+    const bool all = m_onAllDesktops.value(window, true);
+    sendClientMessage(window, state, all ? netWmStateAdd : netWmStateRemove,
+                      long(atom("_NET_WM_STATE_STICKY")));
+    sendClientMessage(window, atom("_NET_WM_DESKTOP"), long(wantedDesktop(window)));
+}
+
+void X11WindowSystem::orderFront(QWindow* window) {
+    window->create();
+    const Window id = window->winId();
+    if (!window->isVisible())
+        writeUnmappedHints(id);
+    window->setVisible(true);
+    // Also brings a panel bound to one desktop to the one the user is on now.
+    requestMappedHints(id);
     XRaiseWindow(m_display, id);
     XFlush(m_display);
 }
@@ -194,6 +214,43 @@ void X11WindowSystem::focusWithoutRaising(QWindow* window) {
     XFlush(m_display);
 }
 
+void X11WindowSystem::raisePanels() {
+    bool raised = false;
+    for (const QPointer<QWindow>& panel : std::as_const(m_panels)) {
+        if (panel && panel->isVisible()) {
+            XRaiseWindow(m_display, panel->winId());
+            raised = true;
+        }
+    }
+    if (raised)
+        XFlush(m_display);
+}
+
+WId X11WindowSystem::focusedWindow() const {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(m_display, &focus, &revert);
+    // None and PointerRoot name no window to return to.
+    return focus > PointerRoot ? WId(focus) : 0;
+}
+
+void X11WindowSystem::restoreFocus(WId window) {
+    if (window == 0)
+        return;
+    // The window may have closed meanwhile; an X error would only end up in the log.
+    const auto cookie = xcb_get_window_attributes(m_connection, xcb_window_t(window));
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_window_attributes_reply_t* reply =
+        xcb_get_window_attributes_reply(m_connection, cookie, &error);
+    const bool viewable = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    free(reply);
+    free(error);
+    if (!viewable)
+        return;
+    XSetInputFocus(m_display, Window(window), RevertToParent, CurrentTime);
+    XFlush(m_display);
+}
+
 bool X11WindowSystem::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
     if (eventType != "xcb_generic_event_t")
         return false;
@@ -201,8 +258,18 @@ bool X11WindowSystem::nativeEventFilter(const QByteArray& eventType, void* messa
     const int kind = event->response_type & 0x7f;
     if (kind == XCB_PROPERTY_NOTIFY) {
         auto* property = reinterpret_cast<xcb_property_notify_event_t*>(event);
-        if (property->window == m_root && property->atom == m_currentDesktopAtom)
-            emit currentDesktopChanged();
+        if (property->window == m_root && std::find(m_stackingAtoms.begin(), m_stackingAtoms.end(),
+                                                    property->atom) != m_stackingAtoms.end()) {
+            // Another window was raised, activated or mapped: back on top.
+            raisePanels();
+        } else if (property->window == m_root && property->atom == m_currentDesktopAtom) {
+            // Pagers and window managers rewrite the property with the same value: no switch.
+            const unsigned long now = currentDesktop();
+            if (now != m_desktop) {
+                m_desktop = now;
+                emit currentDesktopChanged();
+            }
+        }
     } else if (m_fixesEventBase >= 0 && kind == m_fixesEventBase + XFixesSelectionNotify) {
         const bool now = queryCompositor();
         if (now != m_hasCompositor) {

@@ -12,8 +12,10 @@
 #include "platform/HeadlessWindowSystem.h"
 #include "platform/Screens.h"
 
+#include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQmlEngineExtensionPlugin>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTest>
@@ -45,6 +47,7 @@ private slots:
     void keepsExpandedReleaseCallback();
     void expandingTakesThePointer();
     void keepsExpandedHoldsThePanelOpen();
+    void keyboardOnlyForATextField();
     void hoverOpensAndCloses();
     void toggleHidesAndShows();
     void desktopSwitchFadesIn();
@@ -217,6 +220,51 @@ void NotchPanelControllerTest::keepsExpandedHoldsThePanelOpen() {
     QVERIFY(!model.isExpanded());
 }
 
+void NotchPanelControllerTest::keyboardOnlyForATextField() {
+    auto controller = makeController();
+    controller->setShown(true);
+    controller->orderFront();
+    NotchPanel& panel = controller->panel();
+    QQmlComponent component(m_engine.get());
+    component.setData("import QtQuick\nTextInput { width: 100; height: 20 }", QUrl());
+    std::unique_ptr<QQuickItem> field(qobject_cast<QQuickItem*>(component.create()));
+    QVERIFY2(field, qPrintable(component.errorString()));
+    field->setParentItem(panel.contentItem());
+    const WId editor = 4242; // another program's window
+    m_windows.setFocusedWindow(editor);
+
+    // Clicks on the open tray leave the keyboard where it was.
+    controller->setExpanded(true);
+    QVERIFY(panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(360, 100));
+    QCOMPARE(m_windows.focusedWindow(), editor);
+
+    // A text field takes it, and the collapse gives it back.
+    field->forceActiveFocus();
+    QCOMPARE(m_windows.focusedWindow(), panel.winId());
+    QVERIFY(!panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    controller->setExpanded(false);
+    QCOMPARE(m_windows.focusedWindow(), editor);
+    QVERIFY(panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    QVERIFY(!field->hasActiveFocus());
+
+    // Opening again does not take it back on its own, nor does a field while collapsed.
+    controller->setExpanded(true);
+    QCOMPARE(m_windows.focusedWindow(), editor);
+    controller->setExpanded(false);
+    field->forceActiveFocus();
+    QCOMPARE(m_windows.focusedWindow(), editor);
+
+    // The user moved on to a third window while typing: the release leaves it there.
+    field->setFocus(false);
+    controller->setExpanded(true);
+    field->forceActiveFocus();
+    QCOMPARE(m_windows.focusedWindow(), panel.winId());
+    m_windows.setFocusedWindow(77);
+    controller->setExpanded(false);
+    QCOMPARE(m_windows.focusedWindow(), WId(77));
+}
+
 void NotchPanelControllerTest::hoverOpensAndCloses() {
     auto controller = makeController();
     controller->setShown(true);
@@ -297,6 +345,16 @@ void NotchPanelControllerTest::ownCaptureHidesThePanel() {
     QVERIFY(controller->isPanelVisible());
     CaptureVisibility::shared().setAICaptureInProgress(false);
     QVERIFY(controller->panel().isVisible());
+
+    // "Tampilkan Widget" during a capture shows the panel only once the capture is done.
+    controller->toggle();
+    QVERIFY(!controller->panel().isVisible());
+    CaptureVisibility::shared().setAICaptureInProgress(true);
+    controller->toggle();
+    QVERIFY(!controller->panel().isVisible());
+    QVERIFY(controller->isPanelVisible());
+    CaptureVisibility::shared().setAICaptureInProgress(false);
+    QVERIFY(controller->panel().isVisible());
 }
 
 void NotchPanelControllerTest::repositionWithSameScreenChangesNothing() {
@@ -313,6 +371,8 @@ void NotchPanelControllerTest::repositionWithSameScreenChangesNothing() {
 }
 
 void NotchPanelControllerTest::windowShapeFollowsTheTray() {
+    for (const QString& id : ModuleRegistry::shared().ids())
+        m_store->setEnabled(true, id);
     auto controller = makeController();
     NotchPanel& panel = controller->panel();
     NotchViewModel& model = controller->viewModel();
@@ -335,6 +395,27 @@ void NotchPanelControllerTest::windowShapeFollowsTheTray() {
     QVERIFY(panel.mask().contains(QPoint(360, 160)));
     // The bottom corners are rounded off.
     QVERIFY(!panel.mask().contains(layout.trayRect().bottomLeft().toPoint() - QPoint(-1, 1)));
+
+    // A page dot's tooltip hangs below the tray, and the shape follows it open and shut.
+    QObject* tip = nullptr;
+    auto* dots = panel.rootObject()->findChild<QQuickItem*>("pageDots");
+    QVERIFY(dots);
+    for (QQuickItem* dot : dots->childItems())
+        for (QObject* object : dot->children())
+            if (object->inherits("QQuickToolTip"))
+                tip = object;
+    QVERIFY(tip);
+    tip->setProperty("visible", true);
+    auto* background = tip->property("background").value<QQuickItem*>();
+    QVERIFY(background);
+    const auto tipCentre = [&] {
+        return background->mapToScene(QPointF(background->width() / 2, background->height() / 2))
+            .toPoint();
+    };
+    QTRY_VERIFY(panel.mask().contains(tipCentre()));
+    QVERIFY(tipCentre().y() > layout.trayRect().bottom());
+    tip->setProperty("visible", false);
+    QTRY_VERIFY(!panel.mask().contains(tipCentre()));
 
     m_windows.setCompositor(true);
     QVERIFY(panel.mask().isEmpty());

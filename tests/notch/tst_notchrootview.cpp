@@ -5,10 +5,12 @@
 #include "notch/NotchViewModel.h"
 #include "platform/Defaults.h"
 
+#include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQmlEngineExtensionPlugin>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QSignalSpy>
 #include <QTest>
 
 Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
@@ -43,6 +45,11 @@ private slots:
     void pagerTurnsWithoutWrapping_data();
     void pagerTurnsWithoutWrapping();
     void storeSelectionScrollsThePager();
+    void selectionScrollsSmoothly_data();
+    void selectionScrollsSmoothly();
+    void oneSwipeTurnsOnePage_data();
+    void oneSwipeTurnsOnePage();
+    void springReversalKeepsItsSpeed();
     void pageDotsNeedTwoModules();
     void pagesReceiveTheEnvironment();
     void collapsedSlotFollowsTheStore();
@@ -178,6 +185,105 @@ void NotchRootViewTest::storeSelectionScrollsThePager() {
     m_store->select("characters");
     QCOMPARE(pager->property("pagePosition").toString(), QString("characters"));
     QTRY_COMPARE(pager->property("contentX").toDouble(), 2 * pager->width());
+}
+
+void NotchRootViewTest::selectionScrollsSmoothly_data() {
+    QTest::addColumn<bool>("byDot");
+    QTest::newRow("page dot") << true;
+    QTest::newRow("status menu") << false;
+}
+
+void NotchRootViewTest::selectionScrollsSmoothly() {
+    QFETCH(bool, byDot);
+    m_store->select("shortcuts");
+    load();
+    m_model->setIsExpanded(true);
+    QQuickItem* pager = find("pager");
+    QTRY_COMPARE(find("expandedContent")->opacity(), 1.0);
+    QSignalSpy moves(pager, SIGNAL(contentXChanged()));
+
+    if (byDot) {
+        QQuickItem* dots = find("pageDots");
+        QQuickItem* dot = nullptr;
+        for (QQuickItem* child : dots->childItems())
+            if (child->property("moduleID").toString() == "characters")
+                dot = child;
+        QVERIFY(dot);
+        const QPointF centre = dot->mapToScene(QPointF(dot->width() / 2, dot->height() / 2));
+        QTest::mouseClick(m_view.get(), Qt::LeftButton, {}, centre.toPoint());
+    } else {
+        m_store->select("characters");
+    }
+    QTRY_COMPARE(pager->property("contentX").toDouble(), 2 * pager->width());
+    QCOMPARE(m_store->activeModuleID(), QString("characters"));
+    // Scrolled through the page between, not jumped.
+    QVERIFY2(moves.count() >= 3, qPrintable(QString::number(moves.count())));
+}
+
+void NotchRootViewTest::oneSwipeTurnsOnePage_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<bool>("inverted");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QString>("position");
+    QTest::newRow("fingers to the left: next page") << "shortcuts" << false << -30 << "assistant";
+    QTest::newRow("fingers to the right: previous page")
+        << "characters" << false << 30 << "assistant";
+    QTest::newRow("natural scrolling flips the deltas") << "shortcuts" << true << 30 << "assistant";
+    QTest::newRow("a short swipe turns nothing") << "shortcuts" << false << -5 << "shortcuts";
+}
+
+void NotchRootViewTest::oneSwipeTurnsOnePage() {
+    QFETCH(QString, start);
+    QFETCH(bool, inverted);
+    QFETCH(int, step);
+    QFETCH(QString, position);
+    m_store->select(start);
+    load();
+    m_model->setIsExpanded(true);
+    QQuickItem* pager = find("pager");
+    QTRY_COMPARE(find("expandedContent")->opacity(), 1.0);
+    const QPointF at = pager->mapToScene(QPointF(pager->width() / 2, pager->height() / 2));
+    // One long swipe: ten events, 300 points in all.
+    for (int i = 0; i < 10; ++i) {
+        QWheelEvent event(at, m_view->mapToGlobal(at), QPoint(step, 0), QPoint(step * 2, 0),
+                          Qt::NoButton, Qt::NoModifier, i == 0 ? Qt::ScrollBegin : Qt::ScrollUpdate,
+                          inverted);
+        QCoreApplication::sendEvent(m_view.get(), &event);
+    }
+    QCOMPARE(pager->property("pagePosition").toString(), position);
+}
+
+void NotchRootViewTest::springReversalKeepsItsSpeed() {
+    QQmlComponent component(m_engine.get());
+    component.setData("import Notchora.Notch\nSpring {}", QUrl());
+    std::unique_ptr<QObject> spring(component.create());
+    QVERIFY2(spring, qPrintable(component.errorString()));
+    auto call = [&](const char* method, QVariantList args = {}) {
+        QVariant result;
+        QGenericArgument a[3];
+        for (int i = 0; i < args.size(); ++i)
+            a[i] = Q_ARG(QVariant, args[i]);
+        QMetaObject::invokeMethod(spring.get(), method, Q_RETURN_ARG(QVariant, result), a[0], a[1],
+                                  a[2]);
+        return result.toDouble();
+    };
+    auto freezeAt = [&](double t) {
+        spring->property("clock").value<QObject*>()->setProperty("paused", true);
+        spring->setProperty("_time", t);
+    };
+
+    call("animateTo", {1.0, 0.42, 0.82});
+    freezeAt(0.08);
+    const double value = spring->property("value").toDouble();
+    const double speed = call("velocity");
+    QVERIFY(value > 0.1 && value < 0.9);
+    QVERIFY(speed > 1);
+
+    // The pointer left mid-way: the close starts where it was, at the same speed.
+    call("animateTo", {0.0, 0.34, 1.0});
+    freezeAt(0);
+    QCOMPARE(spring->property("value").toDouble(), value);
+    QVERIFY(qAbs(call("velocity") - speed) < speed * 0.01);
 }
 
 void NotchRootViewTest::pageDotsNeedTwoModules() {
