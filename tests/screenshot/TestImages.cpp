@@ -70,4 +70,13 @@ QString writeScript(const QString& path, const QByteArray& body) {
     return path;
 }
 
+QString writeFlatPicture(const QString& path, QSize pixels, double dpi, QRgb color) {
+    QImage image(pixels, QImage::Format_RGB32);
+    image.fill(color);
+    image.setDotsPerMeterX(qRound(dpi / 0.0254));
+    image.setDotsPerMeterY(qRound(dpi / 0.0254));
+    image.save(path, "PNG");
+    return path;
+}
+
 } // namespace notchora::test

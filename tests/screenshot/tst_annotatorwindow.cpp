@@ -1,5 +1,6 @@
 #include "ManualClock.h"
 #include "TestEnvironment.h"
+#include "TestImages.h"
 #include "platform/Defaults.h"
 #include "screenshot/AnnotationEditor.h"
 #include "screenshot/AnnotationWindowController.h"
@@ -92,13 +93,7 @@ void AnnotatorWindowTest::init() {
 }
 
 QString AnnotatorWindowTest::writePicture(const QString& name, QSize pixels, double dpi) {
-    QImage image(pixels, QImage::Format_RGB32);
-    image.fill(background);
-    image.setDotsPerMeterX(qRound(dpi / 0.0254));
-    image.setDotsPerMeterY(qRound(dpi / 0.0254));
-    const QString path = m_env.root() + '/' + name;
-    image.save(path, "PNG");
-    return path;
+    return test::writeFlatPicture(m_env.root() + '/' + name, pixels, dpi, background);
 }
 
 void AnnotatorWindowTest::canvasShowsBoxesAndDraft_data() {
