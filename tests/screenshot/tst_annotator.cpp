@@ -1,3 +1,4 @@
+#include "EditorFixture.h"
 #include "ManualClock.h"
 #include "TestEnvironment.h"
 #include "TestImages.h"
@@ -19,10 +20,9 @@ Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 using namespace notchora;
+using test::EditorFixture;
 
 namespace {
-
-const QRgb background = qRgb(30, 120, 60);
 
 bool isRed(QRgb c) {
     return qRed(c) > 200 && qGreen(c) < 110 && qBlue(c) < 110;
@@ -31,17 +31,17 @@ bool isRed(QRgb c) {
 // A picture of `pixels` at `ratio` pixels per point.
 QImage picture(QSize pixels, double ratio) {
     QImage image(pixels, QImage::Format_RGB32);
-    image.fill(background);
+    image.fill(EditorFixture::background);
     image.setDevicePixelRatio(ratio);
     return image;
 }
 
 } // namespace
 
-class AnnotatorTest : public QObject {
+class AnnotatorTest : public QObject, test::EditorFixture {
     Q_OBJECT
 private slots:
-    void init();
+    void init() { resetProfile(); }
     void windowSize_data();
     void windowSize();
     void boxRules_data();
@@ -57,24 +57,7 @@ private slots:
     void showRefusesUnreadableFiles();
     void delayedCloseSparesANewerEditor();
     void windowTakesDragsAndShortcuts();
-
-private:
-    QString folder() const { return m_env.root() + QStringLiteral("/shots"); }
-    QString writePicture(const QString& name, QSize pixels, double dpi);
-
-    test::TestEnvironment m_env;
 };
-
-void AnnotatorTest::init() {
-    Defaults::shared(QStringLiteral("screencapture"))
-        .setString(QStringLiteral("location"), folder());
-    Defaults::shared().remove(AnnotationEditor::thicknessSetting.name());
-    QDir(folder()).removeRecursively();
-}
-
-QString AnnotatorTest::writePicture(const QString& name, QSize pixels, double dpi) {
-    return test::writeFlatPicture(m_env.root() + '/' + name, pixels, dpi, background);
-}
 
 void AnnotatorTest::windowSize_data() {
     QTest::addColumn<QSizeF>("image");

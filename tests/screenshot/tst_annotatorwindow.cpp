@@ -1,3 +1,4 @@
+#include "EditorFixture.h"
 #include "ManualClock.h"
 #include "TestEnvironment.h"
 #include "TestImages.h"
@@ -18,11 +19,10 @@ Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 using namespace notchora;
+using test::EditorFixture;
 
 // The editor window as it is painted: the canvas and the toolbar.
 namespace {
-
-const QRgb background = qRgb(30, 120, 60);
 
 bool isRed(QRgb c) {
     return qRed(c) > 200 && qGreen(c) < 110 && qBlue(c) < 110;
@@ -69,32 +69,15 @@ int lightPixels(const QImage& frame, const QRectF& rect, double ratio) {
 
 } // namespace
 
-class AnnotatorWindowTest : public QObject {
+class AnnotatorWindowTest : public QObject, test::EditorFixture {
     Q_OBJECT
 private slots:
-    void init();
+    void init() { resetProfile(); }
     void canvasShowsBoxesAndDraft_data();
     void canvasShowsBoxesAndDraft();
     void toolbarShowsItsLabels_data();
     void toolbarShowsItsLabels();
-
-private:
-    QString folder() const { return m_env.root() + QStringLiteral("/shots"); }
-    QString writePicture(const QString& name, QSize pixels, double dpi);
-
-    test::TestEnvironment m_env;
 };
-
-void AnnotatorWindowTest::init() {
-    Defaults::shared(QStringLiteral("screencapture"))
-        .setString(QStringLiteral("location"), folder());
-    Defaults::shared().remove(AnnotationEditor::thicknessSetting.name());
-    QDir(folder()).removeRecursively();
-}
-
-QString AnnotatorWindowTest::writePicture(const QString& name, QSize pixels, double dpi) {
-    return test::writeFlatPicture(m_env.root() + '/' + name, pixels, dpi, background);
-}
 
 void AnnotatorWindowTest::canvasShowsBoxesAndDraft_data() {
     QTest::addColumn<QSize>("pixels");
