@@ -52,6 +52,8 @@ class ScreenCaptureToolTest : public QObject {
 private slots:
     void badArgumentLists_data();
     void badArgumentLists();
+    void unreachableDisplayIsReported_data();
+    void unreachableDisplayIsReported();
     void initTestCase();
     void fullScreenCapture();
     void areaSelection_data();
@@ -93,6 +95,26 @@ void ScreenCaptureToolTest::badArgumentLists() {
     QVERIFY(run.finished && run.exitCode != 0);
     QVERIFY(run.err.contains("usage: notchora-screencapture"));
     QCOMPARE(QDir(cwd).entryList(QDir::Files), QStringList());
+}
+
+void ScreenCaptureToolTest::unreachableDisplayIsReported_data() {
+    QTest::addColumn<QString>("display");
+    QTest::addRow("none") << QString();
+    QTest::addRow("no server there") << ":987";
+    QTest::addRow("not a display name") << "nowhere";
+}
+
+// Without a reachable X server the tool says so with its documented code, not a toolkit abort.
+void ScreenCaptureToolTest::unreachableDisplayIsReported() {
+    QFETCH(QString, display);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display);
+    const QString out = m_env.root() + QStringLiteral("/none.jpg");
+    const test::ProgramRun run = test::runProgram(tool(), {"-x", "-t", "jpg", out}, environment);
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 69);
+    QVERIFY2(run.err.contains("no X11 display to capture"), qPrintable(run.err));
+    QVERIFY(!QFile::exists(out));
 }
 
 void ScreenCaptureToolTest::initTestCase() {

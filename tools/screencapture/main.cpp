@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <cstdio>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -111,7 +112,11 @@ int main(int argc, char* argv[]) {
     const Request request = parse(args);
     if (request.mode == Mode::Invalid)
         return usage();
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+    // The toolkit aborts on a display it cannot reach; ask the server first.
+    xcb_connection_t* probe = xcb_connect(nullptr, nullptr);
+    const bool reachable = !xcb_connection_has_error(probe);
+    xcb_disconnect(probe);
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !reachable) {
         std::fputs("notchora-screencapture: no X11 display to capture\n", stderr);
         return 69;
     }
