@@ -185,10 +185,15 @@ bool Defaults::modify(const QString& key, const std::optional<QJsonValue>& value
     }
 
     // Read-modify-write under a lock so that a write from the command line and one from the
-    // running program never undo each other.
+    // running program never undo each other. Never without it: a lock whose owner is gone is
+    // taken over (QLockFile checks the process), and one held too long fails the write.
     QLockFile lock(filePath() + QStringLiteral(".lock"));
     lock.setStaleLockTime(5000);
-    lock.tryLock(2000);
+    if (!lock.tryLock(lockWaitMilliseconds)) {
+        qCWarning(lcPlatform) << "another writer holds" << lock.fileName() << "; not written";
+        adopt(applied(m_values));
+        return false;
+    }
 
     QJsonObject onDisk;
     switch (readFile(onDisk)) {

@@ -25,6 +25,8 @@ class Defaults : public QObject {
     Q_OBJECT
 public:
     static constexpr auto standardDomain = "defaults";
+    // How long a write waits for another writer of the same file.
+    static constexpr int lockWaitMilliseconds = 10'000;
     static constexpr auto screencaptureDomain = "screencapture";
 
     explicit Defaults(QString filePath, const Clock& clock = Clock::system(),

@@ -1,9 +1,11 @@
 #include "ProgramRun.h"
 #include "TestEnvironment.h"
+#include "platform/Defaults.h"
 
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTest>
 
 using namespace notchora;
@@ -28,6 +30,7 @@ private slots:
     void domainsAreSeparateFiles();
     void readChangesNothing_data();
     void readChangesNothing();
+    void parallelWritersKeepEveryKey();
 
 private:
     std::unique_ptr<test::TestEnvironment> m_env;
@@ -120,6 +123,33 @@ void DefaultsCommandTest::readChangesNothing() {
              QStringList{"defaults.json"});
     if (!folder)
         QCOMPARE(test::readFile(path), QByteArray("{\"store.widgetScale\": 1.2,"));
+}
+
+// 200 writers from the command line at once, while the program writes its own keys: every
+// key of every writer is in the file afterwards.
+void DefaultsCommandTest::parallelWritersKeepEveryKey() {
+    constexpr int writers = 200;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int i = 0; i < writers; ++i) {
+        auto process = std::make_unique<QProcess>();
+        process->start(test::TestEnvironment::binary("notchora"),
+                       {"defaults", "write", QString("writer.%1").arg(i), QString::number(i)});
+        processes.push_back(std::move(process));
+    }
+    Defaults program(m_env->configHome() + "/notchora/defaults.json");
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(program.setDouble(QString("program.%1").arg(i), i));
+    for (auto& process : processes) {
+        QVERIFY(process->waitForFinished(60'000));
+        QCOMPARE(process->exitCode(), 0);
+    }
+    const QJsonObject stored =
+        QJsonDocument::fromJson(test::readFile(m_env->configHome() + "/notchora/defaults.json"))
+            .object();
+    for (int i = 0; i < writers; ++i)
+        QCOMPARE(stored.value(QString("writer.%1").arg(i)).toInt(-1), i);
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(stored.value(QString("program.%1").arg(i)).toInt(-1), i);
 }
 
 QTEST_GUILESS_MAIN(DefaultsCommandTest)
