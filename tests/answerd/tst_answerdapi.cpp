@@ -79,7 +79,8 @@ void AnswerdApiTest::streamEventsInOrder() {
     QVERIFY(server);
     AnswerdClient client(*server);
     const QString token = client.signIn().value("access_token").toString();
-    QJsonObject body = AnswerdClient::answerBody("Berapa 2 + 2?", 3);
+    // Placeholders in a question are text like any other.
+    QJsonObject body = AnswerdClient::answerBody("Berapa 2 + 2? (%1 %2)", 3);
     body["summary"] = "ringkasan lama";
     const HttpReply reply = client.postJson(streamPath, body, token);
     QCOMPARE(reply.status, 200);
@@ -97,7 +98,7 @@ void AnswerdApiTest::streamEventsInOrder() {
     QCOMPARE(answers.size(), 1);
     const QString text = answers.first().toObject().value("text").toString();
     QCOMPARE(joined, text);
-    QVERIFY2(text.contains("Berapa 2 + 2?"), qPrintable(text));
+    QVERIFY2(text.contains("Berapa 2 + 2? (%1 %2)"), qPrintable(text));
     QVERIFY2(text.contains("Riwayat: 3 pesan."), qPrintable(text));
     QVERIFY2(text.contains("Dengan ringkasan."), qPrintable(text));
 }

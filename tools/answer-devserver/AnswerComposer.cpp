@@ -139,9 +139,9 @@ QString AnswerComposer::answerText(const Question& question) {
     const QString asked = question.text.trimmed().isEmpty()
                               ? QStringLiteral("(tanpa teks)")
                               : QStringLiteral("\u201C%1\u201D").arg(question.text.trimmed());
+    // One pass: a "%1" in the question must stay as typed.
     QString text = QStringLiteral("Jawaban uji untuk %1. Riwayat: %2 pesan.")
-                       .arg(asked)
-                       .arg(question.historyCount);
+                       .arg(asked, QString::number(question.historyCount));
     if (question.hasSummary)
         text += QStringLiteral(" Dengan ringkasan.");
     if (question.imageCount > 0)
