@@ -2,6 +2,7 @@
 
 #include "answer/AnswerHTTP.h"
 #include "answer/KeychainStore.h"
+#include "answer/Logging.h"
 #include "platform/Browser.h"
 #include "platform/Clock.h"
 
@@ -137,6 +138,10 @@ bool AnswerAuth::handleCallback(const QUrl& url) {
             0)
         return false;
     const auto outcome = m_attempt->request.interpretCallback(url);
+    if (std::holds_alternative<SignInRequest::Foreign>(outcome)) {
+        qCWarning(lcAnswer) << "ignoring a sign-in callback without this attempt's state";
+        return false;
+    }
     if (const auto* code = std::get_if<SignInRequest::Code>(&outcome))
         exchange(code->value);
     else if (const auto* error = std::get_if<AnswerAPIError>(&outcome))

@@ -74,7 +74,8 @@ public:
     Q_INVOKABLE void signIn();
     Q_INVOKABLE void signOut();
     // The browser's redirect to "soalika-answer://callback…". Returns false when no sign-in is
-    // waiting for it (the URL is then ignored).
+    // waiting for it, or when it does not carry the waiting attempt's state (the URL is then
+    // ignored and the attempt keeps waiting).
     bool handleCallback(const QUrl& url);
 
     // Calls `done` with a valid access token, refreshing first when needed; concurrent callers

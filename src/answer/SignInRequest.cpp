@@ -47,7 +47,7 @@ std::variant<SignInRequest, AnswerAPIError> SignInRequest::make(const QUrl& webB
     return request;
 }
 
-std::variant<SignInRequest::Code, SignInRequest::Cancelled, AnswerAPIError>
+std::variant<SignInRequest::Code, SignInRequest::Cancelled, AnswerAPIError, SignInRequest::Foreign>
 SignInRequest::interpretCallback(const QUrl& callback) const {
     const QUrlQuery query(callback);
     auto item = [&](const QString& name) -> std::optional<QString> {
@@ -56,12 +56,15 @@ SignInRequest::interpretCallback(const QUrl& callback) const {
                 return value;
         return std::nullopt;
     };
+    // Anyone can open a soalika-answer:// link; only one carrying this attempt's state may end
+    // it, with its code or its error.
+    const auto returnedState = item(QStringLiteral("state"));
+    if (!returnedState || returnedState->isEmpty() || *returnedState != state)
+        return Foreign{};
     if (const auto error = item(QStringLiteral("error")); error && !error->isEmpty())
         return Cancelled{};
-    const auto returnedState = item(QStringLiteral("state"));
     const auto code = item(QStringLiteral("code"));
-    if (!returnedState || returnedState->isEmpty() || *returnedState != state || !code ||
-        code->isEmpty())
+    if (!code || code->isEmpty())
         return AnswerAPIError::make(
             400, QStringLiteral("Respons login tidak valid (state tidak cocok)."));
     return Code{*code};

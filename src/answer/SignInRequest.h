@@ -35,9 +35,15 @@ struct SignInRequest {
         QString value;
         bool operator==(const Code&) const = default;
     };
-    // What the redirect URL amounts to: the code to exchange, a cancellation (the service
-    // reported an error such as a denial), or the "state tidak cocok" failure.
-    std::variant<Code, Cancelled, AnswerAPIError> interpretCallback(const QUrl& callback) const;
+    // A redirect that does not carry this request's state: not ours, whatever it says.
+    struct Foreign {
+        bool operator==(const Foreign&) const = default;
+    };
+    // What the redirect URL amounts to: foreign (no or another state), or with our state the
+    // code to exchange, a cancellation (the service reported an error such as a denial), or
+    // the "state tidak cocok" failure when the code is missing.
+    std::variant<Code, Cancelled, AnswerAPIError, Foreign>
+    interpretCallback(const QUrl& callback) const;
 };
 
 } // namespace notchora
