@@ -25,6 +25,9 @@ class AnswerHTTPCall : public QObject {
     Q_OBJECT
 public:
     // Takes ownership of `reply`.
+    // Largest reply body kept; a longer one fails the call.
+    static constexpr qint64 maxReplyBytes = 1024 * 1024;
+
     AnswerHTTPCall(QNetworkReply* reply, QObject* parent);
     // A call refused before anything was sent; it finishes with `error` on the next turn of
     // the event loop, like any other call.
@@ -39,6 +42,7 @@ signals:
 
 private:
     void complete();
+    void refuseOversizedReply();
 
     QPointer<QNetworkReply> m_reply;
     AnswerHTTPResult m_result;

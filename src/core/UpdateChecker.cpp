@@ -137,6 +137,11 @@ void UpdateChecker::check() {
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setTransferTimeout(requestTimeoutMs);
     QNetworkReply* reply = m_network.get(request);
+    // The release record is a few hundred bytes; an endless body is cut off (and fails).
+    connect(reply, &QNetworkReply::readyRead, reply, [reply] {
+        if (reply->bytesAvailable() > maxReleaseBytes)
+            reply->abort();
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
         const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

@@ -62,6 +62,7 @@ public:
     static constexpr Setting<bool> autoCheckSetting{"update.autoCheck", true};
     static constexpr double loopInterval = 21600; // six hours
     static constexpr int requestTimeoutMs = 15000;
+    static constexpr qint64 maxReleaseBytes = 64 * 1024;
 
     UpdateChecker(Defaults& defaults, Clock& clock, QNetworkAccessManager& network, QUrl websiteURL,
                   QString currentVersion, QObject* parent = nullptr);

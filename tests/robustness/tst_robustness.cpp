@@ -8,6 +8,7 @@
 #include "answer/AnswerAPIClient.h"
 #include "answer/AnswerAuth.h"
 #include "answer/AnswerHTTP.h"
+#include "answer/AnswerHTTPCall.h"
 #include "answer/AnswerStream.h"
 #include "answer/KeychainStore.h"
 #include "platform/Defaults.h"
@@ -19,6 +20,7 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
 #include <atomic>
 #include <httplib.h>
@@ -55,6 +57,8 @@ private slots:
     void tokenEndpointUnauthorized_data();
     void tokenEndpointUnauthorized();
     void endlessErrorBodyIsCut();
+    void endlessReplyIsRefused_data();
+    void endlessReplyIsRefused();
     void tokenLifetimeOutOfRange_data();
     void tokenLifetimeOutOfRange();
 };
@@ -215,6 +219,37 @@ void RobustnessTest::endlessErrorBodyIsCut() {
     QTRY_VERIFY_WITH_TIMEOUT(error.has_value(), 10000);
     release = true;
     QCOMPARE(error->status, 500);
+}
+
+void RobustnessTest::endlessReplyIsRefused_data() {
+    QTest::addColumn<int>("status");
+    QTest::newRow("200") << 200;
+    QTest::newRow("500") << 500;
+}
+
+// A reply body that never ends is given up past its cap, instead of growing without bound.
+void RobustnessTest::endlessReplyIsRefused() {
+    QFETCH(int, status);
+    std::atomic<bool> release = false;
+    test::TestHttpServer server;
+    const auto releaseAtEnd = qScopeGuard([&] { release = true; });
+    server.server().Post("/api/v1/answer", [&](const httplib::Request&, httplib::Response& r) {
+        r.status = status;
+        r.set_chunked_content_provider(
+            "application/octet-stream", [&](size_t, httplib::DataSink& sink) {
+                const std::string chunk(64 * 1024, 'x');
+                return !release && sink.write(chunk.data(), chunk.size());
+            });
+    });
+    QVERIFY(server.start());
+    test::AnswerStack stack(server.url());
+    QObject owner;
+    AnswerHTTPCall* call = stack.http.post("v1/answer", {}, QString("tok"), &owner);
+    QSignalSpy finished(call, &AnswerHTTPCall::finished);
+    QVERIFY(finished.wait(10000));
+    release = true;
+    QVERIFY(call->result().error.has_value());
+    QCOMPARE(call->result().error->message, QStringLiteral("Respons server terlalu besar."));
 }
 
 void RobustnessTest::tokenLifetimeOutOfRange_data() {
