@@ -132,6 +132,11 @@ void UpdateCheckerTest::check_data() {
     QTest::newRow("version not text")
         << 200 << QByteArray(R"({"version":2})") << UpdateChecker::Status::Failed << "";
     QTest::newRow("not json") << 200 << QByteArray("<html>") << UpdateChecker::Status::Failed << "";
+    // A newer release, but in a body past the cap a release record ever needs.
+    QTest::newRow("oversized") << 200
+                               << QByteArray(R"({"version":"1.4.2")") + QByteArray(70'000, ' ') +
+                                      "}"
+                               << UpdateChecker::Status::Failed << "";
 }
 
 void UpdateCheckerTest::check() {
