@@ -151,8 +151,19 @@ bool AnswerAuth::handleCallback(const QUrl& url) {
     return true;
 }
 
+AnswerAPIError AnswerAuth::tokenRequestTimedOut() {
+    AnswerAPIError error = AnswerAPIError::make(0, QStringLiteral("Permintaan kehabisan waktu."));
+    error.kind = AnswerAPIError::Kind::Transport;
+    return error;
+}
+
 void AnswerAuth::exchange(const QString& code) {
     m_attempt->exchanging = true;
+    Attempt* attempt = m_attempt;
+    m_clock.schedule(tokenRequestDeadline, attempt, [this, attempt] {
+        if (m_attempt == attempt)
+            finishAttempt(tokenRequestTimedOut(), false);
+    });
     const QJsonObject body{
         {QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
         {QStringLiteral("client_id"), QString::fromLatin1(SignInRequest::clientId)},
@@ -234,6 +245,10 @@ void AnswerAuth::validAccessToken(QObject* context, TokenCallback done) {
 void AnswerAuth::startRefresh() {
     auto* refresh = new Refresh(this);
     m_refresh = refresh;
+    m_clock.schedule(tokenRequestDeadline, refresh, [this, refresh] {
+        if (m_refresh == refresh)
+            finishRefresh(tokenRequestTimedOut());
+    });
     m_keychain.load(
         refreshAccount(), refresh, [this, refresh](const std::optional<QString>& token) {
             if (!token) {

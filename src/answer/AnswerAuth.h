@@ -52,6 +52,9 @@ public:
     // A browser cannot tell us the user gave up, so a waiting sign-in ends on its own.
     static constexpr double signInTimeout = 600;
     static constexpr double expiryMargin = 30;
+    // The longest a token request (code exchange or refresh) may take from start to end; a
+    // server trickling a byte now and then never trips the transfer's idle time-out.
+    static constexpr double tokenRequestDeadline = 120;
 
     AnswerAuth(AnswerHTTP& http, KeychainStore& keychain, Clock& clock, BrowserOpener browser,
                QObject* parent = nullptr);
@@ -90,6 +93,7 @@ signals:
     void signInFinished();
 
 private:
+    static AnswerAPIError tokenRequestTimedOut();
     class Attempt;
     class Refresh;
 

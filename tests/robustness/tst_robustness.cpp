@@ -3,6 +3,7 @@
 // ends. Built with AddressSanitizer, so any touch of a deleted object fails the run.
 #include "AnswerStack.h"
 #include "AnswerdProcess.h"
+#include "ManualClock.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
 #include "answer/AnswerAPIClient.h"
@@ -23,7 +24,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <atomic>
+#include <chrono>
 #include <httplib.h>
+#include <thread>
 
 using namespace notchora;
 
@@ -59,6 +62,8 @@ private slots:
     void endlessErrorBodyIsCut();
     void endlessReplyIsRefused_data();
     void endlessReplyIsRefused();
+    void tricklingTokenServerMeetsTheDeadline_data();
+    void tricklingTokenServerMeetsTheDeadline();
     void tokenLifetimeOutOfRange_data();
     void tokenLifetimeOutOfRange();
 };
@@ -250,6 +255,56 @@ void RobustnessTest::endlessReplyIsRefused() {
     release = true;
     QVERIFY(call->result().error.has_value());
     QCOMPARE(call->result().error->message, QStringLiteral("Respons server terlalu besar."));
+}
+
+void RobustnessTest::tricklingTokenServerMeetsTheDeadline_data() {
+    QTest::addColumn<bool>("signingIn"); // the code exchange, else a refresh
+    QTest::newRow("refresh") << false;
+    QTest::newRow("code exchange") << true;
+}
+
+// A token endpoint that sends a byte now and then never trips the idle time-out; the request
+// still ends at its deadline.
+void RobustnessTest::tricklingTokenServerMeetsTheDeadline() {
+    QFETCH(bool, signingIn);
+    std::atomic<bool> release = false;
+    std::atomic<int> requests = 0;
+    test::TestHttpServer server;
+    const auto releaseAtEnd = qScopeGuard([&] { release = true; });
+    server.server().Post("/api/oauth/token", [&](const httplib::Request&, httplib::Response& r) {
+        ++requests;
+        r.set_chunked_content_provider(
+            "application/octet-stream", [&](size_t, httplib::DataSink& sink) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                return !release && sink.write(" ", 1);
+            });
+    });
+    QVERIFY(server.start());
+    ManualClock clock;
+    test::AnswerStack stack(server.url());
+    stack.storeRefreshToken("R");
+    AnswerAuth& auth = stack.makeAuth(clock);
+    QTRY_VERIFY(auth.state() != AnswerAuth::State::Checking);
+    std::optional<AnswerAuth::TokenResult> token;
+    if (signingIn) {
+        auth.signIn();
+        QVERIFY(auth.handleCallback(
+            QUrl("soalika-answer://callback?code=abc&state=" + auth.pendingRequest()->state)));
+    } else {
+        auth.validAccessToken(&stack.context,
+                              [&](const AnswerAuth::TokenResult& result) { token = result; });
+    }
+    QTRY_COMPARE(requests.load(), 1);
+    clock.advance(AnswerAuth::tokenRequestDeadline + 1);
+    const QString timedOut = QStringLiteral("Permintaan kehabisan waktu.");
+    if (signingIn) {
+        QTRY_COMPARE(auth.state(), AnswerAuth::State::Failed);
+        QCOMPARE(auth.failureMessage(), timedOut);
+    } else {
+        QTRY_VERIFY(token.has_value());
+        QVERIFY(std::holds_alternative<AnswerAPIError>(*token));
+        QCOMPARE(std::get<AnswerAPIError>(*token).message, timedOut);
+    }
 }
 
 void RobustnessTest::tokenLifetimeOutOfRange_data() {
