@@ -12,7 +12,10 @@ double ReferenceDate::secondsFromDate(const QDateTime& date) {
     return double(referenceDate.msecsTo(date)) / 1000.0;
 }
 
-QDateTime ReferenceDate::dateFromSeconds(double seconds) {
+std::optional<QDateTime> ReferenceDate::dateFromSeconds(double seconds) {
+    constexpr double limit = 1e11;
+    if (!(std::abs(seconds) <= limit))
+        return std::nullopt;
     return referenceDate.addMSecs(qint64(std::llround(seconds * 1000.0)));
 }
 
@@ -65,7 +68,8 @@ std::optional<ChatMessage> ChatMessage::fromJson(const QJsonValue& value) {
         return std::nullopt;
     const auto uuid = uuidFromString(id.toString());
     const auto parsedRole = roleFromString(role.toString());
-    if (!uuid || !parsedRole)
+    const auto parsedDate = ReferenceDate::dateFromSeconds(date.toDouble());
+    if (!uuid || !parsedRole || !parsedDate)
         return std::nullopt;
     ChatMessage message;
     message.id = *uuid;
@@ -73,7 +77,7 @@ std::optional<ChatMessage> ChatMessage::fromJson(const QJsonValue& value) {
     message.text = text.toString();
     if (confidence.isDouble())
         message.confidence = confidence.toDouble();
-    message.date = ReferenceDate::dateFromSeconds(date.toDouble());
+    message.date = *parsedDate;
     message.hadImages = hadImages.toBool();
     return message;
 }

@@ -12,7 +12,9 @@ namespace notchora {
 // Dates in the history file are seconds since 2001-01-01 00:00:00 UTC.
 namespace ReferenceDate {
 double secondsFromDate(const QDateTime& date);
-QDateTime dateFromSeconds(double seconds);
+// None for a time that no clock of ours could have written (more than about three thousand
+// years from 2001), rather than a different date from a number out of range.
+std::optional<QDateTime> dateFromSeconds(double seconds);
 } // namespace ReferenceDate
 
 // Canonical upper-case form, 36 characters.

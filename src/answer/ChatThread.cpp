@@ -18,12 +18,13 @@ std::optional<ChatThread> ChatThread::fromJson(const QJsonValue& value) {
     if (!summary.isUndefined() && !summary.isNull() && !summary.isString())
         return std::nullopt;
     const auto uuid = uuidFromString(id.toString());
-    if (!uuid)
+    const auto updated = ReferenceDate::dateFromSeconds(updatedAt.toDouble());
+    if (!uuid || !updated)
         return std::nullopt;
     ChatThread thread;
     thread.id = *uuid;
     thread.title = title.toString();
-    thread.updatedAt = ReferenceDate::dateFromSeconds(updatedAt.toDouble());
+    thread.updatedAt = *updated;
     const QJsonArray array = messages.toArray();
     thread.messages.reserve(array.size());
     for (const QJsonValue& item : array) {

@@ -129,6 +129,12 @@ void ChatHistoryTest::decodeRejects_data() {
     QTest::newRow("lower-case role typo")
         << fixture("history-fixture.json").replace("\"assistant\"", "\"Assistant\"");
     QTest::newRow("bad UUID") << fixture("history-fixture.json").replace("C0FFEE00", "XYZ");
+    // Dates out of any range are refused, not turned into some other date.
+    QTest::newRow("message date 1e300")
+        << fixture("history-fixture.json").replace("786000000.25", "1e300");
+    QTest::newRow("thread date past 64-bit milliseconds")
+        << fixture("history-fixture.json")
+               .replace("\"updatedAt\":786000004.5", "\"updatedAt\":-1e19");
 }
 
 void ChatHistoryTest::decodeRejects() {
