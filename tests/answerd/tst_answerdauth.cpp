@@ -41,6 +41,7 @@ private slots:
     void codeIsSingleUse();
     void refreshRotates();
     void expiredAccessTokenIsRefused();
+    void largeTokenBodyIsRefused();
     void badCommandLineIsRefused_data();
     void badCommandLineIsRefused();
 
@@ -252,6 +253,18 @@ void AnswerdAuthTest::expiredAccessTokenIsRefused() {
     QCOMPARE(
         client.postJson(tokenPath, refreshBody(tokens.value("refresh_token").toString())).status,
         200);
+}
+
+// The token endpoint refuses a large body by its length alone; a normal one still works after.
+void AnswerdAuthTest::largeTokenBodyIsRefused() {
+    AnswerdProcess* server = m_services.get();
+    QVERIFY(server);
+    AnswerdClient client(*server);
+    const QByteArray padding(1024 * 1024, ' ');
+    const HttpReply large =
+        client.postRaw(tokenPath, "{\"grant_type\":\"x\"" + padding + "}", "application/json");
+    QCOMPARE(large.status, 413);
+    QVERIFY(!client.signIn().value("access_token").toString().isEmpty());
 }
 
 void AnswerdAuthTest::badCommandLineIsRefused_data() {

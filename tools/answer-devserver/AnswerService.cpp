@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 #include <cstdio>
 #include <httplib.h>
 
@@ -69,6 +70,24 @@ void AnswerService::installRoutes() {
     // Events are small writes that must leave at once.
     server.set_tcp_nodelay(true);
     server.set_payload_max_length(64 * 1024 * 1024);
+    // The token endpoint takes a few hundred bytes: a larger body is refused from its
+    // headers, before it is read, let alone parsed.
+    server.set_pre_routing_handler(
+        [](const httplib::Request& request, httplib::Response& response) {
+            if (request.method != "POST" || request.path != "/api/oauth/token")
+                return httplib::Server::HandlerResponse::Unhandled;
+            const std::string length = request.get_header_value("Content-Length");
+            const bool small = !length.empty() && length.size() <= 6 &&
+                               std::all_of(length.begin(), length.end(), ::isdigit) &&
+                               std::stoul(length) <= maxTokenBodyBytes;
+            if (small)
+                return httplib::Server::HandlerResponse::Unhandled;
+            response.status = 413;
+        // The unread body stays on the connection: it cannot carry another request.
+        response.set_header("Connection", "close");
+            response.set_content(R"({"detail":"body too large"})", "application/json");
+            return httplib::Server::HandlerResponse::Handled;
+        });
     // Each kept-alive connection holds a worker while idle; a client's connection pool plus
     // a browser and slow streams must not leave a new request waiting in the queue.
     server.new_task_queue = [] { return new httplib::ThreadPool(32); };

@@ -23,6 +23,9 @@ class AnswerEndpoints;
 // plan, and gives the endpoint classes the checks every call shares.
 class AnswerService {
 public:
+    // The most the token endpoint reads; its requests are a few hundred bytes.
+    static constexpr unsigned long maxTokenBodyBytes = 64 * 1024;
+
     explicit AnswerService(ServerOptions options);
     ~AnswerService();
 
