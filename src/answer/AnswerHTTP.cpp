@@ -38,10 +38,11 @@ QUrl AnswerHTTP::webBase(const QString& baseURL) {
 
 std::optional<AnswerAPIError> AnswerHTTP::refusedBase() const {
     const QString base = AISettings::baseURL(m_defaults);
-    if (!webBase(base).isEmpty())
+    const QString problem = AISettings::baseURLProblem(base);
+    if (problem.isEmpty())
         return std::nullopt;
     qCWarning(lcAnswer) << "refusing the answer service address" << base;
-    return AnswerAPIError::make(0, AISettings::baseURLProblem(base));
+    return AnswerAPIError::make(0, problem);
 }
 
 QUrl AnswerHTTP::appendingPath(const QUrl& base, const QString& path) {

@@ -15,6 +15,9 @@ class EditorFixture {
 public:
     static constexpr QRgb background = 0xff1e783c; // qRgb(30, 120, 60)
 
+    // The red of a box, allowing for smoothing.
+    static bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 110 && qBlue(c) < 110; }
+
     void resetProfile() {
         Defaults::shared(QStringLiteral("screencapture"))
             .setString(QStringLiteral("location"), folder());

@@ -24,10 +24,6 @@ using test::EditorFixture;
 
 namespace {
 
-bool isRed(QRgb c) {
-    return qRed(c) > 200 && qGreen(c) < 110 && qBlue(c) < 110;
-}
-
 // A picture of `pixels` at `ratio` pixels per point.
 QImage picture(QSize pixels, double ratio) {
     QImage image(pixels, QImage::Format_RGB32);

@@ -24,10 +24,6 @@ using test::EditorFixture;
 // The editor window as it is painted: the canvas and the toolbar.
 namespace {
 
-bool isRed(QRgb c) {
-    return qRed(c) > 200 && qGreen(c) < 110 && qBlue(c) < 110;
-}
-
 // Text items in the tree under `item` whose text is `text`.
 void findTexts(QQuickItem* item, const QString& text, QList<QQuickItem*>& found) {
     if (item->property("text").toString() == text && item->inherits("QQuickText"))

@@ -5,8 +5,8 @@
 #include "screenshot/ScreenshotAction.h"
 #include "screenshot/ScreenshotShortcuts.h"
 
-#include <QGuiApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QTest>
 #include <X11/Xlib.h>
