@@ -1,0 +1,7 @@
+#include "assistant/Logging.h"
+
+namespace notchora {
+
+Q_LOGGING_CATEGORY(lcAssistant, "notchora.assistant", QtInfoMsg)
+
+} // namespace notchora
