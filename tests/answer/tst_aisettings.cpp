@@ -16,8 +16,6 @@ private slots:
     void popupPosition();
     void freeOrigin_data();
     void freeOrigin();
-    void saveHistory_data();
-    void saveHistory();
 
 private:
     std::unique_ptr<test::TestEnvironment> m_env;
@@ -42,7 +40,6 @@ void AISettingsTest::baseURL_data() {
         << QJsonValue("http://127.0.0.1:8787/") << "http://127.0.0.1:8787/";
     QTest::newRow("other port") << QJsonValue("http://127.0.0.1:9000") << "http://127.0.0.1:9000";
     QTest::newRow("not a URL") << QJsonValue("bukan url") << "bukan url";
-    QTest::newRow("wrong type") << QJsonValue(42) << production;
 }
 
 void AISettingsTest::baseURL() {
@@ -78,8 +75,6 @@ void AISettingsTest::freeOrigin_data() {
     QTest::newRow("both") << QJsonValue(120.5) << QJsonValue(-40) << true << QPointF(120.5, -40);
     QTest::newRow("only x") << QJsonValue(120.5) << none << false << QPointF();
     QTest::newRow("only y") << none << QJsonValue(3) << false << QPointF();
-    QTest::newRow("text reads as zero")
-        << QJsonValue("abc") << QJsonValue(7) << true << QPointF(0, 7);
 }
 
 void AISettingsTest::freeOrigin() {
@@ -93,21 +88,6 @@ void AISettingsTest::freeOrigin() {
     QCOMPARE(origin.has_value(), present);
     if (origin)
         QCOMPARE(*origin, expected);
-}
-
-void AISettingsTest::saveHistory_data() {
-    QTest::addColumn<QJsonValue>("stored");
-    QTest::addColumn<bool>("expected");
-    QTest::newRow("absent") << QJsonValue(QJsonValue::Undefined) << true;
-    QTest::newRow("false") << QJsonValue(false) << false;
-    QTest::newRow("wrong type") << QJsonValue("false") << true;
-}
-
-void AISettingsTest::saveHistory() {
-    QFETCH(QJsonValue, stored);
-    QFETCH(bool, expected);
-    m_defaults->setValue(AISettings::saveHistorySetting.key, stored);
-    QCOMPARE(AISettings::saveHistory(*m_defaults), expected);
 }
 
 QTEST_GUILESS_MAIN(AISettingsTest)

@@ -149,14 +149,9 @@ void AnswerEventParserTest::lines_data() {
                       "event: token\n") +
                tokenA + doneX
         << endA;
-    QTest::newRow("token payload shapes")
-        << QByteArray("event: token\ndata: { \"text\" : \"a\" }\n"
-                      "event: token\ndata: {\"id\":1,\"text\":\"b\"}\n"
-                      "event: token\ndata: {\"text\":\"c\\\"\\\\\\t\\ud83d\\ude00\"}\n"
-                      "event: token\ndata: {\"text\":\"\"}\n") +
-               doneX
-        << Events{token("a"), token("b"), token(QStringLiteral("c\"\\\t\U0001F600")), token(""),
-                  done("x")};
+    // Which payloads decode is tokenText's (below); here only that an empty one is a token.
+    QTest::newRow("empty token") << "event: token\ndata: {\"text\":\"\"}\n" + doneX
+                                 << Events{token(""), done("x")};
     QTest::newRow("done with empty answers")
         << "event: token\n" + tokenA + "event: done\ndata: {\"answers\":[]}\n"
         << Events{token("a"), Event::failure(Event::Reason::NoAnswers, 200,

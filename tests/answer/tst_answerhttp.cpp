@@ -14,6 +14,7 @@
 using namespace notchora;
 
 Q_DECLARE_METATYPE(AnswerAPIError::Kind)
+Q_DECLARE_METATYPE(AnswerAPIError)
 
 class AnswerHTTPTest : public QObject {
     Q_OBJECT
@@ -31,8 +32,8 @@ private slots:
     void postSendsJson_data();
     void postSendsJson();
     void postDecodesSnakeCase();
-    void errorReplyGoesThroughTheTable();
-    void successThatIsNotJsonIsADecodingError();
+    void errorReplies_data();
+    void errorReplies();
     void brokenConnections_data();
     void brokenConnections();
     void destroyingTheOwnerCancels();
@@ -267,22 +268,25 @@ void AnswerHTTPTest::postDecodesSnakeCase() {
 }
 
 // The messages themselves are the table's (mapError); here the status, body and header
-// must reach it.
-void AnswerHTTPTest::errorReplyGoesThroughTheTable() {
-    const QByteArray body = R"({"detail":"x"})";
-    serve(429, body.toStdString(), "10");
-    const AnswerHTTPResult result = postAndWait(QString("t"));
-    QVERIFY(result.error);
-    QCOMPARE(*result.error, AnswerHTTP::mapError(429, body, QString("10")));
-    QCOMPARE(result.error->retryAfter, std::optional(10));
-    QCOMPARE(result.error->kind, AnswerAPIError::Kind::Service);
+// must reach it, and a success that is not JSON is a decoding error.
+void AnswerHTTPTest::errorReplies_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<AnswerAPIError>("error");
+    const QByteArray detail = R"({"detail":"x"})";
+    QTest::newRow("429") << 429 << detail << AnswerHTTP::mapError(429, detail, QString("10"));
+    QTest::newRow("200, not JSON")
+        << 200 << QByteArray("<html>ok</html>") << AnswerHTTP::decodingError(200);
 }
 
-void AnswerHTTPTest::successThatIsNotJsonIsADecodingError() {
-    serve(200, "<html>ok</html>");
-    const AnswerHTTPResult result = postAndWait(std::nullopt);
+void AnswerHTTPTest::errorReplies() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(AnswerAPIError, error);
+    serve(status, body.toStdString(), "10");
+    const AnswerHTTPResult result = postAndWait(QString("t"));
     QVERIFY(result.error);
-    QCOMPARE(*result.error, AnswerHTTP::decodingError(200));
+    QCOMPARE(*result.error, error);
 }
 
 void AnswerHTTPTest::brokenConnections_data() {
