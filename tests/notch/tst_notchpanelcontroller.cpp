@@ -57,7 +57,8 @@ private slots:
     void windowShapeFollowsTheTray();
 
 private:
-    std::unique_ptr<NotchPanelController> makeController();
+    // `shown`: on screen, as after start-up.
+    std::unique_ptr<NotchPanelController> makeController(bool shown = false);
     QPointF notchCentre() const;
 
     std::unique_ptr<test::TestEnvironment> m_env;
@@ -88,9 +89,13 @@ void NotchPanelControllerTest::cleanup() {
     m_env.reset();
 }
 
-std::unique_ptr<NotchPanelController> NotchPanelControllerTest::makeController() {
+std::unique_ptr<NotchPanelController> NotchPanelControllerTest::makeController(bool shown) {
     auto controller = std::make_unique<NotchPanelController>(
         *m_store, *m_engine, NotchPanelController::Services{m_clock, m_pointer, m_windows});
+    if (shown) {
+        controller->setShown(true);
+        controller->orderFront();
+    }
     return controller;
 }
 
@@ -221,9 +226,7 @@ void NotchPanelControllerTest::keepsExpandedHoldsThePanelOpen() {
 }
 
 void NotchPanelControllerTest::keyboardOnlyForATextField() {
-    auto controller = makeController();
-    controller->setShown(true);
-    controller->orderFront();
+    auto controller = makeController(true);
     NotchPanel& panel = controller->panel();
     QQmlComponent component(m_engine.get());
     component.setData("import QtQuick\nTextInput { width: 100; height: 20 }", QUrl());
@@ -266,9 +269,7 @@ void NotchPanelControllerTest::keyboardOnlyForATextField() {
 }
 
 void NotchPanelControllerTest::hoverOpensAndCloses() {
-    auto controller = makeController();
-    controller->setShown(true);
-    controller->orderFront();
+    auto controller = makeController(true);
     controller->hoverMonitor().start();
     m_pointer.moveTo(notchCentre());
     m_clock.advance(0.071);
@@ -285,9 +286,7 @@ void NotchPanelControllerTest::hoverOpensAndCloses() {
 }
 
 void NotchPanelControllerTest::toggleHidesAndShows() {
-    auto controller = makeController();
-    controller->setShown(true);
-    controller->orderFront();
+    auto controller = makeController(true);
     controller->hoverMonitor().start();
     controller->setExpanded(true);
     QVERIFY(controller->isPanelVisible());
@@ -305,9 +304,7 @@ void NotchPanelControllerTest::toggleHidesAndShows() {
 }
 
 void NotchPanelControllerTest::desktopSwitchFadesIn() {
-    auto controller = makeController();
-    controller->setShown(true);
-    controller->orderFront();
+    auto controller = makeController(true);
     NotchPanel& panel = controller->panel();
     QCOMPARE(panel.alpha(), 1.0);
 
@@ -324,9 +321,7 @@ void NotchPanelControllerTest::desktopSwitchFadesIn() {
 }
 
 void NotchPanelControllerTest::desktopRuleFollowsTheSetting() {
-    auto controller = makeController();
-    controller->setShown(true);
-    controller->orderFront();
+    auto controller = makeController(true);
     QVERIFY(!m_windows.isOnAllDesktops(&controller->panel()));
 
     m_store->setMoveWithSpaces(false);
@@ -337,9 +332,7 @@ void NotchPanelControllerTest::desktopRuleFollowsTheSetting() {
 }
 
 void NotchPanelControllerTest::ownCaptureHidesThePanel() {
-    auto controller = makeController();
-    controller->setShown(true);
-    controller->orderFront();
+    auto controller = makeController(true);
     CaptureVisibility::shared().setAICaptureInProgress(true);
     QVERIFY(!controller->panel().isVisible());
     QVERIFY(controller->isPanelVisible());
