@@ -87,8 +87,6 @@ void CharacterLayoutTest::pointFollowsThePacing_data() {
     const double s = 27.0 / 44, centreY = 16 - s * 20;
     QTest::newRow("monkey at the left end")
         << CharacterKind::Monkey << 0.0 << QPointF(-65, centreY + s * 14) << QPointF(-65, 0) << 1;
-    QTest::newRow("monkey turning back")
-        << CharacterKind::Monkey << 7.0 << QPointF(65, centreY + s * 14) << QPointF(65, 0) << -1;
     // The bird's hop is limited to 2 points in the notch.
     const double sb = 27.0 / 34, centreB = 16 - sb * -12;
     QTest::newRow("bird mid hop") << CharacterKind::Bird << 2.5
