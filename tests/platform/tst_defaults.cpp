@@ -22,7 +22,6 @@ private slots:
     void externalEditsAreReported_data();
     void externalEditsAreReported();
     void twoWritersNeverUndoEachOther();
-    void unreadableFileIsKeptAside_data();
     void unreadableFileIsKeptAside();
     void unreadableExternalEditIsCopiedBeforeOverwrite();
     void failedWriteKeepsValueAndReports();
@@ -151,17 +150,13 @@ void DefaultsTest::twoWritersNeverUndoEachOther() {
     QVERIFY(onDisk.value(QStringLiteral("b")).toBool());
 }
 
-void DefaultsTest::unreadableFileIsKeptAside_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("not an object") << QByteArray(R"([1, 2])");
-}
-
+// Naming and copying the backup are PrivateFile's; here a file that is not an object is
+// one to keep.
 void DefaultsTest::unreadableFileIsKeptAside() {
-    QFETCH(QByteArray, content);
+    const QByteArray content = R"([1, 2])";
     QVERIFY(writeFile(path(), content));
     Defaults store(path());
     QVERIFY(store.values().isEmpty());
-    QVERIFY(!store.lastBackupPath().isEmpty());
     QVERIFY(store.lastBackupPath().startsWith(path() + ".unreadable-"));
     QCOMPARE(readFile(store.lastBackupPath()), content);
     store.setBool(QStringLiteral("a"), true);
