@@ -138,8 +138,6 @@ void AnnotatorWindowTest::toolbarShowsItsLabels_data() {
     const Case cases[] = {
         {"tiny capture", {100, 50}, QSizeF(1440, 875)},
         {"just over the minimum", {600, 300}, QSizeF(1440, 875)},
-        {"medium capture", {700, 400}, QSizeF(1440, 875)},
-        {"no screen", {2000, 1000}, std::nullopt},
         {"2x laptop capture", {1512, 982}, QSizeF(1440, 875)},
         {"ultrawide on full HD", {5120, 1440}, QSizeF(1920, 1080)},
         {"large capture on 4K", {3000, 1500}, QSizeF(3840, 2160)},
