@@ -47,30 +47,25 @@ shot() { import -window root "$work/shot.png" 2>/dev/null; }
 level() { convert "$work/shot.png" -crop "1x1+$1+$2" -format '%[fx:int(255*max(r,max(g,b)))]' info:; }
 is_black() { [ "$(level "$1" "$2")" -le 8 ]; }
 
-# The checks hold on every screenshot for SECONDS.
+# holds CHECK...: every "x,y,black|light" check holds on a fresh screenshot.
+holds() {
+  shot
+  for check in "$@"; do
+    IFS=, read -r x y want <<<"$check"
+    if [ "$want" = black ]; then is_black "$x" "$y" || return 1; else ! is_black "$x" "$y" || return 1; fi
+  done
+}
+# stays SECONDS CHECK...: the checks hold on every screenshot for SECONDS.
 stays() {
   local until=$((SECONDS + $1)); shift
-  while [ $SECONDS -lt "$until" ]; do
-    shot
-    for check in "$@"; do
-      IFS=, read -r x y want <<<"$check"
-      if [ "$want" = black ]; then is_black "$x" "$y" || return 1; else ! is_black "$x" "$y" || return 1; fi
-    done
-  done
+  while [ $SECONDS -lt "$until" ]; do holds "$@" || return 1; done
 }
 panel_id() { xdotool search --onlyvisible --pid "$app_pid" --name '^Notchora$' | head -n 1; }
 
-# wait_for SECONDS CHECK...: screenshots until every "x,y,black|light" check holds.
+# wait_for SECONDS CHECK...: screenshots until every check holds.
 wait_for() {
   local until=$((SECONDS + $1)); shift
-  while :; do
-    shot
-    local ok=1
-    for check in "$@"; do
-      IFS=, read -r x y want <<<"$check"
-      if [ "$want" = black ]; then is_black "$x" "$y" || ok=0; else ! is_black "$x" "$y" || ok=0; fi
-    done
-    [ $ok = 1 ] && return 0
+  until holds "$@"; do
     kill -0 "$app_pid" 2>/dev/null || { wait "$app_pid"; fail "notchora exited (status $?)"; }
     [ $SECONDS -ge "$until" ] && return 1
     sleep 0.1
@@ -86,12 +81,14 @@ expanded=(720,3,black 500,60,black 940,60,black 720,150,black 480,60,light 720,1
 wait_for 15 "${collapsed[@]}" || fail "the collapsed notch is not at the top centre"
 echo "ok: black notch at the top centre"
 
-# Pointer from the middle of the screen to the notch in relative steps (a warp would
-# make no motion events), then rest there.
-xdotool mousemove_relative -- 0 -220
-xdotool mousemove_relative -- 0 -220
-sleep 0.05
-xdotool mousemove_relative -- 1 0
+# Pointer up to the notch in relative steps (a warp would make no motion events), then
+# rest there.
+rest_at_notch() {
+  for dy in "$@"; do xdotool mousemove_relative -- 0 "$dy"; done
+  sleep 0.05
+  xdotool mousemove_relative -- 1 0
+}
+rest_at_notch -220 -220
 wait_for 5 "${expanded[@]}" || fail "resting at the notch did not open the tray"
 echo "ok: the tray opened"
 
@@ -123,9 +120,7 @@ wait_for 5 "${collapsed[@]}" || fail "the notch did not come to the new desktop"
 echo "ok: followed to another desktop"
 
 # The open tray takes clicks: the power button (right corner, x 912..936) quits.
-xdotool mousemove_relative -- 0 -290
-sleep 0.05
-xdotool mousemove_relative -- 1 0
+rest_at_notch -290
 wait_for 5 "${expanded[@]}" || fail "the tray did not open again"
 
 # A click on the open tray (the second page dot, x 729..735 at y 162) leaves the keyboard
@@ -146,10 +141,7 @@ wait_for 5 "${collapsed[@]}" || fail "the tray did not close after the click"
 [ "$(xdotool getwindowfocus)" = "$focused" ] || fail "the keyboard did not stay with the window"
 echo "ok: the tray leaves the keyboard alone"
 
-xdotool mousemove_relative -- 0 -220
-xdotool mousemove_relative -- 0 -220
-sleep 0.05
-xdotool mousemove_relative -- 1 0
+rest_at_notch -220 -220
 wait_for 5 "${expanded[@]}" || fail "the tray did not open a third time"
 xdotool mousemove_relative -- 100 0
 xdotool mousemove_relative -- 90 0
