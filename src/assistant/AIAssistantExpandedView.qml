@@ -139,7 +139,7 @@ Item {
             height: 36
             size: 30
             model: pageModel.attachments
-            onRemoveRequested: id => AIAssistantService.removeAttachment(id)
+            onRemoveRequested: attachmentID => AIAssistantService.removeAttachment(attachmentID)
         }
 
         Row {
@@ -188,7 +188,7 @@ Item {
                 id: includeScreen
                 objectName: "includeScreenSwitch"
                 anchors.verticalCenter: parent.verticalCenter
-                on: pageModel.attachScreen
+                isOn: pageModel.attachScreen
                 accessibleName: pageModel.attachScreenLabel
                 onToggled: pageModel.attachScreen = !pageModel.attachScreen
             }
@@ -271,6 +271,4 @@ Item {
         else if (pageModel.trailingAction === AssistantPageModel.ShowAnswer)
             AIAssistantService.showAnswer()
     }
-
-    Component.onDestruction: field.focus = false
 }

@@ -1,6 +1,7 @@
 #include "assistant/AssistantPageModel.h"
 
 #include "answer/AISettings.h"
+#include "answer/TextLimits.h"
 #include "platform/Defaults.h"
 
 namespace notchora {
@@ -61,7 +62,8 @@ AssistantPageModel::Status AssistantPageModel::status(bool busy, AnswerAuth::Sta
             break;
         }
     }
-    status.toolTip = signIn == State::Failed ? signInFailure : status.text;
+    status.toolTip =
+        signIn == State::Failed && !signInFailure.isEmpty() ? signInFailure : status.text;
     switch (signIn) {
     case State::SignedOut:
     case State::Failed:
@@ -79,7 +81,7 @@ AssistantPageModel::Status AssistantPageModel::status(bool busy, AnswerAuth::Sta
 }
 
 bool AssistantPageModel::canSend(bool busy, const QString& prompt, int attachmentCount) {
-    return !busy && (!prompt.trimmed().isEmpty() || attachmentCount > 0);
+    return !busy && (!TextLimits::trimmed(prompt).isEmpty() || attachmentCount > 0);
 }
 
 void AssistantPageModel::setBusy(bool busy) {

@@ -6,7 +6,7 @@ import Notchora.Core
 Item {
     id: control
 
-    property bool on: false
+    property bool isOn: false
     property string accessibleName
     readonly property bool isHovering: hover.hovered
     readonly property color cyan: "#32d2f5"
@@ -17,7 +17,7 @@ Item {
     height: 32
     Accessible.role: Accessible.CheckBox
     Accessible.checkable: true
-    Accessible.checked: on
+    Accessible.checked: isOn
     Accessible.name: accessibleName
     Accessible.onPressAction: control.toggled()
     Accessible.onToggleAction: control.toggled()
@@ -25,17 +25,17 @@ Item {
     Rectangle {
         anchors.fill: parent
         radius: width / 2
-        color: control.on ? Qt.rgba(control.cyan.r, control.cyan.g, control.cyan.b, 0.2)
+        color: control.isOn ? Qt.rgba(control.cyan.r, control.cyan.g, control.cyan.b, 0.2)
                           : Qt.rgba(1, 1, 1, 0.1)
         Behavior on color { ColorAnimation { duration: 150; easing.type: Easing.OutQuad } }
     }
     SymbolIcon {
         objectName: "eye"
         anchors.centerIn: parent
-        symbol: control.on ? "eye.fill" : "eye.slash"
+        symbol: control.isOn ? "eye.fill" : "eye.slash"
         size: 13
         font.weight: Font.DemiBold
-        color: control.on ? control.cyan : Qt.rgba(1, 1, 1, 0.55)
+        color: control.isOn ? control.cyan : Qt.rgba(1, 1, 1, 0.55)
     }
 
     HoverHandler {
