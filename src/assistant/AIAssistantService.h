@@ -115,6 +115,8 @@ public:
     Q_INVOKABLE void newConversation();
     Q_INVOKABLE void compactNow();
     Q_INVOKABLE void signInAndRetry();
+    // Brings up the answer popup on the current conversation.
+    Q_INVOKABLE void showAnswer() { emit answerPopupRequested(); }
     Q_INVOKABLE void attachImage(const QByteArray& data);
     void removeAttachment(const QUuid& id);
     Q_INVOKABLE void removeAttachment(const QString& id);
