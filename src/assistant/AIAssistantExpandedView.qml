@@ -39,6 +39,7 @@ Item {
 
     AssistantPageModel {
         id: pageModel
+        service: AIAssistantService
         busy: AIAssistantService.isBusy
         signInState: AnswerAuth.state
         signInFailure: AnswerAuth.failureMessage

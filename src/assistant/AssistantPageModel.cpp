@@ -161,6 +161,22 @@ void AssistantPageModel::setNotchViewModel(NotchViewModel* viewModel) {
     emit notchViewModelChanged();
 }
 
+void AssistantPageModel::setService(AIAssistantService* service) {
+    if (service == m_service)
+        return;
+    if (m_service)
+        m_service->disconnect(this);
+    m_service = service;
+    auto follow = [this] {
+        m_attachments.setAttachments(m_service ? m_service->attachments()
+                                               : QList<ChatAttachment>());
+    };
+    if (m_service)
+        connect(m_service, &AIAssistantService::attachmentsChanged, this, follow);
+    follow();
+    emit serviceChanged();
+}
+
 QString AssistantPageModel::trailingText() const {
     switch (m_status.action) {
     case TrailingAction::SignIn:
@@ -233,8 +249,8 @@ bool AssistantPageModel::hasConversation() const {
 }
 
 void AssistantPageModel::update() {
-    const Status status = AssistantPageModel::status(m_busy, m_signInState, m_signInFailure,
-                                                     hasConversation());
+    const Status status =
+        AssistantPageModel::status(m_busy, m_signInState, m_signInFailure, hasConversation());
     if (status != m_status) {
         m_status = status;
         emit statusChanged();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "answer/AnswerAuth.h"
+#include "assistant/AIAssistantService.h"
+#include "assistant/AttachmentListModel.h"
 #include "notch/NotchViewModel.h"
 
 #include <QAbstractItemModel>
@@ -25,19 +27,24 @@ class AssistantPageModel : public QObject {
     Q_PROPERTY(bool busy READ busy WRITE setBusy NOTIFY busyChanged FINAL)
     Q_PROPERTY(notchora::AnswerAuth::State signInState READ signInState WRITE setSignInState NOTIFY
                    signInChanged FINAL)
-    Q_PROPERTY(QString signInFailure READ signInFailure WRITE setSignInFailure NOTIFY
-                   signInChanged FINAL)
+    Q_PROPERTY(
+        QString signInFailure READ signInFailure WRITE setSignInFailure NOTIFY signInChanged FINAL)
     // The messages of the current conversation.
-    Q_PROPERTY(QAbstractItemModel* messages READ messages WRITE setMessages NOTIFY
-                   messagesChanged FINAL)
+    Q_PROPERTY(
+        QAbstractItemModel* messages READ messages WRITE setMessages NOTIFY messagesChanged FINAL)
     Q_PROPERTY(QString prompt READ prompt WRITE setPrompt NOTIFY promptChanged FINAL)
     Q_PROPERTY(int attachmentCount READ attachmentCount WRITE setAttachmentCount NOTIFY
                    attachmentCountChanged FINAL)
-    Q_PROPERTY(bool fieldFocused READ fieldFocused WRITE setFieldFocused NOTIFY
-                   fieldFocusedChanged FINAL)
+    Q_PROPERTY(
+        bool fieldFocused READ fieldFocused WRITE setFieldFocused NOTIFY fieldFocusedChanged FINAL)
     // The notch's view model when the page is in the tray; null on its own.
-    Q_PROPERTY(notchora::NotchViewModel* notchViewModel READ notchViewModel WRITE
-                   setNotchViewModel NOTIFY notchViewModelChanged FINAL)
+    Q_PROPERTY(notchora::NotchViewModel* notchViewModel READ notchViewModel WRITE setNotchViewModel
+                   NOTIFY notchViewModelChanged FINAL)
+
+    // Whose pending images `attachments` lists.
+    Q_PROPERTY(notchora::AIAssistantService* service READ service WRITE setService NOTIFY
+                   serviceChanged FINAL)
+    Q_PROPERTY(notchora::AttachmentListModel* attachments READ attachments CONSTANT FINAL)
 
     Q_PROPERTY(QString statusText READ statusText NOTIFY statusChanged FINAL)
     Q_PROPERTY(QColor statusColor READ statusColor NOTIFY statusChanged FINAL)
@@ -46,13 +53,13 @@ class AssistantPageModel : public QObject {
     Q_PROPERTY(QString trailingText READ trailingText NOTIFY statusChanged FINAL)
     Q_PROPERTY(bool canSend READ canSend NOTIFY canSendChanged FINAL)
 
-    Q_PROPERTY(bool attachScreen READ attachScreen WRITE setAttachScreen NOTIFY
-                   attachScreenChanged FINAL)
+    Q_PROPERTY(
+        bool attachScreen READ attachScreen WRITE setAttachScreen NOTIFY attachScreenChanged FINAL)
     Q_PROPERTY(QString attachScreenLabel READ attachScreenLabel NOTIFY attachScreenChanged FINAL)
-    Q_PROPERTY(QString attachScreenHintTitle READ attachScreenHintTitle NOTIFY
-                   attachScreenChanged FINAL)
-    Q_PROPERTY(QString attachScreenHintDetail READ attachScreenHintDetail NOTIFY
-                   attachScreenChanged FINAL)
+    Q_PROPERTY(
+        QString attachScreenHintTitle READ attachScreenHintTitle NOTIFY attachScreenChanged FINAL)
+    Q_PROPERTY(
+        QString attachScreenHintDetail READ attachScreenHintDetail NOTIFY attachScreenChanged FINAL)
 
     // Maps with "title", "symbol", "mode" and "accessibleName", in the order they show.
     Q_PROPERTY(QVariantList quickActions READ quickActions CONSTANT FINAL)
@@ -102,6 +109,10 @@ public:
     NotchViewModel* notchViewModel() const { return m_notchViewModel; }
     void setNotchViewModel(NotchViewModel* viewModel);
 
+    AIAssistantService* service() const { return m_service; }
+    void setService(AIAssistantService* service);
+    AttachmentListModel* attachments() { return &m_attachments; }
+
     Status status() const { return m_status; }
     QString statusText() const { return m_status.text; }
     QColor statusColor() const { return m_status.color; }
@@ -126,6 +137,7 @@ signals:
     void attachmentCountChanged();
     void fieldFocusedChanged();
     void notchViewModelChanged();
+    void serviceChanged();
     void statusChanged();
     void canSendChanged();
     void attachScreenChanged();
@@ -143,6 +155,8 @@ private:
     int m_attachmentCount = 0;
     bool m_fieldFocused = false;
     QPointer<NotchViewModel> m_notchViewModel;
+    QPointer<AIAssistantService> m_service;
+    AttachmentListModel m_attachments;
 
     Status m_status;
     bool m_canSend = false;

@@ -97,24 +97,23 @@ void AssistantPageModelTest::statusLine_data() {
                               << "Memeriksa…" << Action::None;
     QTest::newRow("signed out") << false << State::SignedOut << false << "Belum masuk" << grey
                                 << "Belum masuk" << Action::SignIn;
-    QTest::newRow("browser open") << false << State::SigningIn << true
-                                  << "Menunggu persetujuan…" << yellow
-                                  << "Menunggu persetujuan…" << Action::None;
+    QTest::newRow("browser open") << false << State::SigningIn << true << "Menunggu persetujuan…"
+                                  << yellow << "Menunggu persetujuan…" << Action::None;
     QTest::newRow("signed in, nothing to show")
         << false << State::SignedIn << false << "Sudah masuk" << green << "Sudah masuk"
         << Action::None;
     QTest::newRow("signed in with a conversation")
         << false << State::SignedIn << true << "Sudah masuk" << green << "Sudah masuk"
         << Action::ShowAnswer;
-    QTest::newRow("sign-in failed") << false << State::Failed << false << "Gagal masuk" << red
-                                    << failure << Action::SignIn;
+    QTest::newRow("sign-in failed")
+        << false << State::Failed << false << "Gagal masuk" << red << failure << Action::SignIn;
     // A running question outranks every sign-in state, but the action stays the sign-in's.
-    QTest::newRow("busy, signed in") << true << State::SignedIn << false << "Memproses…"
-                                     << yellow << "Memproses…" << Action::ShowAnswer;
-    QTest::newRow("busy, signed out") << true << State::SignedOut << false << "Memproses…"
-                                      << yellow << "Memproses…" << Action::SignIn;
-    QTest::newRow("busy, checking") << true << State::Checking << true << "Memproses…"
-                                    << yellow << "Memproses…" << Action::None;
+    QTest::newRow("busy, signed in") << true << State::SignedIn << false << "Memproses…" << yellow
+                                     << "Memproses…" << Action::ShowAnswer;
+    QTest::newRow("busy, signed out") << true << State::SignedOut << false << "Memproses…" << yellow
+                                      << "Memproses…" << Action::SignIn;
+    QTest::newRow("busy, checking") << true << State::Checking << true << "Memproses…" << yellow
+                                    << "Memproses…" << Action::None;
     QTest::newRow("busy, failed") << true << State::Failed << false << "Memproses…" << yellow
                                   << failure << Action::SignIn;
 }
@@ -217,9 +216,11 @@ void AssistantPageModelTest::attachScreenIsTheStoredSetting_data() {
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("detailStart");
 
-    QTest::newRow("on") << true << "Sertakan layar: menyala" << "Sertakan layar: MENYALA"
+    QTest::newRow("on") << true << "Sertakan layar: menyala"
+                        << "Sertakan layar: MENYALA"
                         << "Setiap pertanyaan yang kamu kirim ikut membawa screenshot";
-    QTest::newRow("off") << false << "Sertakan layar: mati" << "Sertakan layar: MATI"
+    QTest::newRow("off") << false << "Sertakan layar: mati"
+                         << "Sertakan layar: MATI"
                          << "Klik untuk menyalakan: pertanyaan";
 }
 

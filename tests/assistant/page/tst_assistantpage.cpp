@@ -124,8 +124,7 @@ public slots:
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
         registerAttachmentImages(*engine);
         qmlRegisterSingletonInstance("NotchoraTest", 1, 0, "Fixture", &m_fixture);
-        world->store =
-            std::make_unique<WidgetStore>(ModuleRegistry::shared(), Defaults::shared());
+        world->store = std::make_unique<WidgetStore>(ModuleRegistry::shared(), Defaults::shared());
         world->notch = std::make_unique<NotchViewModel>(laptop(), *world->store);
     }
     void cleanupTestCase() {
