@@ -24,7 +24,9 @@ public:
     Q_INVOKABLE void releaseCaptures();
     Q_INVOKABLE void putImageOnClipboard();
     Q_INVOKABLE void clearAttachments();
+    // An open notch, as the tray that hosts the page has.
     Q_INVOKABLE notchora::NotchViewModel* notchViewModel() const;
+    Q_INVOKABLE void selectModule(const QString& id);
     Q_INVOKABLE bool storedAttachScreen() const;
     // Where to keep a picture of the page for `name`, when NOTCHORA_SHOT_DIR asks for them.
     Q_INVOKABLE QString shotPath(const QString& name) const;

@@ -79,6 +79,10 @@ NotchViewModel* PageFixture::notchViewModel() const {
     return world->notch.get();
 }
 
+void PageFixture::selectModule(const QString& id) {
+    world->store->select(id);
+}
+
 bool PageFixture::storedAttachScreen() const {
     Defaults reread(Defaults::shared().filePath());
     return AISettings::attachScreen(reread);
@@ -126,6 +130,7 @@ public slots:
         qmlRegisterSingletonInstance("NotchoraTest", 1, 0, "Fixture", &m_fixture);
         world->store = std::make_unique<WidgetStore>(ModuleRegistry::shared(), Defaults::shared());
         world->notch = std::make_unique<NotchViewModel>(laptop(), *world->store);
+        world->notch->setIsExpanded(true);
     }
     void cleanupTestCase() {
         delete world;
