@@ -166,7 +166,8 @@ Item {
                 font.pixelSize: 13
                 selectByMouse: true
                 // The panel takes the keyboard only for a click in the field, never on its own.
-                focusPolicy: Qt.ClickFocus
+                activeFocusOnPress: true
+                activeFocusOnTab: false
                 background: Rectangle {
                     radius: height / 2
                     color: Qt.rgba(1, 1, 1, 0.1)

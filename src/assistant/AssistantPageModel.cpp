@@ -223,12 +223,12 @@ QVariantList AssistantPageModel::quickActions() {
     struct Action {
         const char* title;
         const char* symbol;
-        const char* mode;
+        AIMode mode;
     };
     static constexpr Action actions[] = {
-        {"Jawab layar", "checkmark.bubble", "answerScreen"},
-        {"Jelaskan", "text.magnifyingglass", "explainScreen"},
-        {"Ringkas", "list.bullet.rectangle", "summarizeScreen"},
+        {"Jawab layar", "checkmark.bubble", AIMode::AnswerScreen},
+        {"Jelaskan", "text.magnifyingglass", AIMode::ExplainScreen},
+        {"Ringkas", "list.bullet.rectangle", AIMode::SummarizeScreen},
     };
     QVariantList list;
     for (const auto& action : actions) {
@@ -236,7 +236,7 @@ QVariantList AssistantPageModel::quickActions() {
         list.append(QVariantMap{
             {QStringLiteral("title"), title},
             {QStringLiteral("symbol"), QString::fromLatin1(action.symbol)},
-            {QStringLiteral("mode"), QString::fromLatin1(action.mode)},
+            {QStringLiteral("mode"), stringValue(action.mode)},
             {QStringLiteral("accessibleName"),
              title + QStringLiteral(" — mengambil screenshot layar saat ditekan")},
         });

@@ -179,9 +179,9 @@ void AssistantPageModelTest::canSend() {
 
     AssistantPageModel page(*m_defaults);
     QSignalSpy changes(&page, &AssistantPageModel::canSendChanged);
+    page.setBusy(busy);
     page.setPrompt(prompt);
     page.setAttachmentCount(attachments);
-    page.setBusy(busy);
     QCOMPARE(page.canSend(), canSend);
     QCOMPARE(changes.count(), canSend ? 1 : 0);
 }

@@ -76,6 +76,8 @@ void PageFixture::clearAttachments() {
 }
 
 NotchViewModel* PageFixture::notchViewModel() const {
+    // Ours, not the script's to collect.
+    QQmlEngine::setObjectOwnership(world->notch.get(), QQmlEngine::CppOwnership);
     return world->notch.get();
 }
 
@@ -114,8 +116,9 @@ public slots:
                             "' ]; do sleep 0.02; done\n");
         QFile::setPermissions(tool, QFile::permissions(tool) | QFile::ExeOwner);
         qputenv("NOTCHORA_SCREENCAPTURE_TOOL", QFile::encodeName(tool));
-        // A display the capture believes in; the windows themselves stay offscreen.
-        qputenv("DISPLAY", "localhost:0");
+        // Offscreen, a display the capture believes in (the tool never uses it).
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            qputenv("DISPLAY", "localhost:0");
         // A loopback port that refuses: no question leaves the machine.
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost);
