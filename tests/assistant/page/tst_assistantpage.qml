@@ -112,7 +112,7 @@ Item {
             // For a person to look at (NOTCHORA_SHOT_DIR).
             const shot = Fixture.shotPath(row.tag)
             if (shot !== "")
-                verify(grabImage(root).save(shot), shot)
+                grabImage(root).save(shot)
         }
 
         function test_quickActionsAskAboutTheScreen_data() {
