@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/EncodedImage.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QJsonObject>
@@ -30,14 +32,6 @@ QString stringValue(AIPopupPosition position);
 std::optional<AIPopupPosition> aiPopupPositionFromString(const QString& value);
 // The label shown in pickers.
 QString label(AIPopupPosition position);
-
-// An encoded JPEG ready to upload, with its pixel size.
-struct EncodedImage {
-    QByteArray data;
-    int width = 0;
-    int height = 0;
-    bool operator==(const EncodedImage&) const = default;
-};
 
 struct AnswerOption {
     QString id;

@@ -23,13 +23,13 @@ QUrl ModuleRegistry::emptyView() {
 }
 
 QList<WidgetModule> ModuleRegistry::defaultModules() {
-    // Pages not built yet show the empty view.
     return {
         WidgetModule(QStringLiteral("shortcuts"), QStringLiteral("Pintasan"),
                      QStringLiteral("square.grid.2x2.fill"), true, false, emptyView(),
                      page("Screenshot", "ShortcutsExpandedView.qml")),
         WidgetModule(QStringLiteral("assistant"), QStringLiteral("AI Assistant"),
-                     QStringLiteral("sparkles"), true, false, emptyView(), emptyView()),
+                     QStringLiteral("sparkles"), true, false, emptyView(),
+                     page("Assistant", "AIAssistantExpandedView.qml")),
         WidgetModule(QStringLiteral("characters"), QStringLiteral("Karakter"),
                      QStringLiteral("pawprint.fill"), true, true,
                      page("Characters", "CharacterCollapsedView.qml"),

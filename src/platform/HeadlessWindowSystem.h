@@ -24,6 +24,9 @@ public:
     // Another program's window taking the keyboard.
     void setFocusedWindow(WId window) { m_focused = window; }
     bool hasCompositor() const override { return m_compositor; }
+    // Nothing to sound without a display; counted for whoever checks.
+    void beep() override { ++m_beeps; }
+    int beepCount() const { return m_beeps; }
     // A compositor starting or stopping, as the window manager would announce it.
     void setCompositor(bool running) {
         m_compositor = running;
@@ -44,6 +47,7 @@ private:
     int m_desktop = 0;
     WId m_focused = 0;
     bool m_compositor = true;
+    int m_beeps = 0;
 };
 
 } // namespace notchora

@@ -32,6 +32,8 @@ public:
     // Whether a compositor blends translucent windows; without one a window's shape must
     // follow what it draws.
     virtual bool hasCompositor() const = 0;
+    // The desktop's warning sound, for an action that cannot be done.
+    virtual void beep() = 0;
 
 signals:
     void currentDesktopChanged();

@@ -251,6 +251,12 @@ void X11WindowSystem::restoreFocus(WId window) {
     XFlush(m_display);
 }
 
+void X11WindowSystem::beep() {
+    // The server's bell at its configured volume, as QApplication::beep() does.
+    XBell(m_display, 0);
+    XFlush(m_display);
+}
+
 bool X11WindowSystem::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
     if (eventType != "xcb_generic_event_t")
         return false;

@@ -32,6 +32,7 @@ public:
     WId focusedWindow() const override;
     void restoreFocus(WId window) override;
     bool hasCompositor() const override { return m_hasCompositor; }
+    void beep() override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

@@ -131,7 +131,7 @@ ScreenCapture::Result ScreenCapture::downscale(const QByteArray& data, int maxPi
     writer.setQuality(std::clamp(int(std::lround(quality * 100)), 0, 100));
     if (!writer.write(image) || bytes.isEmpty())
         return failed;
-    return Result::success(Image{bytes, image.width(), image.height()});
+    return Result::success(EncodedImage{bytes, image.width(), image.height()});
 }
 
 } // namespace notchora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/EncodedImage.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -18,25 +20,17 @@ class Clock;
 class ScreenCapture {
     Q_GADGET
 public:
-    // An encoded JPEG with its pixel size.
-    struct Image {
-        QByteArray data;
-        int width = 0;
-        int height = 0;
-        bool operator==(const Image&) const = default;
-    };
-
     enum class CaptureError { permissionDenied, captureFailed, tooLarge };
     Q_ENUM(CaptureError)
 
     // Exactly one of `image`, `error` or `launchError` is set.
     struct Result {
-        std::optional<Image> image;
+        std::optional<EncodedImage> image;
         std::optional<CaptureError> error;
         // The tool could not be started; passed on as the process reported it.
         QString launchError;
 
-        static Result success(Image image) {
+        static Result success(EncodedImage image) {
             Result r;
             r.image = std::move(image);
             return r;

@@ -1,0 +1,108 @@
+#include "assistant/StreamingText.h"
+
+#include <QTest>
+
+using namespace notchora;
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+class StreamingTextTest : public QObject {
+    Q_OBJECT
+private slots:
+    void display_data();
+    void display();
+    void everyPrefixShowsWhatTheWholeTextWould_data();
+    void everyPrefixShowsWhatTheWholeTextWould();
+    void shownKeepsTheLastTextWhenAFenceHidesIt();
+};
+
+void StreamingTextTest::display_data() {
+    QTest::addColumn<QString>("raw");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("partial JSON with an escape, cut off before the closing quote")
+        << R"({"text": "Hal\u006f dunia)" << "Halo dunia";
+    QTest::newRow("plain text keeps its leading blanks") << "  Halo" << "  Halo";
+    QTest::newRow("only blanks") << " \n\t " << "";
+    QTest::newRow("JSON without a text key") << R"({"answer": "x", "n": 1})" << "";
+    QTest::newRow("array, key after blanks around the colon")
+        << "[{\"id\":1, \"text\" \n:\t \"a\"}]" << "a";
+    QTest::newRow("fenced JSON") << "\n```json\n{\"text\":\"b\\nc\\td\\re\"}" << "b\nc\td" "e";
+    QTest::newRow("a fence of another language is plain") << "```js {\"text\":\"x\"}"
+                                                           << "```js {\"text\":\"x\"}";
+    QTest::newRow("escaped quote, backslash and slash")
+        << R"({"text":"a\"b\\c\/d" , "text":"no"})" << R"(a"b\c/d)";
+    QTest::newRow("an unfinished escape drops nothing before it") << R"({"text":"ab\)" << "ab";
+    QTest::newRow("an unfinished \\u escape") << R"({"text":"ab\u00)" << "ab";
+    QTest::newRow("an invalid \\u escape adds nothing") << R"({"text":"a\u12G4b)" << "ab";
+    QTest::newRow("half a surrogate pair adds nothing") << R"({"text":"a\uD83Db)" << "ab";
+    QTest::newRow("the first key that matches wins")
+        << R"({"context":"t", "text":"first", "text":"second"})" << "first";
+    QTest::newRow("a key closing quote that opens the real key")
+        << R"({""text":"x"})" << "x";
+    QTest::newRow("no-break space is not a blank of the key pattern")
+        << QString::fromUtf8("{\"text\"\u00a0:\"x\"}") << "";
+}
+
+void StreamingTextTest::display() {
+    QFETCH(QString, raw);
+    QFETCH(QString, shown);
+    QCOMPARE(StreamingText::display(raw), shown);
+}
+
+void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould_data() {
+    QTest::addColumn<QString>("raw");
+    // Rows of display_data() and a few whose interest lies between their characters.
+    for (const char* raw : {
+             R"(  {"text": "Hal\u006f dunia)",
+             "  Halo\n dunia",
+             "  ``",
+             "\t```json\n{\"text\" : \"ok\\\"\\\\\"} tail \"text\":\"x\"",
+             R"({"text"text": "te"text"  :"v\u00e9\uD800!")",
+             R"({"tex "text"x":"no", "text"   :   "yes\u0021\u00)",
+             R"([1, {"t":"text", "text":"\\\u0041\n"}])",
+             "{\"text\"\x0b:\f\"vt\"}",
+         })
+        QTest::newRow(raw) << QString::fromUtf8(raw);
+}
+
+void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould() {
+    QFETCH(QString, raw);
+    // One character at a time, and in uneven pieces.
+    for (const int step : {1, 3}) {
+        StreamingText text;
+        QString lastShown;
+        for (qsizetype end = 0; end < raw.size();) {
+            const qsizetype next = std::min(raw.size(), end + step);
+            const bool changed = text.append(QStringView(raw).mid(end, next - end));
+            end = next;
+            const QString expected = StreamingText::display(raw.left(end));
+            QCOMPARE(text.displayText(), expected);
+            if (!expected.isEmpty()) {
+                QCOMPARE(changed, expected != lastShown);
+                lastShown = expected;
+            } else {
+                QVERIFY(!changed);
+            }
+            QCOMPARE(text.shown(), lastShown);
+        }
+    }
+}
+
+void StreamingTextTest::shownKeepsTheLastTextWhenAFenceHidesIt() {
+    StreamingText text;
+    QVERIFY(text.append(u"``"));
+    QCOMPARE(text.shown(), QStringLiteral("``"));
+    // The fence completes: the display is empty now, the view keeps what it showed.
+    QVERIFY(!text.append(u"`json{\"te"));
+    QCOMPARE(text.displayText(), QString());
+    QCOMPARE(text.shown(), QStringLiteral("``"));
+    QVERIFY(!text.append(u"xt\":\""));
+    // The field now shows the same text: nothing changes for the view.
+    QVERIFY(!text.append(u"``"));
+    QCOMPARE(text.displayText(), QStringLiteral("``"));
+    QVERIFY(text.append(u"!"));
+    QCOMPARE(text.shown(), QStringLiteral("``!"));
+}
+
+QTEST_GUILESS_MAIN(StreamingTextTest)
+#include "tst_streamingtext.moc"
