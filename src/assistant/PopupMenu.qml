@@ -1,0 +1,91 @@
+import QtQuick
+import QtQuick.Controls
+import Notchora.Answer
+import Notchora.Assistant
+
+// The header's menu: where the popup goes, a new conversation, and the history.
+Menu {
+    id: menu
+
+    required property AnswerPopupController controller
+    // How many threads "Riwayat" lists.
+    readonly property int threadLimit: 15
+
+    signal newConversation
+    signal selectThread(string threadID)
+    signal clearHistory
+
+    // Dark, like the card it opens over.
+    palette.window: "#2c2c2e"
+    palette.base: "#2c2c2e"
+    palette.light: "#3a3a3c"
+    palette.mid: "#48484a"
+    palette.dark: "#8e8e93"
+    palette.windowText: "white"
+    palette.text: "white"
+    palette.buttonText: "white"
+    palette.brightText: "white"
+    palette.highlight: "#0a84ff"
+    palette.highlightedText: "white"
+
+    MenuItem { text: "Posisi popup"; enabled: false }
+    MenuItem {
+        text: "Kanan (default)"
+        checkable: true
+        checked: menu.controller.position === "right"
+        onTriggered: menu.controller.position = "right"
+    }
+    MenuItem {
+        text: "Kiri"
+        checkable: true
+        checked: menu.controller.position === "left"
+        onTriggered: menu.controller.position = "left"
+    }
+    MenuItem {
+        text: "Bebas (posisi terakhir)"
+        checkable: true
+        checked: menu.controller.position === "free"
+        onTriggered: menu.controller.position = "free"
+    }
+    MenuSeparator {}
+    MenuItem {
+        text: "Percakapan baru"
+        onTriggered: menu.newConversation()
+    }
+    Menu {
+        id: history
+        title: "Riwayat"
+
+        MenuItem {
+            text: "Belum ada riwayat"
+            enabled: false
+            visible: threads.count === 0
+            height: visible ? implicitHeight : 0
+        }
+        Instantiator {
+            id: threads
+            model: ChatHistoryStore.threadsModel
+            delegate: MenuItem {
+                required property int index
+                required property string threadID
+                required property string title
+                required property bool isCurrent
+                text: title
+                checkable: true
+                checked: isCurrent
+                visible: index < menu.threadLimit
+                height: visible ? implicitHeight : 0
+                onTriggered: menu.selectThread(threadID)
+            }
+            onObjectAdded: (index, object) => history.insertItem(index + 1, object)
+            onObjectRemoved: (index, object) => history.removeItem(object)
+        }
+        MenuSeparator { visible: threads.count > 0; height: visible ? implicitHeight : 0 }
+        MenuItem {
+            text: "Hapus semua riwayat"
+            visible: threads.count > 0
+            height: visible ? implicitHeight : 0
+            onTriggered: menu.clearHistory()
+        }
+    }
+}
