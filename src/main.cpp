@@ -14,6 +14,7 @@ Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_AnswerPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_CharactersPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "answer/AnswerAuth.h"
 #include "answer/KeychainStore.h"
 #include "app/AccountCommand.h"
+#include "app/SettingsWindowController.h"
 #include "app/SingleInstance.h"
 #include "app/StatusBarController.h"
 #include "characters/CharacterStageController.h"
@@ -23,6 +24,7 @@ AppDelegate::AppDelegate(QObject* parent)
 
 AppDelegate::~AppDelegate() {
     m_statusBarController.reset();
+    m_settingsWindowController.reset();
     m_panelController.reset();
 }
 
@@ -41,6 +43,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     m_panelController->orderFront();
     m_panelController->hoverMonitor().start();
 
+    // The window itself is made on the first show().
+    m_settingsWindowController = std::make_unique<SettingsWindowController>(
+        SettingsWindowController::sharedServices(m_store, m_loginItem), m_engine);
     m_panelController->viewModel().setOpenSettings([this] { showSettings(); });
     // The stage shows strike this notch.
     CharacterStageController::shared().setViewModel(&m_panelController->viewModel());
@@ -85,7 +90,8 @@ void AppDelegate::handleRequest(const QStringList& request, SingleInstanceReply*
 }
 
 void AppDelegate::showSettings() {
-    // The program has no settings window to show.
+    if (m_settingsWindowController)
+        m_settingsWindowController->show();
 }
 
 } // namespace notchora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LoginItem.h"
 #include "core/WidgetStore.h"
 
 #include <QObject>
@@ -9,6 +10,7 @@
 namespace notchora {
 
 class NotchPanelController;
+class SettingsWindowController;
 class SingleInstanceReply;
 class StatusBarController;
 
@@ -22,6 +24,9 @@ public:
     WidgetStore& store() { return m_store; }
     NotchPanelController* panelController() const { return m_panelController.get(); }
     StatusBarController* statusBarController() const { return m_statusBarController.get(); }
+    SettingsWindowController* settingsWindowController() const {
+        return m_settingsWindowController.get();
+    }
 
     void applicationDidFinishLaunching();
     // The user started the program again while it runs: bring the settings forward.
@@ -34,9 +39,11 @@ private:
     void showSettings();
 
     WidgetStore m_store;
+    LoginItem m_loginItem;
     // Declared before the controllers that use it, so it outlives them.
     QQmlEngine m_engine;
     std::unique_ptr<NotchPanelController> m_panelController;
+    std::unique_ptr<SettingsWindowController> m_settingsWindowController;
     std::unique_ptr<StatusBarController> m_statusBarController;
 };
 
