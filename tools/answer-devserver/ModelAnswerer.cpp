@@ -107,44 +107,46 @@ void ModelAnswerer::stream(const AnswerComposer::Question& question,
         return sink.write(text.data(), text.size());
     };
     response.set_header("Cache-Control", "no-cache");
-    response.set_chunked_content_provider(
-        "text/event-stream", [call, client, translator, json, send,
-                              opened = false](size_t, httplib::DataSink& sink) mutable {
-            if (!opened) {
-                opened = true;
-                return send(sink, ": notchora-answerd\n\n");
-            }
-            const UpstreamCall::Body body = call->take(pollInterval);
-            const QStringList deltas = translator->feed(body.bytes);
-            // While nothing is written a client that left goes unnoticed: ask its socket.
-            if (deltas.isEmpty() && client->isGone())
-                return false;
-            for (const QString& delta : deltas) {
-                if (!send(sink, AnswerEndpoints::event(
-                                    "token", QJsonObject{{QStringLiteral("text"), delta}})))
-                    return false;
-            }
-            std::string last;
-            if (translator->failed()) {
-                last = AnswerEndpoints::event(
-                    "error", QJsonObject{{QStringLiteral("detail"), failureText(*translator)}});
-            } else if (translator->finished() || (body.ended && body.clean)) {
-                const QJsonObject result = ModelReply::result(translator->text(), json);
-                last = AnswerEndpoints::event(
-                    "done", QJsonObject{{QStringLiteral("answers"), QJsonArray{result}}});
-            } else if (body.ended) {
-                last = AnswerEndpoints::event("error",
-                                              QJsonObject{{QStringLiteral("detail"), brokenText}});
-            } else {
-                return true;
-            }
-            // Whatever the model still sends after its end is not wanted.
-            call->cancel();
-            if (!send(sink, last))
-                return false;
-            sink.done();
+    response.set_chunked_content_provider("text/event-stream", [call, client, translator, json,
+                                                                send, opened = false](
+                                                                   size_t, httplib::DataSink&
+                                                                               sink) mutable {
+        if (!opened) {
+            opened = true;
+            return send(sink, ": notchora-answerd\n\n");
+        }
+        const UpstreamCall::Body body = call->take(pollInterval);
+        const QStringList deltas = translator->feed(body.bytes);
+        // While nothing is written a client that left goes unnoticed: ask its socket.
+        if (deltas.isEmpty() && client->isGone())
+            return false;
+        // Each delta its own event, but whatever arrived together leaves in one write.
+        std::string events;
+        for (const QString& delta : deltas)
+            events += AnswerEndpoints::event("token", QJsonObject{{QStringLiteral("text"), delta}});
+        if (!events.empty() && !send(sink, events))
+            return false;
+        std::string last;
+        if (translator->failed()) {
+            last = AnswerEndpoints::event(
+                "error", QJsonObject{{QStringLiteral("detail"), failureText(*translator)}});
+        } else if (translator->finished() || (body.ended && body.clean)) {
+            const QJsonObject result = ModelReply::result(translator->text(), json);
+            last = AnswerEndpoints::event(
+                "done", QJsonObject{{QStringLiteral("answers"), QJsonArray{result}}});
+        } else if (body.ended) {
+            last = AnswerEndpoints::event("error",
+                                          QJsonObject{{QStringLiteral("detail"), brokenText}});
+        } else {
             return true;
-        });
+        }
+        // Whatever the model still sends after its end is not wanted.
+        call->cancel();
+        if (!send(sink, last))
+            return false;
+        sink.done();
+        return true;
+    });
 }
 
 void ModelAnswerer::oneShot(const AnswerComposer::Question& question,
