@@ -1,6 +1,7 @@
 #include "ClientConnection.h"
 
-#include <QDir>
+#include <cstdlib>
+#include <dirent.h>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -22,25 +23,27 @@ int portOf(const sockaddr_storage& address) {
 
 ClientConnection::ClientConnection(const httplib::Request& request) {
     // The server does not hand its socket to handlers; the pair of ports names it.
-    const QStringList entries =
-        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
-    for (const QString& entry : entries) {
-        bool ok = false;
-        const int fd = entry.toInt(&ok);
-        if (!ok)
+    DIR* fds = opendir("/proc/self/fd");
+    if (!fds)
+        return;
+    while (const dirent* entry = readdir(fds)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0')
             continue;
         sockaddr_storage local{};
         sockaddr_storage peer{};
         socklen_t localSize = sizeof local;
         socklen_t peerSize = sizeof peer;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0 ||
-            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0)
+        if (getsockname(int(fd), reinterpret_cast<sockaddr*>(&local), &localSize) != 0 ||
+            getpeername(int(fd), reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0)
             continue;
         if (portOf(local) == request.local_port && portOf(peer) == request.remote_port) {
-            m_fd = fd;
-            return;
+            m_fd = int(fd);
+            break;
         }
     }
+    closedir(fds);
 }
 
 bool ClientConnection::isGone() const {
