@@ -11,7 +11,7 @@ packages=(
   qml6-module-qtquick-window qml6-module-qtquick-templates qml6-module-qtqml-workerscript
   qml6-module-qtquick-shapes qml6-module-qtqml
   qtkeychain-qt6-dev libx11-dev libxi-dev libxext-dev libxfixes-dev libxcb1-dev
-  fonts-material-design-icons-iconfont fonts-inter libcpp-httplib-dev libssl-dev
+  fonts-material-design-icons-iconfont fonts-inter libcpp-httplib-dev libssl-dev libsqlite3-dev
   xvfb xauth openbox picom xdotool x11-utils imagemagick trayer
   dbus dbus-daemon dbus-x11 gnome-keyring libsecret-tools python3
   curl xdg-utils desktop-file-utils

@@ -12,13 +12,24 @@
 namespace notchora::test {
 
 AnswerdProcess::~AnswerdProcess() {
+    stop();
+}
+
+void AnswerdProcess::stop() {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.terminate();
         m_process.waitForFinished(5000);
     }
 }
 
-bool AnswerdProcess::start(const QStringList& arguments) {
+QByteArray AnswerdProcess::errorOutput() {
+    m_errors += m_process.readAllStandardError();
+    return m_errors;
+}
+
+bool AnswerdProcess::start(const QStringList& arguments, const QProcessEnvironment& environment) {
+    if (!environment.isEmpty())
+        m_process.setProcessEnvironment(environment);
     m_process.start(TestEnvironment::binary(QStringLiteral("notchora-answerd")),
                     arguments + QStringList{QStringLiteral("--port"), QStringLiteral("0")});
     if (!m_process.waitForStarted(5000))

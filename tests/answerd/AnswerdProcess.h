@@ -15,15 +15,21 @@ namespace notchora::test {
 class AnswerdProcess {
 public:
     ~AnswerdProcess();
-    // Starts the service with `arguments` (the port is chosen here); false when it did not
-    // come up.
-    bool start(const QStringList& arguments = {});
+    // Starts the service with `arguments` (the port is chosen here) and, when given, its
+    // whole environment; false when it did not come up.
+    bool start(const QStringList& arguments = {},
+               const QProcessEnvironment& environment = QProcessEnvironment());
+    // Ends the service and waits for it to exit.
+    void stop();
+    // What it wrote on stderr so far.
+    QByteArray errorOutput();
     QUrl url(const QString& path) const { return QUrl(m_base + path); }
     QString base() const { return m_base; }
 
 private:
     QProcess m_process;
     QString m_base;
+    QByteArray m_errors;
 };
 
 // Services by argument list, each started on first use and shared by every row that asks

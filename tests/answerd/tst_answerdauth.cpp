@@ -2,6 +2,7 @@
 #include "ProgramRun.h"
 #include "TestEnvironment.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QNetworkReply>
 #include <QTest>
@@ -42,6 +43,10 @@ private slots:
     void refreshRotates();
     void expiredAccessTokenIsRefused();
     void largeTokenBodyIsRefused();
+    void expiredEntriesArePurged_data();
+    void expiredEntriesArePurged();
+    void signInSurvivesRestart_data();
+    void signInSurvivesRestart();
     void badCommandLineIsRefused_data();
     void badCommandLineIsRefused();
 
@@ -267,6 +272,76 @@ void AnswerdAuthTest::largeTokenBodyIsRefused() {
     QVERIFY(!client.signIn().value("access_token").toString().isEmpty());
 }
 
+void AnswerdAuthTest::expiredEntriesArePurged_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("codes"); // what is left of five unused codes and one sign-in
+    QTest::addColumn<int>("accessTokens");
+
+    QTest::newRow("long lifetimes keep them")
+        << QStringList{"--code-lifetime", "600", "--token-lifetime", "600"} << 5 << 1;
+    QTest::newRow("short lifetimes drop them")
+        << QStringList{"--code-lifetime", "1", "--token-lifetime", "1"} << 0 << 0;
+}
+
+void AnswerdAuthTest::expiredEntriesArePurged() {
+    QFETCH(QStringList, args);
+    QFETCH(int, codes);
+    QFETCH(int, accessTokens);
+    AnswerdProcess server;
+    QVERIFY(server.start(args));
+    AnswerdClient client(server);
+    QVERIFY(!client.signIn().value("access_token").toString().isEmpty());
+    for (int i = 0; i < 5; ++i)
+        QVERIFY(!client.authorize(rfcVerifier, "s").isEmpty());
+
+    const auto held = [&](const char* key) {
+        return client.get(server.url("/dev/stats")).json().value(key).toInt();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(held("codes"), codes, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(held("access_tokens"), accessTokens, 10000);
+    // A refresh token outlives both; the sign-in can always be renewed.
+    QCOMPARE(held("refresh_tokens"), 1);
+}
+
+void AnswerdAuthTest::signInSurvivesRestart_data() {
+    QTest::addColumn<bool>("withState");
+    QTest::addColumn<int>("status"); // of the refresh after the restart
+    QTest::newRow("in memory: lost") << false << 400;
+    QTest::newRow("with --state: kept") << true << 200;
+}
+
+void AnswerdAuthTest::signInSurvivesRestart() {
+    QFETCH(bool, withState);
+    QFETCH(int, status);
+    const QString state = m_env.root() + "/answerd-state.db";
+    QFile::remove(state);
+    const QStringList args = withState ? QStringList{"--state", state} : QStringList();
+
+    AnswerdProcess first;
+    QVERIFY(first.start(args));
+    const QString refresh = AnswerdClient(first).signIn().value("refresh_token").toString();
+    QVERIFY(!refresh.isEmpty());
+    first.stop();
+
+    AnswerdProcess second;
+    QVERIFY(second.start(args));
+    AnswerdClient client(second);
+    const HttpReply renewed = client.postJson(tokenPath, refreshBody(refresh));
+    QCOMPARE(renewed.status, status);
+    if (!withState)
+        return;
+    // Rotation holds across restarts too, and only hashes are on disk.
+    QCOMPARE(client.postJson(tokenPath, refreshBody(refresh)).status, 400);
+    const QString next = renewed.json().value("refresh_token").toString();
+    QFile file(state);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(!bytes.contains(refresh.toLatin1()));
+    QVERIFY(!bytes.contains(next.toLatin1()));
+    QCOMPARE(file.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    QCOMPARE(client.postJson(tokenPath, refreshBody(next)).status, 200);
+}
+
 void AnswerdAuthTest::badCommandLineIsRefused_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
@@ -278,6 +353,18 @@ void AnswerdAuthTest::badCommandLineIsRefused_data() {
     QTest::newRow("unknown failure") << QStringList{"--fail", "teapot"} << "teapot";
     QTest::newRow("scope on a stream mode") << QStringList{"--fail", "token:slow"} << "scope";
     QTest::newRow("bad lifetime") << QStringList{"--token-lifetime", "-5"} << "whole number";
+    QTest::newRow("bad code lifetime") << QStringList{"--code-lifetime", "x"} << "whole number";
+    QTest::newRow("model endpoint without a model")
+        << QStringList{"--model-endpoint", "http://127.0.0.1:9/v1"} << "--model NAME";
+    QTest::newRow("model without an endpoint") << QStringList{"--model", "m"} << "--model-endpoint";
+    QTest::newRow("endpoint that is not HTTP")
+        << QStringList{"--model-endpoint", "ftp://127.0.0.1/v1", "--model", "m"} << "http";
+    QTest::newRow("key variable not set")
+        << QStringList{"--model-endpoint", "http://127.0.0.1:9/v1",    "--model", "m",
+                       "--api-key-env",    "NOTCHORA_TEST_NO_SUCH_KEY"}
+        << "NOTCHORA_TEST_NO_SUCH_KEY is not set";
+    QTest::newRow("state file in a missing folder")
+        << QStringList{"--state", "/nonexistent-notchora/state.db"} << "cannot open state file";
 }
 
 void AnswerdAuthTest::badCommandLineIsRefused() {

@@ -112,12 +112,14 @@ QJsonArray AnswerComposer::checkAnswerBody(const QJsonObject& body, Question& qu
         const QJsonArray images = first.value(QStringLiteral("images")).toArray();
         question.imageCount = int(images.size());
         for (int i = 0; i < images.size(); ++i) {
+            question.images.append(images[i].toString());
             if (!images[i].toString().startsWith(u"data:image/jpeg;base64,"))
                 addProblem(problems, {QStringLiteral("questions"), 0, QStringLiteral("images"), i},
                            QStringLiteral("gambar harus data URL JPEG"),
                            QStringLiteral("value_error"));
         }
         const QJsonArray options = first.value(QStringLiteral("options")).toArray();
+        question.options = options;
         if (!options.isEmpty())
             question.firstOptionId = options.first().toObject().value(u"id").toString();
     }
@@ -125,6 +127,8 @@ QJsonArray AnswerComposer::checkAnswerBody(const QJsonObject& body, Question& qu
     QString summary;
     question.historyCount = checkContext(body, problems, summary);
     question.hasSummary = !summary.trimmed().isEmpty();
+    question.summary = summary.trimmed();
+    question.history = body.value(QStringLiteral("history")).toArray();
     return problems;
 }
 
@@ -179,13 +183,15 @@ QString AnswerComposer::summary(int messageCount, const QString& previousSummary
     if (!previousSummary.trimmed().isEmpty())
         text += QStringLiteral(" Sebelumnya: ") + previousSummary.trimmed();
     // The client sends at most this much back, so never hand it more.
+    return clip(text, maxSummaryLength);
+}
+
+QString AnswerComposer::clip(const QString& text, int limit) {
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     int count = 0;
     for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
-        if (++count == maxSummaryLength) {
-            text.truncate(end);
-            break;
-        }
+        if (++count == limit)
+            return text.left(end);
     }
     return text;
 }

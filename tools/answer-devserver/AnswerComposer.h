@@ -23,6 +23,11 @@ public:
         int imageCount = 0;
         int historyCount = 0;
         bool hasSummary = false;
+        // What a model is asked with.
+        QStringList images; // data URLs
+        QJsonArray options; // {"id", "text"} objects
+        QJsonArray history; // {"role", "content"} objects, oldest first
+        QString summary;    // trimmed
     };
 
     // The validation problems of a body, FastAPI style ({"loc", "msg", "type"} objects);
@@ -40,6 +45,8 @@ public:
 
     // User-perceived characters.
     static int graphemeCount(const QString& text);
+    // `text` cut to its first `limit` user-perceived characters.
+    static QString clip(const QString& text, int limit);
 };
 
 } // namespace notchora::answerd

@@ -1,6 +1,7 @@
 #include "AnswerEndpoints.h"
 
 #include "AnswerService.h"
+#include "ModelAnswerer.h"
 
 #include <QJsonDocument>
 #include <httplib.h>
@@ -100,6 +101,10 @@ void AnswerEndpoints::stream(const httplib::Request& request, httplib::Response&
     const auto question = admitQuestion(Endpoint::Stream, request, response);
     if (!question)
         return;
+    if (ModelAnswerer* model = m_service.model()) {
+        model->stream(*question, request, response);
+        return;
+    }
 
     auto plan = std::make_shared<StreamPlan>(planStream(*question));
     response.set_header("Cache-Control", "no-cache");
@@ -136,6 +141,10 @@ void AnswerEndpoints::oneShot(const httplib::Request& request, httplib::Response
     const auto question = admitQuestion(Endpoint::OneShot, request, response);
     if (!question)
         return;
+    if (ModelAnswerer* model = m_service.model()) {
+        model->oneShot(*question, request, response);
+        return;
+    }
     const QJsonArray answers = m_service.options().hasFailure(Kind::Empty)
                                    ? QJsonArray{}
                                    : QJsonArray{AnswerComposer::result(*question)};
@@ -153,6 +162,11 @@ void AnswerEndpoints::compact(const httplib::Request& request, httplib::Response
     if (const QJsonArray problems = AnswerComposer::checkCompactBody(*body, count, previous);
         !problems.isEmpty()) {
         sendProblems(response, problems);
+        return;
+    }
+    if (ModelAnswerer* model = m_service.model()) {
+        model->compact(body->value(QStringLiteral("history")).toArray(), previous, request,
+                       response);
         return;
     }
     AnswerService::sendJson(

@@ -2,6 +2,7 @@
 
 #include "AnswerEndpoints.h"
 #include "AuthEndpoints.h"
+#include "ModelAnswerer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -54,16 +55,34 @@ const char* endpointName(Endpoint endpoint) {
 
 } // namespace
 
-AnswerService::AnswerService(ServerOptions options)
-    : m_options(std::move(options)), m_tokens(m_options.tokenLifetime),
+AnswerService::AnswerService(ServerOptions options, QByteArray apiKey,
+                             std::unique_ptr<RefreshTokenFile> state)
+    : m_options(std::move(options)),
+      m_tokens(m_options.tokenLifetime, std::chrono::seconds(m_options.codeLifetime),
+               std::move(state)),
       m_server(std::make_unique<httplib::Server>()),
       m_fired(std::make_unique<std::atomic<bool>[]>(m_options.failures.size())) {
     m_auth = std::make_unique<AuthEndpoints>(*this);
     m_answers = std::make_unique<AnswerEndpoints>(*this);
+    if (!m_options.modelEndpoint.isEmpty())
+        m_model = std::make_unique<ModelAnswerer>(m_options.modelEndpoint, m_options.model,
+                                                  std::move(apiKey));
     installRoutes();
+    m_sweeper = std::thread([this] {
+        std::unique_lock lock(m_sweepMutex);
+        while (!m_sweepWake.wait_for(lock, std::chrono::seconds(1), [this] { return m_stopping; }))
+            m_tokens.purge();
+    });
 }
 
-AnswerService::~AnswerService() = default;
+AnswerService::~AnswerService() {
+    {
+        std::lock_guard lock(m_sweepMutex);
+        m_stopping = true;
+    }
+    m_sweepWake.notify_all();
+    m_sweeper.join();
+}
 
 void AnswerService::installRoutes() {
     httplib::Server& server = *m_server;
@@ -83,8 +102,8 @@ void AnswerService::installRoutes() {
             if (small)
                 return httplib::Server::HandlerResponse::Unhandled;
             response.status = 413;
-        // The unread body stays on the connection: it cannot carry another request.
-        response.set_header("Connection", "close");
+            // The unread body stays on the connection: it cannot carry another request.
+            response.set_header("Connection", "close");
             response.set_content(R"({"detail":"body too large"})", "application/json");
             return httplib::Server::HandlerResponse::Handled;
         });
@@ -206,6 +225,10 @@ QJsonObject AnswerService::stats() const {
     QJsonObject counts{{QStringLiteral("authorize"), m_authorizeCalls.load()}};
     for (int i = 0; i < endpointCount; ++i)
         counts.insert(QLatin1String(endpointName(static_cast<Endpoint>(i))), m_calls[i].load());
+    const TokenStore::Counts held = m_tokens.counts();
+    counts.insert(QStringLiteral("codes"), held.codes);
+    counts.insert(QStringLiteral("access_tokens"), held.accessTokens);
+    counts.insert(QStringLiteral("refresh_tokens"), held.refreshTokens);
     return counts;
 }
 

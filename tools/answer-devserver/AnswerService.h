@@ -6,7 +6,10 @@
 #include <QJsonObject>
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace httplib {
 class Server;
@@ -18,6 +21,7 @@ namespace notchora::answerd {
 
 class AuthEndpoints;
 class AnswerEndpoints;
+class ModelAnswerer;
 
 // The development answer service: owns the HTTP server, the token store and the failure
 // plan, and gives the endpoint classes the checks every call shares.
@@ -26,7 +30,9 @@ public:
     // The most the token endpoint reads; its requests are a few hundred bytes.
     static constexpr unsigned long maxTokenBodyBytes = 64 * 1024;
 
-    explicit AnswerService(ServerOptions options);
+    // `apiKey` goes to the model only; `state` keeps refresh tokens across restarts.
+    explicit AnswerService(ServerOptions options, QByteArray apiKey = {},
+                           std::unique_ptr<RefreshTokenFile> state = nullptr);
     ~AnswerService();
 
     // Binds to the configured host and port (0 = any free port). Returns the bound port, or
@@ -38,6 +44,8 @@ public:
 
     const ServerOptions& options() const { return m_options; }
     TokenStore& tokens() { return m_tokens; }
+    // The model answers come from; null for the deterministic echo.
+    ModelAnswerer* model() const { return m_model.get(); }
     QString baseUrl(int port) const;
 
     // Counts the call, then answers it with an injected failure status when the plan says
@@ -63,6 +71,12 @@ private:
     std::unique_ptr<httplib::Server> m_server;
     std::unique_ptr<AuthEndpoints> m_auth;
     std::unique_ptr<AnswerEndpoints> m_answers;
+    std::unique_ptr<ModelAnswerer> m_model;
+    // Clears expired codes and tokens while no new ones come in.
+    std::mutex m_sweepMutex;
+    std::condition_variable m_sweepWake;
+    bool m_stopping = false;
+    std::thread m_sweeper;
     // One flag per failure rule: whether a once-only rule has fired.
     std::unique_ptr<std::atomic<bool>[]> m_fired;
     static constexpr int endpointCount = 5;

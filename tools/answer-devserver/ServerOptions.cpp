@@ -1,5 +1,6 @@
 #include "ServerOptions.h"
 
+#include <QUrl>
 #include <algorithm>
 #include <arpa/inet.h>
 
@@ -126,8 +127,10 @@ std::optional<QString> ServerOptions::parse(const QStringList& args, ServerOptio
             out.log = true;
             continue;
         }
-        static const QStringList valued{"--port",        "--host",        "--token-lifetime",
-                                        "--retry-after", "--token-delay", "--fail"};
+        static const QStringList valued{"--port",          "--host",           "--token-lifetime",
+                                        "--code-lifetime", "--retry-after",    "--token-delay",
+                                        "--fail",          "--model-endpoint", "--model",
+                                        "--api-key-env",   "--state"};
         if (!valued.contains(arg))
             return QStringLiteral("unknown argument '%1'").arg(arg);
         if (i + 1 >= args.size())
@@ -135,6 +138,19 @@ std::optional<QString> ServerOptions::parse(const QStringList& args, ServerOptio
         const QString value = args[++i];
         if (arg == u"--host") {
             out.host = value;
+        } else if (arg == u"--model-endpoint") {
+            const QUrl url(value, QUrl::StrictMode);
+            if (!url.isValid() || url.host().isEmpty() ||
+                (url.scheme() != u"http" && url.scheme() != u"https"))
+                return QStringLiteral("--model-endpoint needs an http or https URL, got '%1'")
+                    .arg(value);
+            out.modelEndpoint = value;
+        } else if (arg == u"--model") {
+            out.model = value;
+        } else if (arg == u"--api-key-env") {
+            out.apiKeyEnv = value;
+        } else if (arg == u"--state") {
+            out.statePath = value;
         } else if (arg == u"--fail") {
             for (const QString& part : value.split(u',', Qt::SkipEmptyParts)) {
                 QString error;
@@ -153,6 +169,8 @@ std::optional<QString> ServerOptions::parse(const QStringList& args, ServerOptio
                 out.port = *number;
             } else if (arg == u"--token-lifetime") {
                 out.tokenLifetime = *number;
+            } else if (arg == u"--code-lifetime") {
+                out.codeLifetime = *number;
             } else if (arg == u"--retry-after") {
                 out.retryAfter = *number;
             } else {
@@ -160,6 +178,10 @@ std::optional<QString> ServerOptions::parse(const QStringList& args, ServerOptio
             }
         }
     }
+    if (!out.modelEndpoint.isEmpty() && out.model.trimmed().isEmpty())
+        return QStringLiteral("--model-endpoint needs --model NAME");
+    if (out.modelEndpoint.isEmpty() && (!out.model.isEmpty() || !out.apiKeyEnv.isEmpty()))
+        return QStringLiteral("--model and --api-key-env need --model-endpoint URL");
     return std::nullopt;
 }
 
@@ -170,6 +192,12 @@ QString ServerOptions::usage() {
         "Development answer service on a loopback address (port 0 picks a free port).\n"
         "\n"
         "  --token-lifetime SECONDS  access token lifetime (default 3600)\n"
+        "  --code-lifetime SECONDS   authorization code lifetime (default 600)\n"
+        "  --state FILE              keep sign-ins (hashed refresh tokens) in this SQLite file\n"
+        "  --model-endpoint URL      answer through an OpenAI-compatible service, e.g.\n"
+        "                            http://127.0.0.1:8080/v1 (default: deterministic echo)\n"
+        "  --model NAME              the model to ask (needed with --model-endpoint)\n"
+        "  --api-key-env VAR         send the key held in environment variable VAR\n"
         "  --deny                    the authorize page refuses (error=access_denied)\n"
         "  --retry-after SECONDS     Retry-After sent with 429 (default 10)\n"
         "  --token-delay MS          delay between events with --fail slow (default 200)\n"
@@ -182,7 +210,8 @@ QString ServerOptions::usage() {
         "  SCOPE for statuses: api (default; stream, oneshot, compact), stream (default\n"
         "        for 404), oneshot, compact, token (code, refresh), code, refresh, all\n"
         "\n"
-        "  GET /dev/stats returns how many calls each endpoint has had.\n");
+        "  GET /dev/stats returns how many calls each endpoint has had and how many codes\n"
+        "  and tokens are held.\n");
 }
 
 bool isLoopbackHost(const QString& host) {

@@ -40,9 +40,15 @@ struct ServerOptions {
     int tokenLifetime = 3600; // seconds
     int retryAfter = 10;      // seconds, sent with 429
     int tokenDelayMs = 200;   // between events when slow
+    int codeLifetime = 600;   // seconds
     bool deny = false;
     bool log = false;
     std::vector<FailureRule> failures;
+    // With an endpoint, answers come from this OpenAI-compatible model service.
+    QString modelEndpoint;
+    QString model;
+    QString apiKeyEnv; // the name of the variable holding the key, never the key
+    QString statePath;
 
     bool hasFailure(FailureRule::Kind kind) const;
 

@@ -37,7 +37,27 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    AnswerService service(options);
+    // The key comes from the environment only: a command line is visible to every user.
+    QByteArray apiKey;
+    if (!options.apiKeyEnv.isEmpty()) {
+        apiKey = qgetenv(options.apiKeyEnv.toLocal8Bit().constData());
+        if (apiKey.isEmpty()) {
+            printError(QStringLiteral("environment variable %1 is not set").arg(options.apiKeyEnv));
+            return 2;
+        }
+    }
+    std::unique_ptr<RefreshTokenFile> state;
+    if (!options.statePath.isEmpty()) {
+        QString error;
+        state = RefreshTokenFile::open(options.statePath, error);
+        if (!state) {
+            printError(
+                QStringLiteral("cannot open state file %1: %2").arg(options.statePath, error));
+            return 1;
+        }
+    }
+
+    AnswerService service(options, apiKey, std::move(state));
     const int port = service.bind();
     if (port <= 0) {
         printError(
@@ -45,6 +65,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     std::printf("listening on %s\n", qPrintable(service.baseUrl(port)));
+    if (service.model())
+        std::printf("answering with model %s at %s\n", qPrintable(options.model),
+                    qPrintable(options.modelEndpoint));
     std::fflush(stdout);
     return service.run() ? 0 : 1;
 }
