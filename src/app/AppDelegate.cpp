@@ -4,6 +4,7 @@
 #include "answer/KeychainStore.h"
 #include "app/AccountCommand.h"
 #include "app/SingleInstance.h"
+#include "app/SingleInstanceRequest.h"
 #include "app/StatusBarController.h"
 #include "characters/CharacterStageController.h"
 #include "core/UpdateChecker.h"
@@ -78,8 +79,12 @@ void AppDelegate::handleRequest(const QStringList& request, SingleInstanceReply*
                 [reply](int exitCode, const QString& output) { reply->finish(exitCode, output); });
         account->start();
         return;
-    } else {
+    } else if (command == QLatin1String("reopen")) {
         applicationShouldHandleReopen();
+    } else {
+        reply->finish(SingleInstanceRequest::badRequestExitCode,
+                      SingleInstanceRequest::unknownCommandMessage(command));
+        return;
     }
     reply->finish();
 }
