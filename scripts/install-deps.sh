@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Notchora needs to build, run and test.
-# Safe to run again: apt-get only fetches what is missing.
+# Safe to run again: apt-get only fetches what is missing. clang (with libFuzzer) builds the
+# fuzz targets only; the program itself builds with the default compiler.
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,7 @@ packages=(
   xvfb xauth openbox picom xdotool x11-utils imagemagick trayer
   dbus dbus-daemon dbus-x11 gnome-keyring libsecret-tools python3
   curl xdg-utils desktop-file-utils
+  clang libclang-rt-dev
 )
 
 missing=()

@@ -52,8 +52,13 @@ int main(int argc, char* argv[]) {
         QApplication::setFont(QFont(QStringLiteral("Inter")));
 
     notchora::SingleInstance instance;
-    if (instance.handOver(requestFromArguments(app.arguments())))
-        return 0;
+    if (const auto response = instance.ask(requestFromArguments(app.arguments()))) {
+        if (!response->output.isEmpty()) {
+            QTextStream stream(response->exitCode == 0 ? stdout : stderr);
+            stream << response->output << "\n";
+        }
+        return response->exitCode;
+    }
     instance.listen();
 
     notchora::AppDelegate delegate;

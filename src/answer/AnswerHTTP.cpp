@@ -41,7 +41,13 @@ std::optional<AnswerAPIError> AnswerHTTP::refusedBase() const {
     const QString problem = AISettings::baseURLProblem(base);
     if (problem.isEmpty())
         return std::nullopt;
-    qCWarning(lcAnswer) << "refusing the answer service address" << base;
+    // Only where it points: a key in the user part or the query never reaches the log.
+    qCWarning(lcAnswer) << "refusing the answer service address"
+                        << QUrl(base)
+                               .adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery |
+                                         QUrl::RemoveFragment)
+                               .toDisplayString()
+                               .left(200);
     return AnswerAPIError::make(0, problem);
 }
 

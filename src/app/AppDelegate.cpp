@@ -5,6 +5,7 @@
 #include "app/AccountCommand.h"
 #include "app/SettingsWindowController.h"
 #include "app/SingleInstance.h"
+#include "app/SingleInstanceRequest.h"
 #include "app/StatusBarController.h"
 #include "characters/CharacterStageController.h"
 #include "core/UpdateChecker.h"
@@ -83,8 +84,12 @@ void AppDelegate::handleRequest(const QStringList& request, SingleInstanceReply*
                 [reply](int exitCode, const QString& output) { reply->finish(exitCode, output); });
         account->start();
         return;
-    } else {
+    } else if (command == QLatin1String("reopen")) {
         applicationShouldHandleReopen();
+    } else {
+        reply->finish(SingleInstanceRequest::badRequestExitCode,
+                      SingleInstanceRequest::unknownCommandMessage(command));
+        return;
     }
     reply->finish();
 }

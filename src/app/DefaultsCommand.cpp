@@ -1,5 +1,6 @@
 #include "app/DefaultsCommand.h"
 
+#include "app/MessageText.h"
 #include "platform/Defaults.h"
 
 #include <QJsonArray>
@@ -35,6 +36,14 @@ std::optional<QJsonValue> parseValue(const QString& text) {
     return doc.array().first();
 }
 
+// The old file stays as it was whenever a write fails, so say so with the reason.
+void reportWriteFailure(const Defaults& store, QTextStream& err) {
+    const QString problem = store.lastWriteProblem();
+    err << "Tidak bisa menulis " << store.filePath()
+        << (problem.isEmpty() ? QString() : QStringLiteral(": ") + problem)
+        << ". Isi lama tidak berubah.\n";
+}
+
 } // namespace
 
 int runDefaultsCommand(const QStringList& arguments, QTextStream& out, QTextStream& err) {
@@ -54,7 +63,7 @@ int runDefaultsCommand(const QStringList& arguments, QTextStream& out, QTextStre
         }
     }
     if (!Defaults::isValidDomain(domain)) {
-        err << "Nama domain tidak valid: " << domain << "\n";
+        err << "Nama domain tidak valid: " << MessageText::echo(domain) << "\n";
         return 2;
     }
     const QString verb = args.value(0);
@@ -73,7 +82,8 @@ int runDefaultsCommand(const QStringList& arguments, QTextStream& out, QTextStre
             return 0;
         }
         if (!values->contains(args[1])) {
-            err << "Kunci \"" << args[1] << "\" tidak ada di domain " << domain << ".\n";
+            err << "Kunci \"" << MessageText::echo(args[1]) << "\" tidak ada di domain "
+                << MessageText::echo(domain) << ".\n";
             return 1;
         }
         out << toJson(values->value(args[1])) << "\n";
@@ -83,23 +93,24 @@ int runDefaultsCommand(const QStringList& arguments, QTextStream& out, QTextStre
     if (verb == QLatin1String("write") && args.size() == 3) {
         const auto value = parseValue(args[2]);
         if (!value) {
-            err << "Nilai bukan JSON yang valid: " << args[2]
+            err << "Nilai bukan JSON yang valid: " << MessageText::echo(args[2])
                 << "\nContoh: true, 1.2, \"teks\", [\"a\",\"b\"] (teks perlu tanda kutip JSON).\n";
             return 1;
         }
         if (!store.setValue(args[1], *value)) {
-            err << "Tidak bisa menulis " << store.filePath() << ".\n";
+            reportWriteFailure(store, err);
             return 1;
         }
         return 0;
     }
     if (verb == QLatin1String("delete") && args.size() == 2) {
         if (!store.contains(args[1])) {
-            err << "Kunci \"" << args[1] << "\" tidak ada di domain " << domain << ".\n";
+            err << "Kunci \"" << MessageText::echo(args[1]) << "\" tidak ada di domain "
+                << MessageText::echo(domain) << ".\n";
             return 1;
         }
         if (!store.remove(args[1])) {
-            err << "Tidak bisa menulis " << store.filePath() << ".\n";
+            reportWriteFailure(store, err);
             return 1;
         }
         return 0;

@@ -1,28 +1,21 @@
 #include "app/SingleInstance.h"
 
 #include "app/Logging.h"
+#include "app/SingleInstanceRequest.h"
 #include "platform/Folders.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <algorithm>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace notchora {
 
-namespace {
-
-constexpr qint64 maxRequestBytes = 64 * 1024;
-
-} // namespace
-
-SingleInstance::SingleInstance(QString socketPath, QObject* parent)
-    : QObject(parent), m_path(std::move(socketPath)) {}
+SingleInstance::SingleInstance(QString socketPath, Clock& clock, QObject* parent)
+    : QObject(parent), m_path(std::move(socketPath)), m_clock(clock) {}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -57,9 +50,7 @@ void SingleInstanceReply::finish(int exitCode, const QString& output) {
         return;
     m_finished = true;
     if (m_socket) {
-        const QJsonObject response{{QStringLiteral("exitCode"), exitCode},
-                                   {QStringLiteral("output"), output}};
-        m_socket->write(QJsonDocument(response).toJson(QJsonDocument::Compact) + '\n');
+        m_socket->write(SingleInstanceRequest::encodeReply({exitCode, output}));
         m_socket->flush();
         m_socket->disconnectFromServer();
     }
@@ -77,18 +68,23 @@ SingleInstance::ask(const QStringList& request, int timeoutMs, int replyTimeoutM
         qCWarning(lcApp) << m_path << "is served by another user; not handing over";
         return std::nullopt;
     }
-    socket.write(QJsonDocument(QJsonArray::fromStringList(request)).toJson(QJsonDocument::Compact) +
-                 '\n');
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return std::nullopt;
+    // From here on an instance runs: whatever happens, the caller must not start another.
+    const Response noAnswer{SingleInstanceRequest::badRequestExitCode,
+                            QStringLiteral("Notchora yang sedang berjalan tidak menjawab.")};
+    socket.write(SingleInstanceRequest::encode(request));
+    // A refused request may be answered before all of it was taken.
+    if (!socket.waitForBytesWritten(timeoutMs) && !socket.canReadLine() &&
+        socket.state() == QLocalSocket::ConnectedState)
+        return noAnswer;
     // The running instance answers once it has done what was asked.
     while (!socket.canReadLine()) {
         if (!socket.waitForReadyRead(replyTimeoutMs))
-            return std::nullopt;
+            break;
     }
-    const QJsonObject answer = QJsonDocument::fromJson(socket.readLine()).object();
-    return Response{answer.value(QLatin1String("exitCode")).toInt(),
-                    answer.value(QLatin1String("output")).toString()};
+    if (!socket.canReadLine())
+        return noAnswer;
+    const auto reply = SingleInstanceRequest::parseReply(socket.readLine());
+    return Response{reply.exitCode, reply.output};
 }
 
 bool SingleInstance::listen() {
@@ -110,6 +106,12 @@ bool SingleInstance::listen() {
     return true;
 }
 
+int SingleInstance::waitingConnections() const {
+    return int(
+        std::count_if(m_waiting.begin(), m_waiting.end(),
+                      [](const QPointer<QLocalSocket>& socket) { return !socket.isNull(); }));
+}
+
 void SingleInstance::accept() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         if (!peerIsUs(*socket)) {
@@ -119,34 +121,65 @@ void SingleInstance::accept() {
             continue;
         }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        QPointer<QLocalSocket> guard(socket);
-        connect(socket, &QLocalSocket::readyRead, this, [this, guard] {
-            if (!guard)
-                return;
-            if (!guard->canReadLine()) {
-                if (guard->bytesAvailable() > maxRequestBytes)
-                    guard->abort();
-                return;
-            }
-            const QJsonDocument doc = QJsonDocument::fromJson(guard->readLine());
-            QStringList request;
-            for (const auto& value : doc.array())
-                if (value.isString())
-                    request << value.toString();
-            guard->disconnect(this);
-            auto* reply = new SingleInstanceReply(guard, this);
-            if (!request.isEmpty())
-                emit requestReceived(request, reply);
-            // Whoever took the request answers when done; an unanswered one ends well.
-            QMetaObject::invokeMethod(
-                reply,
-                [reply] {
-                    if (!reply->isDeferred())
-                        reply->finish();
-                },
-                Qt::QueuedConnection);
-        });
+        waitForRequest(socket);
     }
+}
+
+void SingleInstance::waitForRequest(QLocalSocket* socket) {
+    // Idle connections must not pile up: each waits a limited time, and the oldest makes
+    // room for a newer one.
+    m_waiting.removeIf([](const QPointer<QLocalSocket>& waiting) { return waiting.isNull(); });
+    m_waiting.append(socket);
+    while (m_waiting.size() > maxWaitingConnections) {
+        if (QLocalSocket* oldest = m_waiting.takeFirst()) {
+            qCWarning(lcApp) << "too many connections wait to send a request; closing the oldest";
+            oldest->abort();
+        }
+    }
+    // More than a request's worth is never buffered.
+    socket->setReadBufferSize(SingleInstanceRequest::maxBytes + 1);
+    const QPointer<QLocalSocket> guard(socket);
+    m_clock.schedule(requestWaitSeconds, socket, [this, guard] {
+        if (guard && m_waiting.contains(guard)) {
+            qCWarning(lcApp) << "a connection sent no request in time; closing it";
+            m_waiting.removeAll(guard);
+            guard->abort();
+        }
+    });
+    connect(socket, &QLocalSocket::readyRead, this, [this, guard] {
+        if (guard)
+            readRequest(guard);
+    });
+    // Bytes may have arrived with the connection.
+    if (socket->bytesAvailable() > 0)
+        readRequest(socket);
+}
+
+void SingleInstance::readRequest(QLocalSocket* socket) {
+    const bool tooLong =
+        !socket->canReadLine() && socket->bytesAvailable() > SingleInstanceRequest::maxBytes;
+    if (!socket->canReadLine() && !tooLong)
+        return;
+    m_waiting.removeAll(QPointer<QLocalSocket>(socket));
+    socket->disconnect(this);
+    auto* reply = new SingleInstanceReply(socket, this);
+    const auto parsed = tooLong
+                            ? SingleInstanceRequest::Error{SingleInstanceRequest::tooLongMessage}
+                            : SingleInstanceRequest::parse(socket->readLine());
+    if (const auto* error = std::get_if<SingleInstanceRequest::Error>(&parsed)) {
+        qCWarning(lcApp) << "refusing a request:" << error->message;
+        reply->finish(SingleInstanceRequest::badRequestExitCode, error->message);
+        return;
+    }
+    emit requestReceived(std::get<QStringList>(parsed), reply);
+    // Whoever took the request answers when done; an unanswered one ends well.
+    QMetaObject::invokeMethod(
+        reply,
+        [reply] {
+            if (!reply->isDeferred())
+                reply->finish();
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace notchora

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/Clock.h"
+
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -37,7 +40,13 @@ private:
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    explicit SingleInstance(QString socketPath = defaultSocketPath(), QObject* parent = nullptr);
+    // Connections that have not sent a whole request yet: at most this many at once (the
+    // oldest is closed for a newer one), each for at most `requestWaitSeconds`.
+    static constexpr int maxWaitingConnections = 32;
+    static constexpr double requestWaitSeconds = 10;
+
+    explicit SingleInstance(QString socketPath = defaultSocketPath(),
+                            Clock& clock = Clock::system(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // $XDG_RUNTIME_DIR/notchora.sock, or one in our private folder under the temporary
@@ -53,8 +62,9 @@ public:
     };
     // Gives `request` to a running instance and waits for its answer: at most `timeoutMs`
     // to connect and hand over, then `replyTimeoutMs` (-1: as long as it takes) for the
-    // outcome. None when no instance took it. Blocks: this runs before the program has
-    // anything else to do.
+    // outcome. None when no instance runs; a running one that does not answer, or answers
+    // something unreadable, gives exit code 2 and why. Blocks: this runs before the program
+    // has anything else to do.
     std::optional<Response> ask(const QStringList& request, int timeoutMs = 3000,
                                 int replyTimeoutMs = 10000) const;
     // True when a running instance took `request`.
@@ -63,6 +73,8 @@ public:
     }
     // Becomes the running instance; a socket left behind by a crashed run is replaced.
     bool listen();
+    // Connections still waiting for their request line.
+    int waitingConnections() const;
 
 signals:
     // The handler answers through `reply` (see SingleInstanceReply::defer()).
@@ -70,9 +82,13 @@ signals:
 
 private:
     void accept();
+    void waitForRequest(QLocalSocket* socket);
+    void readRequest(QLocalSocket* socket);
 
     QString m_path;
+    Clock& m_clock;
     QLocalServer* m_server = nullptr;
+    QList<QPointer<QLocalSocket>> m_waiting;
 };
 
 } // namespace notchora

@@ -125,16 +125,25 @@ bool Defaults::remove(const QString& key) {
     return modify(key, std::nullopt);
 }
 
-Defaults::ReadResult Defaults::parse(const QByteArray& data, QJsonObject& out) {
-    if (data.trimmed().isEmpty()) {
-        out = {};
-        return ReadResult::Ok;
-    }
+std::optional<QJsonObject> Defaults::decode(const QByteArray& data) {
+    if (data.trimmed().isEmpty())
+        return QJsonObject();
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    return doc.object();
+}
+
+QByteArray Defaults::encode(const QJsonObject& values) {
+    return QJsonDocument(values).toJson(QJsonDocument::Indented);
+}
+
+Defaults::ReadResult Defaults::parse(const QByteArray& data, QJsonObject& out) {
+    auto values = decode(data);
+    if (!values)
         return ReadResult::Unparsable;
-    out = doc.object();
+    out = std::move(*values);
     return ReadResult::Ok;
 }
 
@@ -210,7 +219,7 @@ bool Defaults::modify(const QString& key, const std::optional<QJsonValue>& value
     }
     onDisk = applied(onDisk);
 
-    const bool written = m_file.write(QJsonDocument(onDisk).toJson(QJsonDocument::Indented));
+    const bool written = m_file.write(encode(onDisk));
     adopt(written ? onDisk : applied(m_values));
     watch();
     return written;

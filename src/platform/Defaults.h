@@ -43,6 +43,11 @@ public:
     // folder). None, with `problem` set, when the file is there but cannot be opened or parsed.
     static std::optional<QJsonObject> readWithoutChanges(const QString& path, QString* problem);
 
+    // The values in a settings file's bytes (blank is no values); none when they are not one
+    // JSON object.
+    static std::optional<QJsonObject> decode(const QByteArray& data);
+    static QByteArray encode(const QJsonObject& values);
+
     QString filePath() const { return m_file.path(); }
 
     bool contains(const QString& key) const { return m_values.contains(key); }
@@ -87,6 +92,9 @@ public:
     bool setString(const QString& key, const QString& value) { return setValue(key, value); }
     bool setStringList(const QString& key, const QStringList& value);
     bool remove(const QString& key);
+
+    // Why the last write to the file failed ("disk penuh"); empty when it did not.
+    QString lastWriteProblem() const { return m_file.lastWriteProblem(); }
 
     // Re-reads the file now (the watcher does this on its own).
     void reload();

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -29,6 +30,21 @@ bool writeFully(int fd, const QByteArray& data) {
     return true;
 }
 
+// Links the unnamed file open as `fd` beside `target` under a fresh name, returned in `name`.
+bool giveName(int fd, const QByteArray& target, QByteArray& name) {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + ".tmp-" + QByteArray::number(QRandomGenerator::system()->generate(), 16);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) ==
+            0)
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    name.clear();
+    return false;
+}
+
 } // namespace
 
 PrivateFile::PrivateFile(QString path, const Clock& clock)
@@ -44,34 +60,75 @@ PrivateFile::Contents PrivateFile::read() const {
 }
 
 bool PrivateFile::write(const QByteArray& data) const {
-    if (!Folders::ensurePrivateDir(QFileInfo(m_path).absolutePath())) {
+    m_lastWriteError = 0;
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!Folders::ensurePrivateDir(folder)) {
+        m_lastWriteError = errno ? errno : EACCES;
         qCWarning(lcPlatform) << "cannot create the folder of" << m_path;
         return false;
     }
-    QByteArray temp = QFile::encodeName(m_path) + ".XXXXXX";
-    // mkstemp creates the file 0600 whatever the umask, before any byte is in it.
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        qCWarning(lcPlatform) << "cannot write" << m_path << ":" << std::strerror(errno);
+    const QByteArray target = QFile::encodeName(m_path);
+    const auto failed = [&](int error, const QByteArray& temp) {
+        m_lastWriteError = error;
+        qCWarning(lcPlatform) << "cannot write" << m_path << ":" << std::strerror(error);
+        if (!temp.isEmpty())
+            ::unlink(temp.constData());
         return false;
+    };
+
+    // The new contents go to a file without a name, which gets one only once it is complete:
+    // a process killed while writing leaves nothing behind. Where the file system cannot do
+    // that, a named temporary file (created 0600, whatever the umask) takes its place.
+    QByteArray temp;
+    int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    const bool unnamed = fd >= 0;
+    if (!unnamed) {
+        temp = target + ".XXXXXX";
+        fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0)
+            return failed(errno, {});
     }
-    bool ok = ::fchmod(fd, 0600) == 0 && writeFully(fd, data);
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = ::rename(temp.constData(), QFile::encodeName(m_path).constData()) == 0;
-    if (!ok) {
-        qCWarning(lcPlatform) << "cannot write" << m_path << ":" << std::strerror(errno);
-        ::unlink(temp.constData());
-        return false;
+    bool ok = ::fchmod(fd, 0600) == 0 && writeFully(fd, data) && ::fsync(fd) == 0;
+    int error = ok ? 0 : errno;
+    if (ok && unnamed) {
+        ok = giveName(fd, target, temp);
+        error = ok ? 0 : errno;
     }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temp.constData(), target.constData()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok)
+        return failed(error ? error : EIO, temp);
     // The rename itself reaches the disk only with its folder.
-    const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
-    if (const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY); dirFd >= 0) {
+    if (const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+        dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
     }
     return true;
+}
+
+QString PrivateFile::lastWriteProblem() const {
+    switch (m_lastWriteError) {
+    case 0:
+        return {};
+    case ENOSPC:
+        return QStringLiteral("disk penuh");
+    case EDQUOT:
+        return QStringLiteral("kuota disk habis");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("tidak diizinkan");
+    case EROFS:
+        return QStringLiteral("sistem berkas hanya bisa dibaca");
+    default:
+        return QString::fromLocal8Bit(std::strerror(m_lastWriteError));
+    }
 }
 
 bool PrivateFile::remove() const {

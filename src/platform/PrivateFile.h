@@ -32,6 +32,8 @@ public:
     // Writes a temporary file created 0600, flushes it to disk and renames it over the old
     // one. False when the folder or the disk refused; the old file is then untouched.
     bool write(const QByteArray& data) const;
+    // Why the last write failed, in words for the user ("disk penuh"); empty after a success.
+    QString lastWriteProblem() const;
     // Deletes the file; a missing file is fine.
     bool remove() const;
     // Moves (or copies) the file to a fresh backup name and returns that name; empty when
@@ -44,6 +46,7 @@ public:
 private:
     QString m_path;
     const Clock& m_clock;
+    mutable int m_lastWriteError = 0;
 };
 
 } // namespace notchora

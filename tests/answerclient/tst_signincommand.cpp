@@ -66,6 +66,8 @@ void SignInCommandTest::signInOutAndStatus() {
     QProcess program;
     if (programRunning) {
         program.setProcessEnvironment(environment());
+        // Its output joins the test's, where the secrets check reads it.
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
         program.start(test::TestEnvironment::binary("notchora"));
         QVERIFY(program.waitForStarted());
         QTRY_VERIFY(QFile::exists(env.runtimeDir() + "/notchora.sock"));
@@ -97,6 +99,7 @@ void SignInCommandTest::secondSignInJoinsTheWaitingOne() {
     slowBrowser.insert("NOTCHORA_TEST_BROWSER_DELAY", "1");
     QProcess program;
     program.setProcessEnvironment(slowBrowser);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
     program.start(test::TestEnvironment::binary("notchora"));
     QTRY_VERIFY(QFile::exists(env.runtimeDir() + "/notchora.sock"));
 

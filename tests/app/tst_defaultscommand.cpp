@@ -78,6 +78,13 @@ void DefaultsCommandTest::rejectsBadInput_data() {
     QTest::newRow("domain with a slash") << QStringList{"--domain", "../x", "read"} << "domain";
     QTest::newRow("domain ending in a newline")
         << QStringList{"--domain", "x\n", "write", "k", "1"} << "domain";
+    // What the messages repeat of the input is cut (checked for every row below).
+    QTest::newRow("huge value") << QStringList{"write", "k", QString(100000, 'v')} << "bukan JSON";
+    QTest::newRow("huge key") << QStringList{"read", QString(100000, 'k')} << "tidak ada";
+    QTest::newRow("huge domain") << QStringList{"--domain", QString(100000, 'd') + "/", "read"}
+                                 << "domain";
+    QTest::newRow("huge valid domain")
+        << QStringList{"--domain", QString(100000, 'd'), "read", "k"} << "tidak ada";
 }
 
 void DefaultsCommandTest::rejectsBadInput() {
@@ -86,6 +93,7 @@ void DefaultsCommandTest::rejectsBadInput() {
     const test::ProgramRun result = run(args);
     QVERIFY(result.exitCode > 0);
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QVERIFY2(result.err.size() < 400, qPrintable(result.err.left(400)));
     QVERIFY(!QFile::exists(m_env->configHome() + "/notchora/defaults.json"));
 }
 
