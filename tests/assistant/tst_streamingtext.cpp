@@ -64,6 +64,7 @@ void StreamingTextTest::display() {
 void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould_data() {
     QTest::addColumn<QString>("raw");
     // Rows of display_data() and a few whose interest lies between their characters.
+    int row = 0;
     for (const char* raw : {
              R"(  {"text": "Hal\u006f dunia)",
              "  Halo\n dunia",
@@ -74,7 +75,7 @@ void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould_data() {
              R"([1, {"t":"text", "text":"\\\u0041\n"}])",
              "{\"text\"\x0b:\f\"vt\"}",
          })
-        QTest::newRow(raw) << QString::fromUtf8(raw);
+        QTest::addRow("%d", row++) << QString::fromUtf8(raw);
 }
 
 void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould() {
