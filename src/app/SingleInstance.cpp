@@ -57,8 +57,16 @@ void SingleInstanceReply::finish(int exitCode, const QString& output) {
     deleteLater();
 }
 
+void SingleInstanceReply::send(const QString& text) {
+    if (m_finished || !m_socket)
+        return;
+    m_socket->write(SingleInstanceRequest::encodeProgress(text));
+    m_socket->flush();
+}
+
 std::optional<SingleInstance::Response>
-SingleInstance::ask(const QStringList& request, int timeoutMs, int replyTimeoutMs) const {
+SingleInstance::ask(const QStringList& request, int timeoutMs, int replyTimeoutMs,
+                    const std::function<void(const QString&)>& progress) const {
     QLocalSocket socket;
     socket.connectToServer(m_path);
     if (!socket.waitForConnected(timeoutMs))
@@ -76,15 +84,24 @@ SingleInstance::ask(const QStringList& request, int timeoutMs, int replyTimeoutM
     if (!socket.waitForBytesWritten(timeoutMs) && !socket.canReadLine() &&
         socket.state() == QLocalSocket::ConnectedState)
         return noAnswer;
-    // The running instance answers once it has done what was asked.
-    while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(replyTimeoutMs))
-            break;
+    // The running instance answers once it has done what was asked, perhaps with text to
+    // show on the way.
+    for (;;) {
+        while (!socket.canReadLine()) {
+            if (!socket.waitForReadyRead(replyTimeoutMs))
+                break;
+        }
+        if (!socket.canReadLine())
+            return noAnswer;
+        const QByteArray line = socket.readLine();
+        if (const auto text = SingleInstanceRequest::parseProgress(line)) {
+            if (progress)
+                progress(*text);
+            continue;
+        }
+        const auto reply = SingleInstanceRequest::parseReply(line);
+        return Response{reply.exitCode, reply.output};
     }
-    if (!socket.canReadLine())
-        return noAnswer;
-    const auto reply = SingleInstanceRequest::parseReply(socket.readLine());
-    return Response{reply.exitCode, reply.output};
 }
 
 bool SingleInstance::listen() {

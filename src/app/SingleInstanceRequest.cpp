@@ -69,6 +69,19 @@ QByteArray SingleInstanceRequest::encodeReply(const Reply& reply) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
+std::optional<QString> SingleInstanceRequest::parseProgress(QByteArrayView line) {
+    const QJsonDocument doc = QJsonDocument::fromJson(withoutLineEnd(line).toByteArray());
+    const QJsonValue text = doc.object().value(QLatin1String("progress"));
+    if (!doc.isObject() || !text.isString())
+        return std::nullopt;
+    return text.toString();
+}
+
+QByteArray SingleInstanceRequest::encodeProgress(const QString& text) {
+    const QJsonObject object{{QStringLiteral("progress"), text}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
 QString SingleInstanceRequest::unknownCommandMessage(const QString& command) {
     return QStringLiteral("Perintah tidak dikenal: \"%1\"").arg(MessageText::echo(command));
 }

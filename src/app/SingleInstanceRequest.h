@@ -3,13 +3,14 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <variant>
 
 namespace notchora {
 
 // The wire format between a second start and the running program: the request is one line
 // holding a JSON array of strings (a command word, then its arguments), the reply one line
-// holding {"exitCode": n, "output": "..."}. Both ends check what they read; anything else is
+// holding {"exitCode": n, "output": "..."}, after any number of progress lines. Both ends check what they read; anything else is
 // an error with a message, never a success.
 struct SingleInstanceRequest {
     // A request longer than this is refused before it is read whole.
@@ -35,6 +36,10 @@ struct SingleInstanceRequest {
     // A reply line that is not the expected object reads as a failure with exit 2.
     static Reply parseReply(QByteArrayView line);
     static QByteArray encodeReply(const Reply& reply);
+
+    // Text shown on the way, before the reply (a streamed answer): {"progress": "..."}.
+    static std::optional<QString> parseProgress(QByteArrayView line);
+    static QByteArray encodeProgress(const QString& text);
 
     static QString unknownCommandMessage(const QString& command);
 
