@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtTest
 import Notchora.Assistant
 
@@ -15,44 +14,6 @@ Item {
     Component {
         id: listComponent
         SlashSuggestionList {}
-    }
-
-    // A question field wired as the notch page and the popup wire theirs.
-    Component {
-        id: inputComponent
-        Item {
-            property alias field: field
-            property alias handling: handling
-            property alias list: list
-            property alias nextField: nextField
-            width: 300
-            height: 180
-
-            TextField {
-                id: field
-                width: 300
-                height: 32
-                Keys.onPressed: event => { event.accepted = handling.handleKey(event.key) }
-            }
-            SlashKeyHandling {
-                id: handling
-                text: field.text
-                onCompleted: command => { field.text = command }
-            }
-            SlashSuggestionList {
-                id: list
-                y: 38
-                items: handling.items
-                selected: handling.index
-                onPicked: command => { field.text = command }
-            }
-            TextField {
-                id: nextField
-                y: 140
-                width: 300
-                height: 32
-            }
-        }
     }
 
     SignalSpy {
@@ -117,61 +78,6 @@ Item {
             tryCompare(list, "visible", false)
             list.items = root.both
             tryCompare(list, "opacity", 1)
-        }
-
-        function highlightedCommand(list) {
-            for (const item of list.items) {
-                if (isHighlighted(findChild(list, "slash-" + item.command)))
-                    return item.command
-            }
-            return ""
-        }
-
-        function test_keysOnARealField() {
-            const input = createTemporaryObject(inputComponent, root)
-            input.field.forceActiveFocus()
-            keyClick("/")
-            compare(input.field.text, "/")
-            compare(input.list.items.length, 2)
-            compare(highlightedCommand(input.list), "/compact")
-            keyClick(Qt.Key_Down)
-            compare(highlightedCommand(input.list), "/new")
-            keyClick(Qt.Key_Down)
-            compare(highlightedCommand(input.list), "/new")
-            keyClick(Qt.Key_Up)
-            compare(highlightedCommand(input.list), "/compact")
-            keyClick(Qt.Key_Tab)
-            compare(input.field.text, "/compact")
-            verify(input.field.activeFocus)
-            tryCompare(input.list, "visible", false)
-            // Typing again starts the highlight over.
-            input.field.text = "/"
-            keyClick(Qt.Key_Down)
-            keyClick(Qt.Key_Backspace)
-            keyClick("/")
-            compare(highlightedCommand(input.list), "/compact")
-        }
-
-        function test_keysWithoutSuggestionsStayTheField() {
-            const input = createTemporaryObject(inputComponent, root)
-            input.field.forceActiveFocus()
-            keyClick("a")
-            keyClick("b")
-            keyClick(Qt.Key_Left)
-            compare(input.field.cursorPosition, 1)
-            keyClick(Qt.Key_Tab)
-            verify(input.nextField.activeFocus)
-        }
-
-        function test_clickPutsTheCommandInTheField() {
-            const input = createTemporaryObject(inputComponent, root)
-            input.field.forceActiveFocus()
-            keyClick("/")
-            // Rows take clicks once the list has faded in.
-            tryCompare(input.list, "opacity", 1)
-            mouseClick(findChild(input.list, "slash-/new"))
-            compare(input.field.text, "/new")
-            tryCompare(input.list, "visible", false)
         }
     }
 }
