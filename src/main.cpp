@@ -1,6 +1,8 @@
 #include "app/AccountCommand.h"
 #include "app/AppDelegate.h"
+#include "app/AskCommand.h"
 #include "app/DefaultsCommand.h"
+#include "app/HistoryCommand.h"
 #include "app/SingleInstance.h"
 #include "core/UpdateChecker.h"
 
@@ -14,6 +16,7 @@ Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_AnswerPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_NotchPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_CharactersPlugin)
+Q_IMPORT_QML_PLUGIN(Notchora_AssistantPlugin)
 
 namespace {
 
@@ -39,6 +42,16 @@ int main(int argc, char* argv[]) {
                      notchora::AccountCommand::isCallbackURL(QString::fromLocal8Bit(argv[1])))) {
         QCoreApplication app(argc, argv);
         return notchora::runAccountCommandLine(app.arguments().mid(1));
+    }
+
+    if (argc > 1 && qstrcmp(argv[1], notchora::AskCommand::verb) == 0) {
+        QCoreApplication app(argc, argv);
+        return notchora::runAskCommandLine(app.arguments().mid(2));
+    }
+
+    if (argc > 1 && qstrcmp(argv[1], notchora::HistoryCommand::verb) == 0) {
+        QCoreApplication app(argc, argv);
+        return notchora::runHistoryCommandLine(app.arguments().mid(2));
     }
 
     QApplication app(argc, argv);

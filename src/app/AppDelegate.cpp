@@ -1,10 +1,14 @@
 #include "app/AppDelegate.h"
 
 #include "answer/AnswerAuth.h"
+#include "answer/ChatHistoryStore.h"
 #include "answer/KeychainStore.h"
 #include "app/AccountCommand.h"
+#include "app/AskCommand.h"
+#include "app/HistoryCommand.h"
 #include "app/SingleInstance.h"
 #include "app/StatusBarController.h"
+#include "assistant/AIAssistantService.h"
 #include "characters/CharacterStageController.h"
 #include "core/UpdateChecker.h"
 #include "notch/HoverMonitor.h"
@@ -53,6 +57,9 @@ void AppDelegate::applicationDidFinishLaunching() {
         std::make_unique<StatusBarController>(m_store, *m_panelController, std::move(actions));
     // Shift+Super+5 and Shift+Super+4 from anywhere on the desktop.
     ScreenshotShortcuts::shared();
+    // The assistant lives for the whole run; its views reach it as Notchora.Assistant's
+    // AIAssistantService singleton.
+    AIAssistantService::shared();
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
@@ -70,6 +77,25 @@ void AppDelegate::handleRequest(const QStringList& request, SingleInstanceReply*
             reply->finish(1, QStringLiteral("Tidak ada login yang sedang menunggu."));
             return;
         }
+    } else if (command == QLatin1String(AskCommand::verb)) {
+        QString error;
+        const auto options = AskCommand::parse(request.mid(1), error);
+        if (!options) {
+            reply->finish(2, error);
+            return;
+        }
+        reply->defer();
+        auto* ask = new AskCommand(AIAssistantService::shared(), *options, reply);
+        connect(ask, &AskCommand::output, reply, &SingleInstanceReply::send);
+        connect(ask, &AskCommand::finished, reply, [reply](int exitCode, const QString& message) {
+            reply->finish(exitCode, message);
+        });
+        ask->start();
+        return;
+    } else if (command == QLatin1String(HistoryCommand::verb)) {
+        const auto text = HistoryCommand::run(ChatHistoryStore::shared(), request.mid(1));
+        reply->finish(text ? 0 : 2, text.value_or(HistoryCommand::usage()));
+        return;
     } else if (AccountCommand::isAccountVerb(command)) {
         reply->defer();
         auto* account =

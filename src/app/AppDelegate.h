@@ -27,7 +27,8 @@ public:
     // The user started the program again while it runs: bring the settings forward.
     bool applicationShouldHandleReopen();
     // A request handed over by a second start: "reopen", "toggle-widget", "open-url URL"
-    // (the browser's sign-in redirect), "signin", "signout", "status".
+    // (the browser's sign-in redirect), "signin", "signout", "status", "ask …" (answered
+    // as the answer streams), "history [show]".
     void handleRequest(const QStringList& request, SingleInstanceReply* reply);
 
 private:

@@ -66,8 +66,17 @@ void SingleInstanceReply::finish(int exitCode, const QString& output) {
     deleteLater();
 }
 
+void SingleInstanceReply::send(const QString& text) {
+    if (m_finished || !m_socket)
+        return;
+    const QJsonObject progress{{QStringLiteral("progress"), text}};
+    m_socket->write(QJsonDocument(progress).toJson(QJsonDocument::Compact) + '\n');
+    m_socket->flush();
+}
+
 std::optional<SingleInstance::Response>
-SingleInstance::ask(const QStringList& request, int timeoutMs, int replyTimeoutMs) const {
+SingleInstance::ask(const QStringList& request, int timeoutMs, int replyTimeoutMs,
+                    const std::function<void(const QString&)>& progress) const {
     QLocalSocket socket;
     socket.connectToServer(m_path);
     if (!socket.waitForConnected(timeoutMs))
@@ -81,14 +90,22 @@ SingleInstance::ask(const QStringList& request, int timeoutMs, int replyTimeoutM
                  '\n');
     if (!socket.waitForBytesWritten(timeoutMs))
         return std::nullopt;
-    // The running instance answers once it has done what was asked.
-    while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(replyTimeoutMs))
-            return std::nullopt;
+    // The running instance answers once it has done what was asked, perhaps with text to
+    // show on the way.
+    for (;;) {
+        while (!socket.canReadLine()) {
+            if (!socket.waitForReadyRead(replyTimeoutMs))
+                return std::nullopt;
+        }
+        const QJsonObject answer = QJsonDocument::fromJson(socket.readLine()).object();
+        if (const QJsonValue text = answer.value(QLatin1String("progress")); text.isString()) {
+            if (progress)
+                progress(text.toString());
+            continue;
+        }
+        return Response{answer.value(QLatin1String("exitCode")).toInt(),
+                        answer.value(QLatin1String("output")).toString()};
     }
-    const QJsonObject answer = QJsonDocument::fromJson(socket.readLine()).object();
-    return Response{answer.value(QLatin1String("exitCode")).toInt(),
-                    answer.value(QLatin1String("output")).toString()};
 }
 
 bool SingleInstance::listen() {

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QLocalServer;
@@ -19,6 +20,8 @@ public:
     ~SingleInstanceReply() override;
     // Sends the exit code and text the second start should end with; once only.
     void finish(int exitCode = 0, const QString& output = QString());
+    // Sends text for the second start to print at once, before the outcome.
+    void send(const QString& text);
     bool isFinished() const { return m_finished; }
     // The handler will call finish() later; otherwise the request is answered with 0 as
     // soon as control returns to the event loop.
@@ -55,8 +58,10 @@ public:
     // to connect and hand over, then `replyTimeoutMs` (-1: as long as it takes) for the
     // outcome. None when no instance took it. Blocks: this runs before the program has
     // anything else to do.
+    // Text sent before the outcome goes to `progress` as it arrives.
     std::optional<Response> ask(const QStringList& request, int timeoutMs = 3000,
-                                int replyTimeoutMs = 10000) const;
+                                int replyTimeoutMs = 10000,
+                                const std::function<void(const QString&)>& progress = {}) const;
     // True when a running instance took `request`.
     bool handOver(const QStringList& request, int timeoutMs = 3000) const {
         return ask(request, timeoutMs).has_value();

@@ -91,8 +91,7 @@ bool AIAssistantService::isSlashCommand(const QString& prompt) {
 }
 
 bool AIAssistantService::isBusy() const {
-    return m_phase == Phase::Capturing || m_phase == Phase::Waiting ||
-           m_phase == Phase::Streaming;
+    return m_phase == Phase::Capturing || m_phase == Phase::Waiting || m_phase == Phase::Streaming;
 }
 
 QString AIAssistantService::streamingText() const {
@@ -101,8 +100,8 @@ QString AIAssistantService::streamingText() const {
 
 void AIAssistantService::ask(const QString& prompt, const QString& mode, bool includeScreen,
                              bool continueConversation, bool useAttachments) {
-    ask(prompt, aiModeFromString(mode).value_or(AIMode::Ask), includeScreen,
-        continueConversation, useAttachments);
+    ask(prompt, aiModeFromString(mode).value_or(AIMode::Ask), includeScreen, continueConversation,
+        useAttachments);
 }
 
 void AIAssistantService::ask(const QString& prompt, AIMode mode, bool includeScreen,
@@ -110,8 +109,7 @@ void AIAssistantService::ask(const QString& prompt, AIMode mode, bool includeScr
     const QString trimmed = TextLimits::trimmed(prompt);
     if (const auto command = slashCommand(trimmed)) {
         if (*command == SlashCommand::Compact)
-            QMetaObject::invokeMethod(this, &AIAssistantService::compactNow,
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &AIAssistantService::compactNow, Qt::QueuedConnection);
         else
             runNewConversationCommand();
         return;

@@ -40,8 +40,8 @@ void ConversationCompaction::sendChunk() {
     m_next = end;
     m_api.compact(context, this, [this](const std::variant<QString, AnswerAPIError>& outcome) {
         if (const auto* error = std::get_if<AnswerAPIError>(&outcome)) {
-            qCWarning(lcAssistant) << "compaction failed with status" << error->status << ":"
-                                   << error->message;
+            qCWarning(lcAssistant)
+                << "compaction failed with status" << error->status << ":" << error->message;
             emit finished(error->message);
             return;
         }

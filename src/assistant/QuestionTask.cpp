@@ -17,8 +17,8 @@ void QuestionTask::start() {
     }
     m_capture(this, [this](const ScreenCapture::Result& result) {
         if (!result.ok()) {
-            qCWarning(lcAssistant) << "screen capture for a question failed:"
-                                   << result.errorMessage();
+            qCWarning(lcAssistant)
+                << "screen capture for a question failed:" << result.errorMessage();
             emit failed(result.errorMessage(), false);
             return;
         }
@@ -75,8 +75,7 @@ void QuestionTask::streamEnded() {
 }
 
 void QuestionTask::fail(const AnswerAPIError& error) {
-    qCWarning(lcAssistant) << "question failed with status" << error.status << ":"
-                           << error.message;
+    qCWarning(lcAssistant) << "question failed with status" << error.status << ":" << error.message;
     emit failed(error.message, error.needsSignIn);
 }
 

@@ -23,8 +23,8 @@ class QuestionTask : public QObject {
 public:
     // Captures the screen; `done` runs once, and never after `owner` is gone. What it starts
     // is a child of `owner`, so the capture stops with the task.
-    using CaptureStep = std::function<void(
-        QObject* owner, std::function<void(const ScreenCapture::Result&)> done)>;
+    using CaptureStep =
+        std::function<void(QObject* owner, std::function<void(const ScreenCapture::Result&)> done)>;
 
     struct Request {
         QString prompt;

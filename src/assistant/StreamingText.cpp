@@ -119,8 +119,8 @@ bool StreamingText::append(QStringView piece) {
         m_held.clear();
         return changed;
     }
-    const bool sameText = sourceAfter == sourceBefore ||
-                          (sourceBefore == Source::Raw && sourceAfter == Source::Held);
+    const bool sameText =
+        sourceAfter == sourceBefore || (sourceBefore == Source::Raw && sourceAfter == Source::Held);
     return !sameText || shownSize() != sizeBefore;
 }
 

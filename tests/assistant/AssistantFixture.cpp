@@ -40,16 +40,15 @@ AssistantFixture::AssistantFixture(const QString& base, const QString& refreshTo
     history = std::make_unique<ChatHistoryStore>(env.dataHome() + "/Notchora/history.json",
                                                  defaults, clock);
     mood = std::make_unique<CharacterMoodCenter>(clock);
-    auto capture = [this](QObject* owner,
-                          std::function<void(const ScreenCapture::Result&)> done) {
+    auto capture = [this](QObject* owner, std::function<void(const ScreenCapture::Result&)> done) {
         QTimer::singleShot(0, owner, [this, done] {
-            done(captureFails ? ScreenCapture::Result::failure(
-                                    ScreenCapture::CaptureError::captureFailed)
-                              : ScreenCapture::fit(screen, AIAssistantService::imageByteLimit));
+            done(captureFails
+                     ? ScreenCapture::Result::failure(ScreenCapture::CaptureError::captureFailed)
+                     : ScreenCapture::fit(screen, AIAssistantService::imageByteLimit));
         });
     };
-    service = std::make_unique<AIAssistantService>(AIAssistantService::Services{
-        *api, *history, clock, *mood, capture, [this] { ++beeps; }});
+    service = std::make_unique<AIAssistantService>(
+        AIAssistantService::Services{*api, *history, clock, *mood, capture, [this] { ++beeps; }});
     ended = std::make_unique<QSignalSpy>(service.get(), &AIAssistantService::questionEnded);
 }
 
@@ -64,9 +63,9 @@ AIAssistantService::Outcome AssistantFixture::waitForEnd() {
 void AssistantFixture::makeThread(int count, const QStringList& texts) {
     history->setCurrentID(std::nullopt);
     for (int i = 0; i < count; ++i)
-        history->append(ChatMessage::make(i % 2 ? ChatMessage::Role::Assistant
-                                                : ChatMessage::Role::User,
-                                          texts[i % texts.size()], clock.now()));
+        history->append(
+            ChatMessage::make(i % 2 ? ChatMessage::Role::Assistant : ChatMessage::Role::User,
+                              texts[i % texts.size()], clock.now()));
 }
 
 void AssistantFixture::attach(int count) {

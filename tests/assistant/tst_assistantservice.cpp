@@ -28,14 +28,11 @@ std::unique_ptr<test::AssistantFixture> assistant(const QStringList& arguments =
 
 int calls(const QStringList& arguments, const char* endpoint) {
     test::AnswerdProcess* server = pool.get(arguments);
-    return test::AnswerdClient(*server).get(server->url("/dev/stats")).json().value(endpoint).toInt();
-}
-
-QString lastText(const ChatThread& thread, ChatMessage::Role role) {
-    for (auto it = thread.messages.crbegin(); it != thread.messages.crend(); ++it)
-        if (it->role == role)
-            return it->text;
-    return QString();
+    return test::AnswerdClient(*server)
+        .get(server->url("/dev/stats"))
+        .json()
+        .value(endpoint)
+        .toInt();
 }
 
 } // namespace
@@ -73,7 +70,8 @@ void AssistantServiceTest::questions_data() {
     QTest::addColumn<AIMode>("sentMode");
 
     QTest::newRow("typed question in a new thread")
-        << "  Apa itu?\n" << AIMode::Ask << false << false << 2 << "Apa itu?"
+        << "  Apa itu?\n"
+        << AIMode::Ask << false << false << 2 << "Apa itu?"
         << "Jawaban uji untuk \u201CApa itu?\u201D. Riwayat: 0 pesan." << AIMode::Ask;
     QTest::newRow("quick action: stored label, fixed text, the screen")
         << "" << AIMode::ExplainScreen << true << false << 0 << "Jelaskan layar"
@@ -148,9 +146,12 @@ void AssistantServiceTest::slashCommands_data() {
     QTest::addColumn<QString>("notice");
     QTest::addColumn<int>("messagesLeft"); // -1: no current thread
     QTest::newRow("/COMPACT in capitals with blanks")
-        << "  /COMPACT \n" << "Percakapan diringkas (3 pesan lama). Pesan terbaru tetap utuh." << 2;
-    QTest::newRow("/new") << "/new" << "Percakapan baru dimulai." << -1;
-    QTest::newRow("/clear, as /new") << "/Clear" << "Percakapan baru dimulai." << -1;
+        << "  /COMPACT \n"
+        << "Percakapan diringkas (3 pesan lama). Pesan terbaru tetap utuh." << 2;
+    QTest::newRow("/new") << "/new"
+                          << "Percakapan baru dimulai." << -1;
+    QTest::newRow("/clear, as /new") << "/Clear"
+                                     << "Percakapan baru dimulai." << -1;
 }
 
 void AssistantServiceTest::slashCommands() {
@@ -202,13 +203,15 @@ void AssistantServiceTest::automaticCompaction() {
     // Five earlier messages, of which one holds the rest, with an emoji counted as one.
     const qsizetype rest = totalCharacters - question.size() - answerLength - 4 * 10;
     QString longText = QString(rest - 1, u'x') + QString::fromUtf8("\U0001F44D");
-    f->makeThread(5, {longText, QString(10, u'y'), QString(10, u'z'), QString(10, u'y'),
-                      QString(10, u'z')});
+    f->makeThread(
+        5, {longText, QString(10, u'y'), QString(10, u'z'), QString(10, u'y'), QString(10, u'z')});
     const ChatThread before = *f->thread();
+    QSignalSpy compacting(f->service.get(), &AIAssistantService::isCompactingChanged);
     f->service->ask(question, AIMode::Ask, false, true, false);
     QCOMPARE(f->waitForEnd(), Outcome::Answered);
-    QCOMPARE(f->service->isCompacting(), compacts);
-    QTRY_VERIFY_WITH_TIMEOUT(!f->service->isCompacting(), 20000);
+    // On, and off again once the compaction is done.
+    QTRY_COMPARE_WITH_TIMEOUT(compacting.size(), compacts ? 2 : 0, 20000);
+    QVERIFY(!f->service->isCompacting());
     const ChatThread after = *f->thread();
     QCOMPARE(after.messages.size(), compacts ? 6 : 7);
     QCOMPARE(after.summary.has_value(), compacts);
@@ -276,14 +279,14 @@ void AssistantServiceTest::failureTakesTheQuestionBack_data() {
     QTest::addColumn<bool>("captureFails");
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("needsSignIn");
-    QTest::newRow("service switched off") << QStringList{"--fail", "503"} << true << false
-                                          << "Fitur jawaban AI sedang dimatikan oleh administrator."
-                                          << false;
+    QTest::newRow("service switched off")
+        << QStringList{"--fail", "503"} << true << false
+        << "Fitur jawaban AI sedang dimatikan oleh administrator." << false;
     QTest::newRow("stream ends before the answer")
         << QStringList{"--fail", "end-early"} << true << false
         << "Koneksi terputus sebelum jawaban selesai. Coba lagi." << false;
-    QTest::newRow("screen capture fails") << QStringList() << true << true
-                                          << "Gagal mengambil screenshot layar." << false;
+    QTest::newRow("screen capture fails")
+        << QStringList() << true << true << "Gagal mengambil screenshot layar." << false;
     QTest::newRow("not signed in") << QStringList() << false << false
                                    << QString::fromUtf8(AnswerAPIError::notSignedInMessage) << true;
 }

@@ -112,11 +112,13 @@ void AssistantStreamTest::pastedImagesGoFirstAndTheScreenLast() {
     QCOMPARE(f.waitForEnd(), AIAssistantService::Outcome::Answered);
 
     QList<int> widths;
-    const QJsonObject question = scripted.lastBody().value("questions").toArray().first().toObject();
+    const QJsonObject question =
+        scripted.lastBody().value("questions").toArray().first().toObject();
     for (const QJsonValue& url : question.value("images").toArray()) {
         const QString prefix = QStringLiteral("data:image/jpeg;base64,");
         QVERIFY(url.toString().startsWith(prefix));
-        widths << QImage::fromData(QByteArray::fromBase64(url.toString().mid(prefix.size()).toLatin1()))
+        widths << QImage::fromData(
+                      QByteArray::fromBase64(url.toString().mid(prefix.size()).toLatin1()))
                       .width();
     }
     QCOMPARE(widths, expected);

@@ -20,25 +20,37 @@ void StreamingTextTest::display_data() {
     QTest::addColumn<QString>("raw");
     QTest::addColumn<QString>("shown");
     QTest::newRow("partial JSON with an escape, cut off before the closing quote")
-        << R"({"text": "Hal\u006f dunia)" << "Halo dunia";
-    QTest::newRow("plain text keeps its leading blanks") << "  Halo" << "  Halo";
-    QTest::newRow("only blanks") << " \n\t " << "";
-    QTest::newRow("JSON without a text key") << R"({"answer": "x", "n": 1})" << "";
+        << R"({"text": "Hal\u006f dunia)"
+        << "Halo dunia";
+    QTest::newRow("plain text keeps its leading blanks") << "  Halo"
+                                                         << "  Halo";
+    QTest::newRow("only blanks") << " \n\t "
+                                 << "";
+    QTest::newRow("JSON without a text key") << R"({"answer": "x", "n": 1})"
+                                             << "";
     QTest::newRow("array, key after blanks around the colon")
-        << "[{\"id\":1, \"text\" \n:\t \"a\"}]" << "a";
-    QTest::newRow("fenced JSON") << "\n```json\n{\"text\":\"b\\nc\\td\\re\"}" << "b\nc\td" "e";
+        << "[{\"id\":1, \"text\" \n:\t \"a\"}]"
+        << "a";
+    QTest::newRow("fenced JSON") << "\n```json\n{\"text\":\"b\\nc\\td\\re\"}"
+                                 << "b\nc\td"
+                                    "e";
     QTest::newRow("a fence of another language is plain") << "```js {\"text\":\"x\"}"
-                                                           << "```js {\"text\":\"x\"}";
-    QTest::newRow("escaped quote, backslash and slash")
-        << R"({"text":"a\"b\\c\/d" , "text":"no"})" << R"(a"b\c/d)";
-    QTest::newRow("an unfinished escape drops nothing before it") << R"({"text":"ab\)" << "ab";
-    QTest::newRow("an unfinished \\u escape") << R"({"text":"ab\u00)" << "ab";
-    QTest::newRow("an invalid \\u escape adds nothing") << R"({"text":"a\u12G4b)" << "ab";
-    QTest::newRow("half a surrogate pair adds nothing") << R"({"text":"a\uD83Db)" << "ab";
+                                                          << "```js {\"text\":\"x\"}";
+    QTest::newRow("escaped quote, backslash and slash") << R"({"text":"a\"b\\c\/d" , "text":"no"})"
+                                                        << R"(a"b\c/d)";
+    QTest::newRow("an unfinished escape drops nothing before it") << R"({"text":"ab\)"
+                                                                  << "ab";
+    QTest::newRow("an unfinished \\u escape") << R"({"text":"ab\u00)"
+                                              << "ab";
+    QTest::newRow("an invalid \\u escape adds nothing") << R"({"text":"a\u12G4b)"
+                                                        << "ab";
+    QTest::newRow("half a surrogate pair adds nothing") << R"({"text":"a\uD83Db)"
+                                                        << "ab";
     QTest::newRow("the first key that matches wins")
-        << R"({"context":"t", "text":"first", "text":"second"})" << "first";
-    QTest::newRow("a key closing quote that opens the real key")
-        << R"({""text":"x"})" << "x";
+        << R"({"context":"t", "text":"first", "text":"second"})"
+        << "first";
+    QTest::newRow("a key closing quote that opens the real key") << R"({""text":"x"})"
+                                                                 << "x";
     QTest::newRow("no-break space is not a blank of the key pattern")
         << QString::fromUtf8("{\"text\"\u00a0:\"x\"}") << "";
 }
@@ -52,6 +64,7 @@ void StreamingTextTest::display() {
 void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould_data() {
     QTest::addColumn<QString>("raw");
     // Rows of display_data() and a few whose interest lies between their characters.
+    int row = 0;
     for (const char* raw : {
              R"(  {"text": "Hal\u006f dunia)",
              "  Halo\n dunia",
@@ -62,7 +75,7 @@ void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould_data() {
              R"([1, {"t":"text", "text":"\\\u0041\n"}])",
              "{\"text\"\x0b:\f\"vt\"}",
          })
-        QTest::newRow(raw) << QString::fromUtf8(raw);
+        QTest::addRow("%d", row++) << QString::fromUtf8(raw);
 }
 
 void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould() {
