@@ -55,6 +55,15 @@ std::optional<QByteArray> readImageFile(const QString& path) {
     return bytes;
 }
 
+// Copied text itself: QMimeData::hasText() would also count a list of URLs.
+bool holdsText(const QMimeData& data) {
+    for (const QString format :
+         {QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("text/plain")})
+        if (data.hasFormat(format) && !data.data(format).isEmpty())
+            return true;
+    return false;
+}
+
 // An image copied inside this program is held as a QImage, not as encoded bytes.
 std::optional<QByteArray> inProcessImage(const QMimeData& data) {
     const QImage image = qvariant_cast<QImage>(data.imageData());
@@ -85,7 +94,7 @@ std::optional<QByteArray> ClipboardImage::imageData(const QMimeData& data) {
                 return bytes;
     }
     // Text on the clipboard makes this a text paste, whatever else was copied with it.
-    if (data.hasText() && !data.text().isEmpty())
+    if (holdsText(data))
         return std::nullopt;
     static const QString png = QStringLiteral("image/png");
     static const QString tiff = QStringLiteral("image/tiff");

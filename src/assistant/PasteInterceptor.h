@@ -19,7 +19,7 @@ class PasteInterceptor : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("PasteInterceptor is used as an attached object of a text field")
-    QML_ATTACHED(PasteInterceptor)
+    QML_ATTACHED(notchora::PasteInterceptor)
     Q_PROPERTY(bool active READ isActive WRITE setActive NOTIFY activeChanged FINAL)
 public:
     // Watches the keys sent to `field`, which owns it.

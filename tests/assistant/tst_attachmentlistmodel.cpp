@@ -177,7 +177,6 @@ void AttachmentListModelTest::roundedSquare_data() {
     QTest::addColumn<int>("side");
     QTest::newRow("wide") << QSize(200, 100) << 50;
     QTest::newRow("tall") << QSize(100, 300) << 44;
-    QTest::newRow("small source, large side") << QSize(10, 10) << 90;
 }
 
 // Left half red, right half blue (top and bottom for a tall one): filled into a square, both

@@ -1,11 +1,8 @@
 #include "TestEnvironment.h"
 #include "assistant/ClipboardImage.h"
 
-#include <QBuffer>
-#include <QClipboard>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
 #include <QTest>
@@ -20,7 +17,6 @@ private slots:
     void order_data();
     void order();
     void imageCopiedInThisProgram();
-    void theRealClipboard();
 
 private:
     test::TestEnvironment m_env;
@@ -125,18 +121,6 @@ void ClipboardImageTest::imageCopiedInThisProgram() {
 
     data.setText("caption");
     QVERIFY(!ClipboardImage::imageData(data));
-}
-
-void ClipboardImageTest::theRealClipboard() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    auto data = std::make_unique<QMimeData>();
-    data->setData("image/png", pngBytes);
-    clipboard->setMimeData(data.release());
-    QCOMPARE(ClipboardImage::imageData().value_or("(none)"), pngBytes);
-    clipboard->setText("plain");
-    QVERIFY(!ClipboardImage::imageData());
-    clipboard->clear();
-    QVERIFY(!ClipboardImage::imageData());
 }
 
 QTEST_MAIN(ClipboardImageTest)
