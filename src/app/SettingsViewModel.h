@@ -1,5 +1,8 @@
 #pragma once
 
+#include "characters/CharacterDirector.h"
+#include "core/WidgetStore.h"
+
 #include <QObject>
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
@@ -7,12 +10,10 @@
 namespace notchora {
 
 class AnswerAuth;
-class CharacterDirector;
 class ChatHistoryStore;
 class Defaults;
 class LoginItem;
 class UpdateChecker;
-class WidgetStore;
 
 // What the settings window shows besides the widget store and the character director: the
 // defaults-store settings of the assistant, the screenshot tool and the update check, the
