@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Layouts
 import Notchora.App
 import Notchora.Screenshot
 

@@ -82,8 +82,6 @@ bool SettingsViewModel::showsCharacters() const {
 
 void SettingsViewModel::setModuleEnabled(const QString& id, bool on) {
     m_services.store.setEnabled(on, id);
-    // The store may refuse (the last module stays on): the switch shows what is stored.
-    emit modulesChanged();
 }
 
 void SettingsViewModel::setShowsCharacters(bool on) {

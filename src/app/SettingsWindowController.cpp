@@ -46,7 +46,7 @@ bool SettingsWindowController::create() {
     }
     auto model = std::make_unique<SettingsViewModel>(m_services);
     std::unique_ptr<QObject> root(component.createWithInitialProperties(
-        {{QStringLiteral("model"), QVariant::fromValue(model.get())}}));
+        {{QStringLiteral("settings"), QVariant::fromValue(model.get())}}));
     auto* window = qobject_cast<QQuickWindow*>(root.get());
     if (!window) {
         qCWarning(lcApp) << "the settings view is not a window:" << component.errorString();

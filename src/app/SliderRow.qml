@@ -60,7 +60,6 @@ RowLayout {
         objectName: "valueLabel"
         text: row.unit !== "" ? Math.round(slider.value) + " " + row.unit : ""
         horizontalAlignment: Text.AlignRight
-        font.features: { "tnum": 1 }
         Layout.preferredWidth: row.valueWidth
     }
 }

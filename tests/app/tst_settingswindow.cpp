@@ -11,6 +11,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QJsonArray>
 #include <QNetworkAccessManager>
 #include <QQmlEngine>
 #include <QQmlEngineExtensionPlugin>
@@ -49,6 +50,10 @@ private slots:
     void historyControls();
     void accountRowFollowsSignIn();
     void loginItemWritesTheEntry();
+    void loginItemReadsTheEntry_data();
+    void loginItemReadsTheEntry();
+    void execLineQuotes_data();
+    void execLineQuotes();
     void loginItemFailure_data();
     void loginItemFailure();
     void updateStatusRows_data();
@@ -56,8 +61,20 @@ private slots:
 
 private:
     QQuickWindow* window() const { return m_controller->window(); }
+    // Items by objectName, through the visual tree (delegates included).
+    static void collect(QQuickItem* from, const QString& name, QList<QQuickItem*>& into) {
+        if (from->objectName() == name)
+            into << from;
+        for (QQuickItem* child : from->childItems())
+            collect(child, name, into);
+    }
+    static QQuickItem* find(QQuickItem* from, const QString& name) {
+        QList<QQuickItem*> found;
+        collect(from, name, found);
+        return found.value(0);
+    }
     QQuickItem* item(const QString& name) const {
-        auto* found = window()->contentItem()->findChild<QQuickItem*>(name);
+        QQuickItem* found = find(window()->contentItem(), name);
         if (!found)
             qWarning() << "no item" << name;
         return found;
@@ -78,6 +95,7 @@ private:
     }
     QString entryPath() const { return m_stack->env.configHome() + "/autostart/notchora.desktop"; }
     void makeController();
+    void showTall();
 
     std::unique_ptr<test::AnswerStack> m_stack;
     std::unique_ptr<WidgetStore> m_store;
@@ -119,14 +137,21 @@ void SettingsWindowTest::init() {
         std::make_unique<LoginItem>(entryPath(), QStringLiteral("/opt/Notchora/notchora"));
     m_engine = std::make_unique<QQmlEngine>();
     makeController();
+    showTall();
+}
+
+void SettingsWindowTest::showTall() {
     m_controller->show();
     QVERIFY(window());
     // Tall enough that every section is on screen without scrolling.
     window()->resize(480, 3000);
     QVERIFY(QTest::qWaitForWindowExposed(window()));
+    QTRY_VERIFY(!window()->contentItem()->polishScheduled());
 }
 
 void SettingsWindowTest::makeController() {
+    // The old window goes before the sign-in it shows is made anew.
+    m_controller.reset();
     m_controller = std::make_unique<SettingsWindowController>(
         SettingsViewModel::Services{m_stack->defaults, *m_store, *m_director, m_stack->makeAuth(),
                                     *m_history, *m_updates, *m_loginItem},
@@ -166,8 +191,7 @@ void SettingsWindowTest::showMakesOneWindow() {
 
 void SettingsWindowTest::sectionsInOrder() {
     QList<QQuickItem*> titles;
-    for (QQuickItem* title : window()->contentItem()->findChildren<QQuickItem*>("sectionTitle"))
-        titles << title;
+    collect(window()->contentItem(), "sectionTitle", titles);
     std::sort(titles.begin(), titles.end(), [](QQuickItem* a, QQuickItem* b) {
         return a->mapToScene({}).y() < b->mapToScene({}).y();
     });
@@ -276,7 +300,7 @@ void SettingsWindowTest::slidersWriteOnRelease() {
              qPrintable(QString::number(stored)));
     if (whole)
         QCOMPARE(stored, std::round(stored));
-    auto* valueLabel = rowItem->findChild<QQuickItem*>("valueLabel");
+    QQuickItem* valueLabel = find(rowItem, "valueLabel");
     QVERIFY(valueLabel);
     QCOMPARE(valueLabel->property("text").toString(),
              unit.isEmpty() ? QString() : QString::number(int(stored)) + " " + unit);
@@ -310,7 +334,6 @@ void SettingsWindowTest::pickerTurnsRandomOffThenSwitches() {
     m_director->setRandom(true);
     QQuickItem* picker = item("characterPicker");
     QVERIFY(picker);
-    const QVariantList kinds = m_director->property("kinds").toList();
     const int cat = int(characters::allKinds().indexOf(CharacterKind::Cat));
     QVERIFY(QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, cat)));
     QVERIFY(!m_director->isRandom());
@@ -366,7 +389,7 @@ void SettingsWindowTest::historyControls() {
     QTRY_VERIFY(QFile::exists(m_history->filePath()));
     // Switching saving off tells the store at once: the file goes.
     click(switchOf("saveHistory"));
-    QVERIFY(!QFile::exists(m_history->filePath()));
+    QTRY_VERIFY(!QFile::exists(m_history->filePath()));
     QCOMPARE(m_history->threads().size(), 1);
     click(item("clearHistory"));
     QVERIFY(m_history->threads().isEmpty());
@@ -376,13 +399,11 @@ void SettingsWindowTest::accountRowFollowsSignIn() {
     QQuickItem* account = item("account");
     QQuickItem* button = item("accountButton");
     QVERIFY(account && button);
-    const auto text = [&] {
-        return account->findChild<QQuickItem*>("statusText")->property("text").toString();
-    };
+    const auto text = [&] { return find(account, "statusText")->property("text").toString(); };
     QTRY_COMPARE(text(), QStringLiteral("Belum masuk"));
     QCOMPARE(button->property("text").toString(), QStringLiteral("Masuk"));
     click(button);
-    QCOMPARE(text(), QStringLiteral("Menunggu persetujuan di browser…"));
+    QTRY_COMPARE(text(), QStringLiteral("Menunggu persetujuan di browser…"));
     QCOMPARE(account->property("symbol").toString(), QStringLiteral("hourglass"));
 }
 
@@ -400,6 +421,50 @@ void SettingsWindowTest::loginItemWritesTheEntry() {
     click(toggle);
     QVERIFY(!QFile::exists(entryPath()));
     QVERIFY(!toggle->property("checked").toBool());
+}
+
+void SettingsWindowTest::loginItemReadsTheEntry_data() {
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<bool>("enabled");
+
+    QTest::newRow("plain") << QByteArray("[Desktop Entry]\nType=Application\nExec=notchora\n")
+                           << true;
+    QTest::newRow("hidden") << QByteArray("[Desktop Entry]\nExec=notchora\nHidden=true\n") << false;
+    QTest::newRow("switched off in GNOME")
+        << QByteArray("[Desktop Entry]\nX-GNOME-Autostart-enabled = false\n") << false;
+    QTest::newRow("switched on in GNOME")
+        << QByteArray("[Desktop Entry]\nX-GNOME-Autostart-enabled=true\nHidden=false\n") << true;
+    // Keys of another group say nothing about the entry.
+    QTest::newRow("hidden action")
+        << QByteArray("[Desktop Entry]\nExec=notchora\n[Desktop Action x]\nHidden=true\n") << true;
+}
+
+void SettingsWindowTest::loginItemReadsTheEntry() {
+    QFETCH(QByteArray, contents);
+    QFETCH(bool, enabled);
+    QVERIFY(!m_loginItem->isEnabled());
+    QVERIFY(test::writeFile(entryPath(), contents));
+    QCOMPARE(m_loginItem->isEnabled(), enabled);
+}
+
+void SettingsWindowTest::execLineQuotes_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("exec");
+
+    QTest::newRow("plain path") << "/usr/bin/notchora"
+                                << "/usr/bin/notchora";
+    QTest::newRow("space") << "/opt/My Apps/notchora"
+                           << "\"/opt/My Apps/notchora\"";
+    QTest::newRow("dollar and quote") << "/opt/a$b\"c/notchora"
+                                      << "\"/opt/a\\\\$b\\\\\"c/notchora\"";
+    QTest::newRow("percent") << "/opt/100%/notchora"
+                             << "\"/opt/100%%/notchora\"";
+}
+
+void SettingsWindowTest::execLineQuotes() {
+    QFETCH(QString, program);
+    QFETCH(QString, exec);
+    QCOMPARE(LoginItem::execLine(program), exec);
 }
 
 void SettingsWindowTest::loginItemFailure_data() {
@@ -427,16 +492,17 @@ void SettingsWindowTest::loginItemFailure() {
     }
     // The window reads the state when it is made.
     makeController();
-    m_controller->show();
+    showTall();
     QQuickItem* toggle = switchOf("launchAtLogin");
     QCOMPARE(toggle->property("checked").toBool(), startEnabled);
 
     click(toggle);
     QQuickItem* error = item("launchError");
     QVERIFY(error->isVisible());
-    QVERIFY2(error->property("text").toString().startsWith(
-                 QStringLiteral("Gagal mengubah pengaturan login: ") + folder),
-             qPrintable(error->property("text").toString()));
+    const QString message = error->property("text").toString();
+    QVERIFY2(message.startsWith(QStringLiteral("Gagal mengubah pengaturan login: ")) &&
+                 message.contains(folder),
+             qPrintable(message));
     // The switch snaps back to what is really there.
     QCOMPARE(toggle->property("checked").toBool(), startEnabled);
     QCOMPARE(m_loginItem->isEnabled(), startEnabled);
