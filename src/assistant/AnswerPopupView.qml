@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Notchora.Core
 import Notchora.Answer
 import Notchora.Assistant

@@ -126,7 +126,13 @@ ListView {
     // A new message, a new thread or a change of what the running question shows brings
     // the end into view.
     function scrollToEnd() {
-        Qt.callLater(list.positionViewAtEnd)
+        scroller.restart()
+    }
+    // Once the rows are laid out.
+    Timer {
+        id: scroller
+        interval: 0
+        onTriggered: list.positionViewAtEnd()
     }
     onCountChanged: scrollToEnd()
     onStreamingTextChanged: scrollToEnd()

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Notchora.Core
 
 // One of the header's icon buttons: a 14-point symbol in a 24 x 24 frame with a tooltip.

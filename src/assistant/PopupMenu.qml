@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQml.Models
 import Notchora.Answer
 import Notchora.Assistant
 
