@@ -57,7 +57,7 @@ std::optional<QByteArray> readImageFile(const QString& path) {
 
 // Copied text itself: QMimeData::hasText() would also count a list of URLs.
 bool holdsText(const QMimeData& data) {
-    for (const QString format :
+    for (const QString& format :
          {QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("text/plain")})
         if (data.hasFormat(format) && !data.data(format).isEmpty())
             return true;

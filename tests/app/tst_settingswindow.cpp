@@ -9,6 +9,7 @@
 #include "core/UpdateChecker.h"
 #include "core/WidgetStore.h"
 
+#include <QtQuickTest/quicktest.h>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -146,7 +147,7 @@ void SettingsWindowTest::showTall() {
     // Tall enough that every section is on screen without scrolling.
     window()->resize(480, 3000);
     QVERIFY(QTest::qWaitForWindowExposed(window()));
-    QTRY_VERIFY(!window()->contentItem()->polishScheduled());
+    QVERIFY(QQuickTest::qWaitForPolish(window()));
 }
 
 void SettingsWindowTest::makeController() {
