@@ -11,6 +11,7 @@
 #include "app/SingleInstanceRequest.h"
 #include "app/StatusBarController.h"
 #include "assistant/AIAssistantService.h"
+#include "assistant/AnswerPopupController.h"
 #include "characters/CharacterStageController.h"
 #include "core/UpdateChecker.h"
 #include "notch/HoverMonitor.h"
@@ -65,7 +66,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     ScreenshotShortcuts::shared();
     // The assistant lives for the whole run; its views reach it as Notchora.Assistant's
     // AIAssistantService singleton.
-    AIAssistantService::shared();
+    auto& assistant = AIAssistantService::shared();
+    auto& popup = AnswerPopupController::shared();
+    connect(&assistant, &AIAssistantService::answerPopupRequested, &popup,
+            &AnswerPopupController::show);
+    // Closing the popup stops the question it was showing.
+    connect(&popup, &AnswerPopupController::closed, &assistant, &AIAssistantService::cancel);
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {

@@ -37,7 +37,8 @@ AnswerPopupController::~AnswerPopupController() {
 
 AnswerPopupController& AnswerPopupController::shared() {
     static AnswerPopupController controller(
-        Services{Platform::shared().windows(), Defaults::shared(), nullptr});
+        Services{Platform::shared().windows(), Defaults::shared(), nullptr,
+                 QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Assistant/AnswerPopup.qml"))});
     return controller;
 }
 
@@ -92,7 +93,7 @@ void AnswerPopupController::makePanel() {
     m_services.windows.preparePanel(m_panel.get());
     m_services.windows.setOnAllDesktops(m_panel.get(), true);
     m_panel->setInitialProperties({{"controller", QVariant::fromValue(this)}});
-    m_panel->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Assistant/AnswerPopupView.qml")));
+    m_panel->setSource(m_services.view);
     for (const QQmlError& error : m_panel->errors())
         qCWarning(lcAssistant) << "cannot load the answer popup:" << error.toString();
     connect(m_panel.get(), &QWindow::visibleChanged, this, &AnswerPopupController::visibleChanged);

@@ -45,6 +45,8 @@ public:
         Defaults& defaults;
         // The engine the popup's view runs in; without one the controller makes its own.
         QQmlEngine* engine = nullptr;
+        // The view: the bare card, or the card driven by the assistant (the program's).
+        QUrl view = QUrl(QStringLiteral("qrc:/qt/qml/Notchora/Assistant/AnswerPopupView.qml"));
     };
 
     explicit AnswerPopupController(Services services, QObject* parent = nullptr);
