@@ -413,6 +413,10 @@ void AnswerdModelTest::brokenReplies_data() {
         << streamPath << failing << false << "context length exceeded";
     QTest::newRow("one-shot cut") << answerPath << partial << true << "terputus";
     QTest::newRow("one-shot error") << answerPath << failing << false << "context length exceeded";
+    const QList<QByteArray> endless{FakeModel::delta("Sebagian "),
+                                    FakeModel::delta(QString(1024 * 1024, u'x'))};
+    QTest::newRow("stream too long") << streamPath << endless << false << "terlalu panjang";
+    QTest::newRow("one-shot too long") << answerPath << endless << false << "terlalu panjang";
 }
 
 void AnswerdModelTest::brokenReplies() {

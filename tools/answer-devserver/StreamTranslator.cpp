@@ -41,6 +41,11 @@ void StreamTranslator::readLine(QByteArray line, QStringList& deltas) {
                               .toObject()
                               .value(QStringLiteral("content"))
                               .toString();
+    if (m_text.size() + delta.size() > maxTextLength) {
+        m_failed = true;
+        m_error = QStringLiteral("jawaban terlalu panjang");
+        return;
+    }
     if (!delta.isEmpty()) {
         m_text += delta;
         deltas.append(delta);

@@ -10,6 +10,10 @@ namespace notchora::answerd {
 // pieces the network hands over, and gives back the text deltas in order.
 class StreamTranslator {
 public:
+    // A reply longer than this is cut off as failed: a model that never stops must not
+    // fill the service's memory.
+    static constexpr qsizetype maxTextLength = 1024 * 1024;
+
     // The non-empty text deltas completed by these bytes.
     QStringList feed(const QByteArray& bytes);
 
