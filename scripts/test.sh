@@ -29,7 +29,7 @@ cd "$build_dir"
 reports=$PWD/sanitizer-reports
 rm -rf "$reports"
 mkdir -p "$reports"
-export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=0:strict_string_checks=1:log_path=$reports/asan:${ASAN_OPTIONS:-}"
+export ASAN_OPTIONS="detect_leaks=1:log_path=$reports/asan:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$reports/ubsan:${UBSAN_OPTIONS:-}"
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0:${LSAN_OPTIONS:-}"
 

@@ -183,13 +183,18 @@ std::optional<QString> AnswerHTTP::detailMessage(const QByteArray& data) {
     if (!document.isObject())
         return std::nullopt;
     const QJsonObject body = document.object();
-    auto stringOf = [](const QJsonObject& object, const char* key) -> std::optional<QString> {
-        const QJsonValue v = object.value(QLatin1String(key));
-        return v.isString() ? std::optional(v.toString()) : std::nullopt;
+    // A blank text says nothing: the next place is tried, and the user never sees an empty
+    // message.
+    auto text = [](const QJsonValue& v) -> std::optional<QString> {
+        return v.isString() && !v.toString().trimmed().isEmpty() ? std::optional(v.toString())
+                                                                 : std::nullopt;
+    };
+    auto stringOf = [&text](const QJsonObject& object, const char* key) {
+        return text(object.value(QLatin1String(key)));
     };
     const QJsonValue detail = body.value(QStringLiteral("detail"));
-    if (detail.isString())
-        return detail.toString();
+    if (auto own = text(detail))
+        return own;
     if (detail.isObject()) {
         const QJsonObject object = detail.toObject();
         if (auto description = stringOf(object, "error_description"))

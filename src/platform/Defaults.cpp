@@ -9,6 +9,7 @@
 #include <QLockFile>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -198,8 +199,16 @@ bool Defaults::modify(const QString& key, const std::optional<QJsonValue>& value
     // taken over (QLockFile checks the process), and one held too long fails the write.
     QLockFile lock(filePath() + QStringLiteral(".lock"));
     lock.setStaleLockTime(5000);
+    m_lockProblem.clear();
     if (!lock.tryLock(lockWaitMilliseconds)) {
-        qCWarning(lcPlatform) << "another writer holds" << lock.fileName() << "; not written";
+        const int error = errno;
+        if (lock.error() == QLockFile::LockFailedError) {
+            qCWarning(lcPlatform) << "another writer holds" << lock.fileName() << "; not written";
+        } else {
+            // The lock file itself could not be written: most often a full disk.
+            m_lockProblem = PrivateFile::describeProblem(error ? error : EIO);
+            qCWarning(lcPlatform) << "cannot create" << lock.fileName() << ":" << m_lockProblem;
+        }
         adopt(applied(m_values));
         return false;
     }

@@ -94,7 +94,9 @@ public:
     bool remove(const QString& key);
 
     // Why the last write to the file failed ("disk penuh"); empty when it did not.
-    QString lastWriteProblem() const { return m_file.lastWriteProblem(); }
+    QString lastWriteProblem() const {
+        return m_lockProblem.isEmpty() ? m_file.lastWriteProblem() : m_lockProblem;
+    }
 
     // Re-reads the file now (the watcher does this on its own).
     void reload();
@@ -119,6 +121,7 @@ private:
     PrivateFile m_file;
     QJsonObject m_values;
     QString m_lastBackup;
+    QString m_lockProblem; // why the last write could not even take the lock
     // Keys whose out-of-range value has been reported, so each is logged once.
     mutable QSet<QString> m_reportedOutOfRange;
     QFileSystemWatcher m_watcher;

@@ -113,8 +113,8 @@ bool PrivateFile::write(const QByteArray& data) const {
     return true;
 }
 
-QString PrivateFile::lastWriteProblem() const {
-    switch (m_lastWriteError) {
+QString PrivateFile::describeProblem(int error) {
+    switch (error) {
     case 0:
         return {};
     case ENOSPC:
@@ -127,7 +127,7 @@ QString PrivateFile::lastWriteProblem() const {
     case EROFS:
         return QStringLiteral("sistem berkas hanya bisa dibaca");
     default:
-        return QString::fromLocal8Bit(std::strerror(m_lastWriteError));
+        return QString::fromLocal8Bit(std::strerror(error));
     }
 }
 

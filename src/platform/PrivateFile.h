@@ -33,7 +33,9 @@ public:
     // one. False when the folder or the disk refused; the old file is then untouched.
     bool write(const QByteArray& data) const;
     // Why the last write failed, in words for the user ("disk penuh"); empty after a success.
-    QString lastWriteProblem() const;
+    QString lastWriteProblem() const { return describeProblem(m_lastWriteError); }
+    // An errno value in words for the user; empty for 0.
+    static QString describeProblem(int error);
     // Deletes the file; a missing file is fine.
     bool remove() const;
     // Moves (or copies) the file to a fresh backup name and returns that name; empty when

@@ -110,6 +110,12 @@ void AnswerHTTPTest::detailMessage_data() {
     QTest::newRow("top-level message") << QByteArray(R"({"message":"pesan"})") << "pesan";
     QTest::newRow("error before message") << QByteArray(R"({"error":"a","message":"b"})") << "a";
     QTest::newRow("error not a string") << QByteArray(R"({"error":{},"message":"b"})") << "b";
+    QTest::newRow("blank error falls to message")
+        << QByteArray(R"({"error":"","message":"b"})") << "b";
+    QTest::newRow("blank detail falls to error")
+        << QByteArray(R"({"detail":" \n","error":"e"})") << "e";
+    QTest::newRow("only blank texts") << QByteArray(R"({"error":" ","message":""})") << QString();
+    QTest::newRow("blank msgs") << QByteArray(R"({"detail":[{"msg":""}]})") << QString();
     QTest::newRow("array body") << QByteArray(R"(["x"])") << QString();
     QTest::newRow("html") << QByteArray("<html>500</html>") << QString();
     QTest::newRow("empty") << QByteArray() << QString();
@@ -164,6 +170,8 @@ void AnswerHTTPTest::mapError_data() {
     QTest::newRow("404 message") << 404 << QByteArray(R"({"message":"Tidak ada"})") << QString()
                                  << "Tidak ada" << -1;
     QTest::newRow("status 0") << 0 << none << QString() << "Server mengembalikan HTTP 0." << -1;
+    QTest::newRow("500 blank error") << 500 << QByteArray(R"({"error":"","mxessage":"y"})")
+                                     << QString() << "Server mengembalikan HTTP 500." << -1;
 }
 
 void AnswerHTTPTest::mapError() {
