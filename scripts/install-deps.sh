@@ -10,7 +10,7 @@ packages=(
   qt6-tools-dev-tools libqt6svg6
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-qttest
   qml6-module-qtquick-window qml6-module-qtquick-templates qml6-module-qtqml-workerscript
-  qml6-module-qtquick-shapes qml6-module-qtqml
+  qml6-module-qtquick-shapes qml6-module-qtqml qml6-module-qtqml-models
   qtkeychain-qt6-dev libx11-dev libxi-dev libxext-dev libxfixes-dev libxcb1-dev
   fonts-material-design-icons-iconfont fonts-inter libcpp-httplib-dev libssl-dev libsqlite3-dev
   xvfb xauth openbox picom xdotool x11-utils imagemagick trayer

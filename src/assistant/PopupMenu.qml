@@ -65,6 +65,10 @@ Menu {
         }
         Instantiator {
             id: threads
+            // What the items need of the menu, reachable from their own component.
+            readonly property int limit: menu.threadLimit
+            signal picked(string threadID)
+            onPicked: threadID => menu.selectThread(threadID)
             model: ChatHistoryStore.threadsModel
             delegate: MenuItem {
                 required property int index
@@ -74,9 +78,9 @@ Menu {
                 text: title
                 checkable: true
                 checked: isCurrent
-                visible: index < menu.threadLimit
+                visible: index < threads.limit
                 height: visible ? implicitHeight : 0
-                onTriggered: menu.selectThread(threadID)
+                onTriggered: threads.picked(threadID)
             }
             onObjectAdded: (index, object) => history.insertItem(index + 1, object)
             onObjectRemoved: (index, object) => history.removeItem(object)
