@@ -11,10 +11,11 @@ AnswerPopupView {
 
     readonly property color fieldCyan: "#32d2f5"
 
+    // Scoped names: Phase and Outcome share "Failed".
     function statusFor(phase: int): string {
-        if (phase === AIAssistantService.Capturing)
+        if (phase === AIAssistantService.Phase.Capturing)
             return "Mengambil layar…"
-        if (phase === AIAssistantService.Waiting)
+        if (phase === AIAssistantService.Phase.Waiting)
             return "Menunggu jawaban…"
         return ""
     }
@@ -29,8 +30,8 @@ AnswerPopupView {
     isBusy: AIAssistantService.isBusy
     streamingText: AIAssistantService.streamingText
     statusText: statusFor(AIAssistantService.phase)
-    failureText: AIAssistantService.phase === AIAssistantService.Failed
-                 ? AIAssistantService.failureMessage : ""
+    // Set only while the last question stands failed.
+    failureText: AIAssistantService.failureMessage
     needsSignIn: AIAssistantService.needsSignIn
     isCompacting: AIAssistantService.isCompacting
     noticeText: AIAssistantService.noticeText

@@ -89,6 +89,7 @@ echo "ok: 480x800"
 
 # Page through the form with the wheel, one screenshot per page, until it stops moving.
 move_to $((X + WIDTH / 2)) $((Y + 200))
+sleep 1  # the first frame
 page=1
 import -window "$win" "$shots/settings-$page.png"
 while [ $page -lt 12 ]; do

@@ -307,4 +307,48 @@ Item {
             compare(field.text, "")
         }
     }
+
+    // The answer popup as the program shows it, drawing the same service.
+    Component {
+        id: popupComponent
+        AnswerPopup {
+            controller: AnswerPopupController
+        }
+    }
+
+    TestCase {
+        name: "AnswerPopupBinding"
+        when: windowShown
+
+        function init() {
+            Fixture.releaseCaptures()
+            tryVerify(() => !AIAssistantService.isBusy)
+            Fixture.clearAttachments()
+        }
+
+        function test_followsTheQuestion() {
+            const popup = createTemporaryObject(popupComponent, root)
+            verify(popup)
+            AIAssistantService.ask("halo", "ask", false, false, false)
+            compare(popup.statusText, "Menunggu jawaban…")
+            compare(popup.isBusy, true)
+            // The service's address is a closed port: the question fails, and says why.
+            tryVerify(() => popup.failureText.length > 0)
+            compare(popup.failureText, AIAssistantService.failureMessage)
+            compare(popup.statusText, "")
+        }
+
+        function test_followUpAsksAsFollowUp() {
+            const popup = createTemporaryObject(popupComponent, root)
+            const field = findChild(popup, "followUpField")
+            verify(field)
+            popup.send()
+            compare(AIAssistantService.isBusy, false, "nothing typed, nothing sent")
+            field.text = "  lanjut  "
+            popup.send()
+            compare(field.text, "")
+            compare(AIAssistantService.lastPrompt, "lanjut")
+            compare(AIAssistantService.lastMode, "follow_up")
+        }
+    }
 }
