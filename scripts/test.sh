@@ -1,11 +1,26 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite.
+#   scripts/test.sh --all                         what CI runs: the plain suite, the sanitized
+#                                                 suite, then every fuzzer for 30 s
 #   scripts/test.sh [ctest arguments]             the plain build in ./build
 #   scripts/test.sh --sanitize [ctest arguments]  the same suite built with AddressSanitizer and
 #                                                 UndefinedBehaviorSanitizer in ./build-sanitize
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+
+if [ "${1:-}" = "--all" ]; then
+  start=$SECONDS
+  bash scripts/test.sh
+  echo "plain suite: $((SECONDS - start)) s"
+  start=$SECONDS
+  bash scripts/test.sh --sanitize
+  echo "sanitized suite: $((SECONDS - start)) s"
+  start=$SECONDS
+  bash scripts/fuzz.sh 30
+  echo "fuzz smoke: $((SECONDS - start)) s"
+  exit 0
+fi
 
 sanitize=0
 if [ "${1:-}" = "--sanitize" ]; then
