@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The assistant end to end on the X server x-session.sh started (Xvfb 1440x900 + openbox +
+# picom): signed in to the development service, a question typed in the notch's assistant
+# page opens the answer popup at the top right with the streamed answer, which the history
+# keeps; `notchora ask` handed to the running program streams the same way.
+set -u
+app="${1:?usage: e2e_assistant.sh path/to/notchora}"
+bin=$(dirname "$app")
+here=$(cd "$(dirname "$0")" && pwd)
+
+[ -n "${DISPLAY:-}" ] || { echo "SKIP: ${NOTCHORA_NO_X:-no X server}"; exit 77; }
+for tool in xdotool import convert curl python3; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -f "$work/shot.png" ] && cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-assistant-failure.png" &&
+    echo "last screenshot: ${TMPDIR:-/tmp}/notchora-assistant-failure.png"
+  [ -f "$work/app.log" ] && { echo "--- program output"; cat "$work/app.log"; }
+  exit 1
+}
+
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
+export XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM NOTCHORA_PLATFORM
+# Secrets in the private file; the stand-in browser approves the sign-in at once.
+export NOTCHORA_SECRET_STORE=file NOTCHORA_BIN_DIR="$bin" BROWSER="$here/../answerclient/fake-browser.sh"
+
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$bin/notchora-answerd" --port "$port" >"$work/answerd.log" 2>&1 &
+pids+=($!)
+"$app" defaults write ai.baseURL "\"http://127.0.0.1:$port\"" >/dev/null || fail "cannot set the service address"
+"$app" >"$work/app.log" 2>&1 &
+pids+=($!)
+app_pid=$!
+
+shot() { import -window root "$work/shot.png" 2>/dev/null; }
+level() { convert "$work/shot.png" -crop "1x1+$1+$2" -format '%[fx:int(255*max(r,max(g,b)))]' info:; }
+# The popup's card (360 x 340 at the top right of the 1440 x 900 work area, 16 points in).
+popup_shown() { shot && [ "$(level 1250 200)" -le 20 ] && [ "$(level 1040 200)" -ge 100 ]; }
+wait_until() {
+  local until=$((SECONDS + $1)); shift
+  until "$@"; do
+    kill -0 "$app_pid" 2>/dev/null || fail "notchora exited"
+    [ $SECONDS -ge "$until" ] && return 1
+    sleep 0.2
+  done
+}
+
+sleep 1
+signin=$("$app" signin) || fail "signing in failed: $signin"
+[ "$signin" = "Sudah masuk" ] || fail "signing in said: $signin"
+echo "ok: signed in"
+
+# The assistant's page, then the pointer resting on the notch opens the tray.
+"$app" defaults write store.activeModuleID '"assistant"' >/dev/null
+sleep 0.5
+xdotool mousemove 720 450
+sleep 0.1
+xdotool mousemove_relative -- 0 -220
+xdotool mousemove_relative -- 0 -220
+sleep 0.05
+xdotool mousemove_relative -- 1 0
+wait_until 5 eval 'shot && [ "$(level 500 60)" -le 8 ]' || fail "the tray did not open"
+popup_shown && fail "the popup shows before any question"
+
+# The question field sits in the middle of the page's input row.
+xdotool mousemove 680 66 click 1
+sleep 0.3
+xdotool type --delay 20 "Apa itu notch?"
+xdotool key Return
+wait_until 5 popup_shown || fail "the popup did not open at the top right"
+echo "ok: the popup opened at the top right"
+
+answer='Asisten: Jawaban uji untuk “Apa itu notch?”'
+wait_until 10 eval '"$app" history show | grep -qF "$answer"' || fail "the history does not hold the answer"
+echo "ok: the answer is stored"
+shot
+cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-assistant.png"
+echo "screen: ${TMPDIR:-/tmp}/notchora-assistant.png"
+
+# From a terminal while the program runs: the same stream, printed.
+out=$("$app" ask --continue "Lalu?") || fail "notchora ask failed: $out"
+case "$out" in
+  *"Jawaban uji untuk “Lalu?”"*) ;;
+  *) fail "notchora ask printed: $out" ;;
+esac
+"$app" history show | grep -qF "Kamu: Lalu?" || fail "the follow-up is not in the current thread"
+echo "ok: notchora ask streamed through the running program"
