@@ -103,7 +103,9 @@ Item {
                 typeIn(page, "/")
                 tryCompare(findChild(page, "slashSuggestions"), "opacity", 1)
             }
-            // The include-screen card opens too.
+            // The include-screen card opens too; the strip moves the row down, so hover only
+            // once the page is laid out again.
+            verify(waitForItemPolished(findChild(page, "inputRow").parent))
             mouseMove(page, 1, 1)
             mouseMove(findChild(page, "includeScreenSwitch"))
             tryCompare(findChild(page, "includeScreenHint"), "opacity", 1)
