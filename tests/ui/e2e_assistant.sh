@@ -8,32 +8,9 @@ app="${1:?usage: e2e_assistant.sh path/to/notchora}"
 bin=$(dirname "$app")
 here=$(cd "$(dirname "$0")" && pwd)
 
-[ -n "${DISPLAY:-}" ] || { echo "SKIP: ${NOTCHORA_NO_X:-no X server}"; exit 77; }
-for tool in xdotool import convert curl python3; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  [ -f "$work/shot.png" ] && cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-assistant-failure.png" &&
-    echo "last screenshot: ${TMPDIR:-/tmp}/notchora-assistant-failure.png"
-  [ -f "$work/app.log" ] && { echo "--- program output"; cat "$work/app.log"; }
-  exit 1
-}
-
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM NOTCHORA_PLATFORM
+source "$here/lib.sh"
+e2e_require xdotool import convert curl python3
+e2e_profile assistant
 # Secrets in the private file; the stand-in browser approves the sign-in at once.
 export NOTCHORA_SECRET_STORE=file NOTCHORA_BIN_DIR="$bin" BROWSER="$here/../answerclient/fake-browser.sh"
 
@@ -41,22 +18,10 @@ port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0));
 "$bin/notchora-answerd" --port "$port" >"$work/answerd.log" 2>&1 &
 pids+=($!)
 "$app" defaults write ai.baseURL "\"http://127.0.0.1:$port\"" >/dev/null || fail "cannot set the service address"
-"$app" >"$work/app.log" 2>&1 &
-pids+=($!)
-app_pid=$!
+start_app
 
-shot() { import -window root "$work/shot.png" 2>/dev/null; }
-level() { convert "$work/shot.png" -crop "1x1+$1+$2" -format '%[fx:int(255*max(r,max(g,b)))]' info:; }
 # The popup's card (360 x 340 at the top right of the 1440 x 900 work area, 16 points in).
 popup_shown() { shot && [ "$(level 1250 200)" -le 20 ] && [ "$(level 1040 200)" -ge 100 ]; }
-wait_until() {
-  local until=$((SECONDS + $1)); shift
-  until "$@"; do
-    kill -0 "$app_pid" 2>/dev/null || fail "notchora exited"
-    [ $SECONDS -ge "$until" ] && return 1
-    sleep 0.2
-  done
-}
 
 sleep 1
 signin=$("$app" signin) || fail "signing in failed: $signin"
@@ -68,10 +33,7 @@ echo "ok: signed in"
 sleep 0.5
 xdotool mousemove 720 450
 sleep 0.1
-xdotool mousemove_relative -- 0 -220
-xdotool mousemove_relative -- 0 -220
-sleep 0.05
-xdotool mousemove_relative -- 1 0
+rest_at_notch -220 -220
 wait_until 5 eval 'shot && [ "$(level 500 60)" -le 8 ]' || fail "the tray did not open"
 popup_shown && fail "the popup shows before any question"
 
