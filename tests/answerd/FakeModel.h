@@ -22,6 +22,13 @@ public:
         bool hold = false;        // after the chunks, stay open until the caller hangs up
     };
 
+    static Reply streaming(QList<QByteArray> chunks, bool cut = false, bool hold = false) {
+        return {200, {}, std::move(chunks), cut, hold};
+    }
+    static Reply refusing(int status, QByteArray retryAfter = {}) {
+        return {status, std::move(retryAfter), {}, false, false};
+    }
+
     FakeModel();
     ~FakeModel();
     bool start();

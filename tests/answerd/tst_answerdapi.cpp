@@ -85,7 +85,6 @@ private slots:
         const HttpReply reply = client.postJson(streamPath, body, client.accessToken());
         QCOMPARE(reply.status, 200);
         QVERIFY(reply.contentType.startsWith("text/event-stream"));
-
         const QList<SseEvent> events = parseEventStream(reply.body);
         QVERIFY(events.size() >= 4);
         QString joined;
@@ -120,7 +119,6 @@ private slots:
         QCOMPARE(result.value("choice").toArray(), QJsonArray{"b"});
         QVERIFY(result.value("text").toString().contains("Gambar: 1."));
         QVERIFY(result.value("text").toString().contains("Riwayat: 0 pesan."));
-
         QJsonObject compaction = AnswerdClient::compactionBody(7);
         const HttpReply compact = client.postJson(compactPath, compaction, token);
         QCOMPARE(compact.status, 200);
@@ -221,7 +219,6 @@ private slots:
             client.postJson(streamPath, AnswerdClient::answerBody("q w e r"), token);
         QCOMPARE(reply.status, 200);
         QCOMPARE(reply.error != QNetworkReply::NoError, row.cut);
-
         const QList<SseEvent> events = parseEventStream(reply.body);
         QVERIFY(!events.isEmpty());
         QCOMPARE(events.first().name, "token");

@@ -84,7 +84,6 @@ private slots:
                                           {"code_challenge_method", row.method}})
             query.addQueryItem(name, QString::fromLatin1(QUrl::toPercentEncoding(value)));
         url.setQuery(query);
-
         const HttpReply reply = AnswerdClient(*server).get(url);
         QCOMPARE(reply.status, row.status);
         const QUrl location(QString::fromUtf8(reply.location));
@@ -141,7 +140,7 @@ private slots:
             QCOMPARE(reply.status, 400);
             QCOMPARE(detailError(reply), row.error);
             // The readable text the client shows sits where it looks for it.
-            QVERIFY(!reply.json()["detail"]["error_description"].toString().isEmpty());
+            QVERIFY(!reply.json().value("detail")["error_description"].toString().isEmpty());
             return;
         }
         QCOMPARE(reply.status, 200);
@@ -162,7 +161,6 @@ private slots:
         const QJsonObject first = client.signIn();
         const QString oldRefresh = first.value("refresh_token").toString();
         QVERIFY(!oldRefresh.isEmpty());
-
         const HttpReply rotated =
             client.postJson(tokenPath, AnswerdClient::refreshBody(oldRefresh));
         QCOMPARE(rotated.status, 200);
@@ -173,7 +171,6 @@ private slots:
         QCOMPARE(
             client.postJson("/api/v1/answer", AnswerdClient::answerBody("x"), newAccess).status,
             200);
-
         // The used refresh token is dead; the new one lives once.
         const auto refresh = [&](const QString& token,
                                  const QString& clientID = "notchora-desktop") {
@@ -188,7 +185,6 @@ private slots:
         QCOMPARE(refresh(newRefresh, "someone-else").status, 400);
         QCOMPARE(refresh(newRefresh).status, 200);
         QCOMPARE(refresh(newRefresh).status, 400);
-
         const QJsonObject stats = client.get(server.url("/dev/stats")).json();
         QCOMPARE(stats.value("token_refresh").toInt(), 6);
         QCOMPARE(stats.value("token_code").toInt(), 1);
@@ -267,7 +263,6 @@ private slots:
         const QString refresh = AnswerdClient(first).signIn().value("refresh_token").toString();
         QVERIFY(!refresh.isEmpty());
         first.stop();
-
         AnswerdProcess second;
         QVERIFY(second.start(args));
         AnswerdClient client(second);
