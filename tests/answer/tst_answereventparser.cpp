@@ -52,6 +52,20 @@ const QByteArray sample = ": keep-alive\n"
 const Events sampleEvents{token("Halo "), token(QStringLiteral("dunia \u00e9\n")),
                           token(QStringLiteral("\U0001F44D")), done("Halo dunia")};
 
+// clang-format off
+    // Escapes, surrogates and broken UTF-8 the hand-written token reader must judge exactly like
+// the full JSON parser.
+const char* const payloads[] = {
+        R"({"text":"a b"})", R"({ "text" : "a" })", R"({"text":"\u00e9\n"})",
+        "{\"text\":\"\xC3\xA9\"}", "{\"text\":\"\xED\xA0\x80\"}", "{\"text\":\"\xC0\xAF\"}",
+        "{\"text\":\"\xF4\x90\x80\x80\"}", "{\"text\":\"\xC3\"}", "{\"text\":\"\x01\"}",
+        R"({"text":"x",})", R"({"text":"x")", R"({"text":"y"} {})", R"({"text":null})",
+        R"({"id":1,"text":"b"})", R"({"text":"\ud83d\ude00"})", R"({"text":"\uD83D\uDE00 \u00E9"})",
+        R"({"text":"\ud83d"})", R"({"text":"\ude00x"})", R"({"text":"\ud83dx\ude00"})",
+        R"({"text":"\q"})", R"({"text":"\u00zz"})", R"({"text":"a\/b\u0000\b\f\r"})",
+        R"({"text":"\"\\"})", R"({"text":"\"})", R"({"text":""})", R"({"text":"é"} )"};
+// clang-format on
+
 } // namespace
 
 class AnswerEventParserTest : public QObject {
@@ -196,21 +210,8 @@ private slots:
         QVERIFY(parser.finish().isEmpty());
     }
 
-    // Escapes, surrogates and broken UTF-8 the hand-written reader must judge exactly like the
-    // full JSON parser.
     void tokenText_data() {
         QTest::addColumn<QByteArray>("payload");
-        // clang-format off
-        static const char* const payloads[] = {
-            R"({"text":"a b"})", R"({ "text" : "a" })", R"({"text":"\u00e9\n"})",
-            "{\"text\":\"\xC3\xA9\"}", "{\"text\":\"\xED\xA0\x80\"}", "{\"text\":\"\xC0\xAF\"}",
-            "{\"text\":\"\xF4\x90\x80\x80\"}", "{\"text\":\"\xC3\"}", "{\"text\":\"\x01\"}",
-            R"({"text":"x",})", R"({"text":"x")", R"({"text":"y"} {})", R"({"text":null})",
-            R"({"id":1,"text":"b"})", R"({"text":"\ud83d\ude00"})", R"({"text":"\uD83D\uDE00 \u00E9"})",
-            R"({"text":"\ud83d"})", R"({"text":"\ude00x"})", R"({"text":"\ud83dx\ude00"})",
-            R"({"text":"\q"})", R"({"text":"\u00zz"})", R"({"text":"a\/b\u0000\b\f\r"})",
-            R"({"text":"\"\\"})", R"({"text":"\"})", R"({"text":""})", R"({"text":"é"} )"};
-        // clang-format on
         for (int i = 0; i < int(std::size(payloads)); ++i)
             QTest::addRow("payload %d", i) << QByteArray(payloads[i]);
     }

@@ -35,7 +35,6 @@ struct BrokenRow {
 
 } // namespace
 
-Q_DECLARE_METATYPE(AnswerAPIError)
 Q_DECLARE_METATYPE(MapRow)
 Q_DECLARE_METATYPE(BrokenRow)
 
@@ -215,27 +214,25 @@ private slots:
         QCOMPARE(result.error->message, AISettings::baseURLProblem(stored));
     }
 
-    void postSendsJson_data() {
-        QTest::addColumn<QString>("bearer"); // null: signed out
-        QTest::newRow("with a token") << "tok-123";
-        QTest::newRow("without a token") << QString();
-    }
     void postSendsJson() {
-        QFETCH(QString, bearer);
-        const AnswerHTTPResult result = postAndWait(
-            bearer.isNull() ? std::nullopt : std::optional(bearer), {{"grant_type", "x"}});
-        QVERIFY(result.ok());
-        std::lock_guard lock(m_mutex);
-        QCOMPARE(QString::fromStdString(m_lastRequest.path), "/svc/api/v1/answer");
-        QCOMPARE(QString::fromStdString(m_lastRequest.get_header_value("Authorization")),
-                 bearer.isNull() ? QString() : "Bearer " + bearer);
-        QCOMPARE(QString::fromStdString(m_lastRequest.get_header_value("Content-Type")),
-                 "application/json");
-        QCOMPARE(QByteArray::fromStdString(m_lastRequest.body), R"({"grant_type":"x"})");
+        for (const QString& bearer : {QString("tok-123"), QString()}) { // null: signed out
+            const AnswerHTTPResult result = postAndWait(
+                bearer.isNull() ? std::nullopt : std::optional(bearer), {{"grant_type", "x"}});
+            QVERIFY(result.ok());
+            std::lock_guard lock(m_mutex);
+            QCOMPARE(QString::fromStdString(m_lastRequest.path), "/svc/api/v1/answer");
+            QCOMPARE(QString::fromStdString(m_lastRequest.get_header_value("Authorization")),
+                     bearer.isNull() ? QString() : "Bearer " + bearer);
+            QCOMPARE(QString::fromStdString(m_lastRequest.get_header_value("Content-Type")),
+                     "application/json");
+            QCOMPARE(QByteArray::fromStdString(m_lastRequest.body), R"({"grant_type":"x"})");
+        }
         QCOMPARE(m_stack->http.request("oauth/token", std::nullopt).transferTimeout(), 120000);
     }
 
-    void postDecodesSnakeCase() {
+    // A success is decoded with camel-case keys; status, body and header of a refusal reach
+    // the error table; a success that is not JSON is a decoding error.
+    void replies() {
         serve(200, R"({"access_token":"a","expires_in":60,"answers":[{"explanation_text":"e"}]})");
         const AnswerHTTPResult result = postAndWait(std::nullopt);
         QVERIFY(result.ok());
@@ -245,27 +242,12 @@ private slots:
         QCOMPARE(json.value("expiresIn").toInt(), 60);
         QVERIFY(!json.contains("access_token"));
         QCOMPARE(json["answers"][0]["explanationText"], "e");
-    }
-
-    // The status, body and header reach the error table; a success that is not JSON is a
-    // decoding error.
-    void errorReplies_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<AnswerAPIError>("error");
         const QByteArray detail = R"({"detail":"x"})";
-        QTest::newRow("429") << 429 << detail << AnswerHTTP::mapError(429, detail, QString("10"));
-        QTest::newRow("200, not JSON")
-            << 200 << QByteArray("<html>ok</html>") << AnswerHTTP::decodingError(200);
-    }
-    void errorReplies() {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(AnswerAPIError, error);
-        serve(status, body.toStdString(), "10");
-        const AnswerHTTPResult result = postAndWait(QString("t"));
-        QVERIFY(result.error);
-        QCOMPARE(*result.error, error);
+        serve(429, detail.toStdString(), "10");
+        QCOMPARE(postAndWait(QString("t")).error,
+                 std::optional(AnswerHTTP::mapError(429, detail, QString("10"))));
+        serve(200, "<html>ok</html>");
+        QCOMPARE(postAndWait(QString("t")).error, std::optional(AnswerHTTP::decodingError(200)));
     }
 
     void brokenConnections_data() {

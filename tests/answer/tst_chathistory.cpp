@@ -60,6 +60,7 @@ private slots:
         auto store = makeStore();
         QCOMPARE(store->threads().size(), 2);
         const ChatThread& first = store->threads().first();
+        // A new start continues the most recent thread.
         QCOMPARE(store->currentID(), first.id);
         QCOMPARE(first.id,
                  QUuid::fromString(QStringLiteral("6f1c1e0a-3b5d-4c2e-9a7b-1d2e3f405162")));
@@ -74,7 +75,6 @@ private slots:
         QCOMPARE(first.messages[1].confidence, 0.82);
         QVERIFY(first.messages[1].text.contains(QStringLiteral("\U0001F1EE\U0001F1E9")));
         QVERIFY(!store->threads()[1].summary);
-
         // Writing back gives the same bytes: upper-case ids, reference-date seconds, optional
         // keys left out, compact.
         QFile::remove(path());
@@ -133,7 +133,6 @@ private slots:
         const QString backup = store->lastBackupPath();
         QVERIFY(!backup.isEmpty());
         QCOMPARE(test::readFile(backup), content);
-
         store->append(user("Baru"));
         QCOMPARE(test::readFile(backup), content);
         QCOMPARE(saved()->size(), 1);
@@ -173,7 +172,6 @@ private slots:
         const ChatMessage answer =
             ChatMessage::make(ChatMessage::Role::Assistant, "Hai", m_clock->now(), true, 0.75);
         store->append(answer);
-
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(resets.count(), 0);
         QCOMPARE(messages->rowCount(), 2);
@@ -229,7 +227,6 @@ private slots:
         QCOMPARE(store->messagesModel()->rowCount(), 0);
         store->append(user("baru"));
         QCOMPARE(store->threads().first().title, "baru");
-
         m_clock->advance(90);
         const auto* threads = store->threadsModel();
         QSignalSpy threadsChanged(store.get(), &ChatHistoryStore::threadsChanged);
@@ -260,7 +257,6 @@ private slots:
         store->removeLastMessage(ChatMessage::Role::User);
         QCOMPARE(store->currentThread()->messages.size(), 2);
         QCOMPARE(saved()->first().messages.size(), 2);
-
         // Taking back the only message takes the thread with it.
         store->setCurrentID(std::nullopt);
         store->append(user("satu-satunya"));
@@ -288,7 +284,6 @@ private slots:
         const ChatThread before = *store->currentThread();
         store->setCurrentID(std::nullopt);
         store->append(user("lain"));
-
         store->applyCompaction(compacted, "Ringkasan",
                                {before.messages[0].id, before.messages[1].id, QUuid::createUuid()});
         const ChatThread& after = store->threads()[1];
@@ -299,7 +294,6 @@ private slots:
         QCOMPARE(after.title, before.title);
         QCOMPARE(after.updatedAt, before.updatedAt);
         QCOMPARE(saved()->at(1).summary, QString("Ringkasan"));
-
         store->applyCompaction(compacted, "Ringkasan baru", {});
         QCOMPARE(store->threads()[1].summary, QString("Ringkasan baru"));
         const auto threads = store->threads();
@@ -341,21 +335,6 @@ private slots:
         QVERIFY(!QFileInfo::exists(path()));
         store->clearAll();
         QVERIFY(!QFileInfo::exists(path()));
-    }
-
-    void relaunchSelectsTheMostRecentThread() {
-        QUuid recent;
-        {
-            auto store = makeStore();
-            store->append(user("a"));
-            store->setCurrentID(std::nullopt);
-            store->append(user("b"));
-            recent = *store->currentID();
-            store->setCurrentID(std::nullopt);
-        }
-        auto store = makeStore();
-        QCOMPARE(store->threads().size(), 2);
-        QCOMPARE(store->currentID(), recent);
     }
 };
 
