@@ -45,7 +45,6 @@ private slots:
             QCOMPARE(stringValue(*parsed), value);
         }
     }
-
     void prefix_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("limit");
@@ -74,7 +73,6 @@ private slots:
         QCOMPARE(TextLimits::prefix(text, limit), expected);
         QCOMPARE(TextLimits::characterCount(text), count);
     }
-
     void questionForScreenWithTwoImages() {
         const QList<EncodedImage> images{{QByteArray("\xff\xd8one", 5), 10, 20},
                                          {QByteArray("\xff\xd8two?", 6), 30, 40}};
@@ -86,7 +84,6 @@ private slots:
         QCOMPARE(question.images, (QStringList{"data:image/jpeg;base64,/9hvbmU=",
                                                "data:image/jpeg;base64,/9h0d28/"}));
     }
-
     void questionText_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("prompt");
@@ -110,7 +107,6 @@ private slots:
         QCOMPARE(question.text, expected);
         QCOMPARE(question.type, "essay");
     }
-
     void questionJsonKeepsEmptyArrays() {
         AnswerQuestion question = makeQuestion("Hai", AIMode::Ask, {});
         QCOMPARE(QJsonDocument(question.toJson()).toJson(QJsonDocument::Compact),
@@ -119,7 +115,6 @@ private slots:
         QCOMPARE(question.toJson().value("options")[0].toObject(),
                  (QJsonObject{{"id", "a"}, {"text", "Satu"}}));
     }
-
     void resultDecoding_data() {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<AnswerResult>("expected");
@@ -136,7 +131,6 @@ private slots:
         QFETCH(AnswerResult, expected);
         QCOMPARE(AnswerResult::fromJson(QJsonDocument::fromJson(json).object()), expected);
     }
-
     void format_data() {
         QTest::addColumn<AnswerResult>("result");
         QTest::addColumn<QString>("text");
@@ -168,7 +162,6 @@ private slots:
         QCOMPARE(formatted.text, text);
         QCOMPARE(formatted.confidence, confidence < 0 ? std::nullopt : std::optional(confidence));
     }
-
     void baseURL() {
         const QString production = AISettings::productionBaseURL;
         QVERIFY(production.startsWith("https://"));
@@ -184,7 +177,6 @@ private slots:
             QCOMPARE(AISettings::baseURL(m_defaults), expected);
         }
     }
-
     void popupSettings() {
         const std::pair<QJsonValue, AIPopupPosition> positions[] = {
             {QJsonValue::Undefined, AIPopupPosition::Right},

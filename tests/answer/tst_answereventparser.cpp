@@ -97,7 +97,6 @@ private slots:
             bytes.append(QByteArray(1, c));
         QCOMPARE(parse(bytes), expected);
     }
-
     void lines_data() {
         QTest::addColumn<QByteArray>("stream");
         QTest::addColumn<Events>("expected");
@@ -155,7 +154,6 @@ private slots:
         QFETCH(Events, expected);
         QCOMPARE(parse({stream}), expected);
     }
-
     void nothingIsReadAfterTheEnd() {
         AnswerEventParser parser;
         QCOMPARE(parser.feed(doneX + "event: token\ndata: {\"text\":\"late\"}\n"),
@@ -164,7 +162,6 @@ private slots:
         QVERIFY(parser.feed("event: token\ndata: {\"text\":\"later\"}\n").isEmpty());
         QVERIFY(parser.finish().isEmpty());
     }
-
     void longLines_data() {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<bool>("fits");
@@ -193,7 +190,6 @@ private slots:
             pieces.append(stream.mid(at, 16384));
         QCOMPARE(parse(pieces), expected);
     }
-
     void endlessLineFailsBeforeItEnds() {
         AnswerEventParser parser;
         QVERIFY(parser.feed("event: token\n").isEmpty());
@@ -209,7 +205,6 @@ private slots:
         QCOMPARE(fed, AnswerEventParser::maxLineLength + piece.size());
         QVERIFY(parser.finish().isEmpty());
     }
-
     void tokenText_data() {
         QTest::addColumn<QByteArray>("payload");
         for (int i = 0; i < int(std::size(payloads)); ++i)

@@ -81,7 +81,6 @@ private slots:
         m_stack->setBase(m_server->url("/svc"));
         serve(200, "{}");
     }
-
     void detailMessage_data() {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("expected"); // null: nothing
@@ -112,7 +111,6 @@ private slots:
         QCOMPARE(AnswerHTTP::detailMessage(body),
                  expected.isNull() ? std::nullopt : std::optional(expected));
     }
-
     // The one table of statuses and their messages; the callers' tests only check that a
     // failure reaches them.
     void mapError_data() {
@@ -155,7 +153,6 @@ private slots:
         QCOMPARE(error.retryAfter, row.seconds < 0 ? std::nullopt : std::optional(row.seconds));
         QCOMPARE(error.needsSignIn, row.status == 401);
     }
-
     void camelCase_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
@@ -175,7 +172,6 @@ private slots:
         QFETCH(QString, expected);
         QCOMPARE(AnswerHTTP::camelCaseKey(key), expected);
     }
-
     void webBase_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("expected"); // empty: refused
@@ -213,7 +209,6 @@ private slots:
         QVERIFY(result.error.has_value());
         QCOMPARE(result.error->message, AISettings::baseURLProblem(stored));
     }
-
     void postSendsJson() {
         for (const QString& bearer : {QString("tok-123"), QString()}) { // null: signed out
             const AnswerHTTPResult result = postAndWait(
@@ -229,7 +224,6 @@ private slots:
         }
         QCOMPARE(m_stack->http.request("oauth/token", std::nullopt).transferTimeout(), 120000);
     }
-
     // A success is decoded with camel-case keys; status, body and header of a refusal reach
     // the error table; a success that is not JSON is a decoding error.
     void replies() {
@@ -249,7 +243,6 @@ private slots:
         serve(200, "<html>ok</html>");
         QCOMPARE(postAndWait(QString("t")).error, std::optional(AnswerHTTP::decodingError(200)));
     }
-
     void brokenConnections_data() {
         const auto service = AnswerAPIError::Kind::Service;
         const auto transport = AnswerAPIError::Kind::Transport;
@@ -291,7 +284,6 @@ private slots:
         QCOMPARE(result.error->message, row.message);
         QVERIFY(!result.error->needsSignIn);
     }
-
     void destroyingTheOwnerCancels() {
         bool called = false;
         {

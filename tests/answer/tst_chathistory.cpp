@@ -52,7 +52,6 @@ private slots:
         m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
         m_clock = std::make_unique<ManualClock>();
     }
-
     void fixtureRoundTrip() {
         const QByteArray original = fixture("history-fixture.json");
         QVERIFY(!original.isEmpty());
@@ -81,7 +80,6 @@ private slots:
         store->applyPersistenceSetting();
         QCOMPARE(test::readFile(path()), original);
     }
-
     void textEncoding_data() {
         QTest::addColumn<QString>("text");
         QTest::newRow("quotes and backslashes") << R"(say "hi" \ C:\path)";
@@ -104,7 +102,6 @@ private slots:
             QVERIFY(encoded.contains(reference.mid(1, reference.size() - 2)));
         }
     }
-
     void decodeRejects_data() {
         QTest::addColumn<QByteArray>("content");
         const QByteArray good = fixture("history-fixture.json");
@@ -123,7 +120,6 @@ private slots:
         QFETCH(QByteArray, content);
         QVERIFY(!ChatHistoryFile::decode(content));
     }
-
     void undecodableFileIsKeptAside() {
         const QByteArray content = fixture("history-missing-hadimages.json");
         QVERIFY(test::writeFile(path(), content));
@@ -138,7 +134,6 @@ private slots:
         QCOMPARE(saved()->size(), 1);
         QCOMPARE(test::fileMode(path()), 0600);
     }
-
     void titles_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("title");
@@ -159,7 +154,6 @@ private slots:
         QCOMPARE(store->currentThread()->title, title);
         QCOMPARE(store->currentThread()->messages.first().text, text);
     }
-
     void appendingAddsOneRow() {
         auto store = makeStore();
         store->append(user("Halo"));
@@ -187,7 +181,6 @@ private slots:
         QCOMPARE(data(threads, 0, "title").toString(), "Halo");
         QCOMPARE(data(threads, 0, "isCurrent").toBool(), true);
     }
-
     void the31stThreadDropsTheOldest() {
         auto store = makeStore();
         for (int i = 1; i <= 31; ++i) {
@@ -200,7 +193,6 @@ private slots:
         QCOMPARE(store->currentThread()->title, "t31");
         QCOMPARE(saved()->size(), 30);
     }
-
     // The 201st message drops the oldest, as one row; the title stays the first question's.
     void the201stMessageDropsTheOldest() {
         auto store = makeStore();
@@ -218,7 +210,6 @@ private slots:
         QCOMPARE(data(messages, 199, "text").toString(), "baru");
         QCOMPARE(data(store->threadsModel(), 0, "title").toString(), "0");
     }
-
     void appendingToAnOlderThreadMovesItToTheFront() {
         auto store = makeStore();
         store->append(user("lama"));
@@ -244,7 +235,6 @@ private slots:
         QCOMPARE(store->threads().first().updatedAt, m_clock->now());
         QCOMPARE(saved()->first().id, older);
     }
-
     void removeLastMessage() {
         auto store = makeStore();
         store->append(user("pertanyaan"));
@@ -274,7 +264,6 @@ private slots:
         store->removeLastMessage(ChatMessage::Role::Assistant);
         QCOMPARE(store->threads().first().messages.size(), 2);
     }
-
     void compaction() {
         auto store = makeStore();
         store->append(user("a"));
@@ -300,7 +289,6 @@ private slots:
         store->applyCompaction(QUuid::createUuid(), "x", {});
         QCOMPARE(store->threads(), threads);
     }
-
     void savingSwitchedOffAndOn() {
         auto store = makeStore();
         store->append(user("satu"));
@@ -313,7 +301,6 @@ private slots:
         m_defaults->setBool("ai.saveHistory", true);
         QCOMPARE(saved().value_or(QList<ChatThread>()), store->threads());
     }
-
     void savingOffAtStartDoesNotReadTheFile() {
         QVERIFY(test::writeFile(path(), fixture("history-fixture.json")));
         m_defaults->setBool("ai.saveHistory", false);
@@ -322,7 +309,6 @@ private slots:
         store->append(user("x"));
         QCOMPARE(test::readFile(path()), fixture("history-fixture.json"));
     }
-
     void clearAllDeletesTheFile() {
         auto store = makeStore();
         store->append(user("x"));

@@ -66,7 +66,6 @@ private slots:
         QCOMPARE(loadAndWait(again, account), QString("second"));
         QVERIFY(!loadAndWait(again, "missing"));
     }
-
     void unreadableFileIsKeptAside() {
         QVERIFY(test::writeFile(secretsPath(), "{\"soalika-answer\": {\"refresh_token\": "));
         const ManualClock clock(QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7), Qt::LocalTime));
@@ -79,7 +78,6 @@ private slots:
         QCOMPARE(loadAndWait(store, "refresh_token"), QString("geheim"));
         QCOMPARE(test::fileMode(secretsPath()), 0600);
     }
-
     void environmentForcesTheFile() {
         using Backend = KeychainStore::Backend;
         const QByteArray previous = qgetenv(KeychainStore::backendVariable);
@@ -94,7 +92,6 @@ private slots:
         }
         qputenv(KeychainStore::backendVariable, previous);
     }
-
     void automaticWithoutSessionBusUsesTheFile() {
         if (qEnvironmentVariableIsSet("NOTCHORA_TEST_SECRET_SERVICE"))
             QSKIP("runs outside the private D-Bus session");
@@ -108,7 +105,6 @@ private slots:
         QCOMPARE(loadAndWait(store, "refresh_token"), QString("abc"));
         QVERIFY(QFileInfo::exists(secretsPath()));
     }
-
     void secretServiceDeleteThenAdd() {
         if (!qEnvironmentVariableIsSet("NOTCHORA_TEST_SECRET_SERVICE"))
             QSKIP("needs the private Secret Service that with-secret-service.sh starts");
@@ -146,7 +142,6 @@ private slots:
         QCOMPARE(itemCount(), 0);
         QVERIFY(!loadAndWait(store, "refresh_token"));
     }
-
     // A secret service that is on the bus but fails a call (here: a name with nothing behind it)
     // does not send the secret to the file; once no secret service is on the bus, the file takes
     // over.

@@ -54,7 +54,6 @@ struct Fixture : test::AnswerStack {
         [&] { QTRY_VERIFY(auth->state() != State::Checking); }();
         return *auth;
     }
-
     std::mutex mutex;
     int status = 200;
     QByteArray reply;
@@ -82,7 +81,6 @@ private slots:
         QCOMPARE(QUrlQuery(request.authorizationURL).queryItemValue("state"), request.state);
         QVERIFY(std::holds_alternative<AnswerAPIError>(SignInRequest::make(QUrl("not a url"))));
     }
-
     void startUpReadsTheStoreWithoutNetwork_data() {
         QTest::addColumn<bool>("hasToken");
         QTest::newRow("stored refresh token") << true;
@@ -101,7 +99,6 @@ private slots:
         QCOMPARE(f.auth->accountText(), hasToken ? "Sudah masuk" : "Belum masuk");
         QCOMPARE(f.requests.load(), 0);
     }
-
     void signInThroughTheBrowser() {
         test::AnswerdProcess answerd;
         QVERIFY(answerd.start());
@@ -128,7 +125,6 @@ private slots:
         qunsetenv("BROWSER");
         qunsetenv("NOTCHORA_TEST_CALLBACK_FILE");
     }
-
     void deniedOrGivenUpLeavesTheSession_data() {
         QTest::addColumn<bool>("signedInBefore");
         QTest::addColumn<bool>("pressAgain"); // else the service reports an error
@@ -157,7 +153,6 @@ private slots:
                  signedInBefore ? std::optional<QString>("old") : std::nullopt);
         QCOMPARE(f.requests.load(), 0);
     }
-
     void forgedCallbackSendsNoTokenRequest_data() {
         QTest::addColumn<QString>("query"); // %1 is the right state
         QTest::addColumn<bool>("ours");     // carries the attempt's state, so it ends the attempt
@@ -197,7 +192,6 @@ private slots:
         QCOMPARE(f.requests.load(), 1);
         QCOMPARE(f.lastBody.value("grant_type").toString(), QStringLiteral("refresh_token"));
     }
-
     void browserThatCannotStart() {
         Fixture f;
         f.makeAuth(Clock::system(), [](const QUrl&) { return false; });
@@ -206,7 +200,6 @@ private slots:
         QCOMPARE(f.auth->failureMessage(), QStringLiteral("Gagal membuka jendela login."));
         QVERIFY(!f.auth->pendingRequest());
     }
-
     void waitingSignInTimesOut() {
         ManualClock clock;
         Fixture f;
@@ -218,7 +211,6 @@ private slots:
         QCOMPARE(auth.state(), State::SignedOut);
         QVERIFY(!auth.pendingRequest());
     }
-
     void concurrentCallersShareOneRefresh() {
         Fixture f;
         f.answer(200, tokens("A1", "R2", 3600));
@@ -238,7 +230,6 @@ private slots:
         QCOMPARE(f.storedRefreshToken(), std::optional<QString>("R2"));
         QCOMPARE(f.auth->state(), State::SignedIn);
     }
-
     void shortLivedTokenRefreshesAgain() {
         Fixture f;
         f.answer(200, tokens("A1", "R2", 20)); // shorter than the 30 s margin
@@ -261,7 +252,6 @@ private slots:
         QVERIFY(std::get<AnswerAPIError>(f.token()).needsSignIn);
         QCOMPARE(f.requests.load(), 4);
     }
-
     void refreshFailures_data() {
         QTest::addColumn<QString>("stored"); // null: no refresh token
         QTest::addColumn<int>("status");

@@ -30,7 +30,6 @@ struct Session : test::AnswerStack {
         api = std::make_unique<AnswerAPIClient>(http, makeAuth(Clock::system(), nullptr));
         ready = !refresh.isEmpty();
     }
-
     struct Outcome {
         QStringList tokens;
         std::optional<AnswerResult> result;
@@ -54,7 +53,6 @@ struct Session : test::AnswerStack {
         QCoreApplication::processEvents(); // nothing may follow the end
         return outcome;
     }
-
     test::AnswerdProcess answerd;
     std::unique_ptr<AnswerAPIClient> api;
     bool ready = false;
@@ -106,7 +104,6 @@ private slots:
         QVERIFY(!compaction.contains("questions") && !compaction.contains("essay_style"));
         QCOMPARE(compaction.value("history").toArray(), history);
     }
-
     void messagesAreCutBetweenCharacters() {
         // 3999 letters and then a family emoji made of several code points.
         const QString family = QString::fromUtf8("\U0001F468\u200D\U0001F469\u200D\U0001F467");
@@ -119,7 +116,6 @@ private slots:
         QCOMPARE(body.value("summary").toString(),
                  QString(5999, 'b') + QString::fromUtf8("e\u0301"));
     }
-
     void streamsTokensInOrderThenTheAnswer() {
         Session s({});
         QVERIFY(s.ready);
@@ -132,7 +128,6 @@ private slots:
                  QStringLiteral("Jawaban uji untuk “Apa ini?”. Riwayat: 2 pesan."));
         QCOMPARE(outcome.finishedCount, 1);
     }
-
     // Each kind of failure on the way reaches the caller once, as a failure; the messages are
     // the error table's and the parser's.
     void failures_data() {
@@ -164,7 +159,6 @@ private slots:
         QVERIFY(!outcome.result);
         QCOMPARE(outcome.finishedCount, 1);
     }
-
     void unauthorizedOnceIsRetriedUnseen() {
         Session s({"--fail", "stream:401-once"});
         QVERIFY(s.ready);
@@ -178,7 +172,6 @@ private slots:
                      .toInt(),
                  2);
     }
-
     void oneShotAnswerAndCompaction() {
         Session s({});
         QVERIFY(s.ready);
@@ -193,7 +186,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(summary.has_value(), 10000);
         QVERIFY(std::get<QString>(*summary).startsWith("Ringkasan 7 pesan."));
     }
-
     void destroyingTheStreamCancelsIt() {
         Session s({"--fail", "slow", "--token-delay", "300"});
         QVERIFY(s.ready);
@@ -208,7 +200,6 @@ private slots:
         QCOMPARE(replies.first().first().value<QNetworkReply*>()->error(),
                  QNetworkReply::OperationCanceledError);
     }
-
     void unreadableFinalAnswerIsADecodingError() {
         // A service whose "done" payload is not JSON, after one good token.
         test::TestHttpServer server;

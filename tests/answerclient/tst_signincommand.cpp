@@ -43,7 +43,6 @@ struct Profile : test::AnswerStack {
         [&] { QTRY_VERIFY(QFile::exists(env.runtimeDir() + "/notchora.sock")); }();
         return program.state() == QProcess::Running;
     }
-
     test::AnswerdProcess answerd;
     QProcess program;
     bool started = false;
@@ -78,7 +77,6 @@ private slots:
         // Still there, still one.
         QCOMPARE(profile.program.state() == QProcess::Running, programRunning);
     }
-
     // Two terminals ask while the browser is still open: both see the one sign-in succeed.
     void secondSignInJoinsTheWaitingOne() {
         Profile profile;
@@ -98,7 +96,6 @@ private slots:
         const QUrl stats = profile.answerd.url("/dev/stats");
         QCOMPARE(test::AnswerdClient(profile.answerd).get(stats).json().value("token_code"), 1);
     }
-
     void deniedSignInFails() {
         Profile profile({"--deny"});
         QVERIFY(profile.started);
@@ -107,7 +104,6 @@ private slots:
         QCOMPARE(signin.exitCode, 1);
         QCOMPARE(profile.storedRefreshToken(), std::nullopt);
     }
-
     void strayRedirectIsRefused() {
         test::TestEnvironment env;
         const test::ProgramRun stray =

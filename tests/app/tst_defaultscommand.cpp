@@ -52,7 +52,6 @@ private slots:
         QCOMPARE(run({"delete", "some.key"}).exitCode, 0);
         QVERIFY(run({"read", "some.key"}).exitCode != 0);
     }
-
     void rejectsBadInput_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("message");
@@ -84,7 +83,6 @@ private slots:
         QVERIFY2(result.err.size() < 400, qPrintable(result.err.left(400)));
         QVERIFY(!QFile::exists(m_env->configHome() + "/notchora/defaults.json"));
     }
-
     void domainsAreSeparateFiles() {
         QCOMPARE(run({"--domain", "screencapture", "write", "location", "\"~/Shots\""}).exitCode,
                  0);
@@ -93,13 +91,11 @@ private slots:
         QVERIFY(run({"read", "location"}).exitCode != 0);
         QVERIFY(QFile::exists(m_env->configHome() + "/notchora/screencapture.json"));
     }
-
     void readChangesNothing_data() {
         QTest::addColumn<bool>("folder"); // a folder where the file should be, else broken JSON
         QTest::newRow("broken JSON") << false;
         QTest::newRow("a folder in its place") << true;
     }
-
     // A read reports a file it cannot use and exits non-zero; the file stays where it is, and
     // nothing is set aside.
     void readChangesNothing() {
@@ -121,7 +117,6 @@ private slots:
         if (!folder)
             QCOMPARE(test::readFile(path), QByteArray("{\"store.widgetScale\": 1.2,"));
     }
-
     // 200 writers from the command line at once, while the program writes its own keys: every
     // key of every writer is in the file afterwards.
     void parallelWritersKeepEveryKey() {

@@ -85,7 +85,6 @@ class SettingsWindowTest : public QObject {
                                         m_stack->makeAuth(), *m_history, *m_updates, *m_loginItem},
             *m_engine);
     }
-
     std::unique_ptr<test::AnswerStack> m_stack;
     std::unique_ptr<WidgetStore> m_store;
     std::unique_ptr<CharacterDirector> m_director;
@@ -127,7 +126,6 @@ private slots:
         makeController();
         showTall();
     }
-
     void cleanup() {
         m_controller.reset();
         m_engine.reset();
@@ -138,7 +136,6 @@ private slots:
         m_store.reset();
         m_stack.reset();
     }
-
     void showMakesOneWindow() {
         QQuickWindow* first = window();
         const qsizetype windows = QGuiApplication::topLevelWindows().size();
@@ -156,7 +153,6 @@ private slots:
         m_controller->show();
         QCOMPARE(window()->size(), QSize(480, 800));
     }
-
     void sectionsInOrder() {
         QList<QQuickItem*> titles;
         collect(window()->contentItem(), "sectionTitle", titles);
@@ -169,7 +165,6 @@ private slots:
         QCOMPARE(texts, (QStringList{"Modul", "Karakter", "Tampilan", "Screenshot",
                                      "Perekaman layar", "AI Assistant", "Umum", "Pembaruan"}));
     }
-
     void togglesWriteAndFollow_data() {
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("key");
@@ -203,7 +198,6 @@ private slots:
         writeOutside(key, !storedAfterClick);
         QTRY_COMPARE(toggle->property("checked").toBool(), shownAtFirst);
     }
-
     void slidersWriteOnRelease_data() {
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("key");
@@ -257,7 +251,6 @@ private slots:
         writeOutside(key, from);
         QTRY_COMPARE(slider->property("value").toDouble(), from);
     }
-
     void moduleSwitches() {
         for (const QString id : {"shortcuts", "assistant", "characters"})
             QVERIFY2(switchOf("module-" + id), qPrintable(id));
@@ -276,7 +269,6 @@ private slots:
         writeOutside(WidgetStore::enabledModuleIDsKey, QJsonArray{"shortcuts", "assistant"});
         QTRY_VERIFY(switchOf("module-assistant")->property("checked").toBool());
     }
-
     void pickerTurnsRandomOffThenSwitches() {
         m_director->setRandom(true);
         QQuickItem* picker = item("characterPicker");
@@ -294,7 +286,6 @@ private slots:
         QCOMPARE(picker->property("displayText").toString(),
                  characters::displayName(CharacterKind::Ghost));
     }
-
     void assistantFields() {
         QQuickItem* position = item("popupPosition");
         QVERIFY(position);
@@ -325,14 +316,12 @@ private slots:
         writeOutside("ai.baseURL", "http://10.0.0.2:8080");
         QTRY_COMPARE(field->property("text").toString(), QStringLiteral("http://10.0.0.2:8080"));
     }
-
     // The saving switch is a row of the toggles above; the store drops the file itself.
     void clearHistoryButton() {
         m_history->append(ChatMessage::make(ChatMessage::Role::User, "Apa ini?", m_clock.now()));
         click(item("clearHistory"));
         QVERIFY(m_history->threads().isEmpty());
     }
-
     void accountRowFollowsSignIn() {
         QQuickItem* account = item("account");
         QQuickItem* button = item("accountButton");
@@ -344,7 +333,6 @@ private slots:
         QTRY_COMPARE(text(), QStringLiteral("Menunggu persetujuan di browser…"));
         QCOMPARE(account->property("symbol").toString(), QStringLiteral("hourglass"));
     }
-
     void loginItemWritesTheEntry() {
         QQuickItem* toggle = switchOf("launchAtLogin");
         QVERIFY(toggle);
@@ -359,7 +347,6 @@ private slots:
         QVERIFY(!QFile::exists(entryPath()));
         QVERIFY(!toggle->property("checked").toBool());
     }
-
     void loginItemReadsTheEntry_data() {
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<bool>("enabled");
@@ -380,7 +367,6 @@ private slots:
         QVERIFY(test::writeFile(entryPath(), contents));
         QCOMPARE(m_loginItem->isEnabled(), enabled);
     }
-
     void execLineQuotes() {
         const std::pair<const char*, const char*> rows[] = {
             {"/usr/bin/notchora", "/usr/bin/notchora"},
@@ -390,7 +376,6 @@ private slots:
         for (const auto& [program, exec] : rows)
             QCOMPARE(LoginItem::execLine(program), QString(exec));
     }
-
     void loginItemFailure_data() {
         QTest::addColumn<bool>("startEnabled");
         QTest::addColumn<QString>("blocker");
@@ -430,7 +415,6 @@ private slots:
         QCOMPARE(m_loginItem->isEnabled(), startEnabled);
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-
     void updateStatusRows_data() {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
