@@ -17,15 +17,18 @@ Q_DECLARE_METATYPE(std::optional<int>)
 
 namespace {
 
-// A signed-in client talking to a development service started with `arguments`.
+// A signed-in client talking to a development service (none when it did not start), or to a
+// service of the test's own at `base`.
 struct Session : test::AnswerStack {
-    explicit Session(const QStringList& arguments) {
-        if (!answerd.start(arguments))
-            return;
-        setBase(QUrl(answerd.base()));
+    explicit Session(test::AnswerdProcess* answerd) {
         // Sign in the way the browser flow would, and keep only the refresh token.
-        const QString refresh =
-            test::AnswerdClient(answerd).signIn().value("refresh_token").toString();
+        if (answerd)
+            signIn(QUrl(answerd->base()),
+                   test::AnswerdClient(*answerd).signIn().value("refresh_token").toString());
+    }
+    explicit Session(const QUrl& base) { signIn(base, "R"); }
+    void signIn(const QUrl& base, const QString& refresh) {
+        setBase(base);
         storeRefreshToken(refresh);
         api = std::make_unique<AnswerAPIClient>(http, makeAuth(Clock::system(), nullptr));
         ready = !refresh.isEmpty();
@@ -53,7 +56,6 @@ struct Session : test::AnswerStack {
         QCoreApplication::processEvents(); // nothing may follow the end
         return outcome;
     }
-    test::AnswerdProcess answerd;
     std::unique_ptr<AnswerAPIClient> api;
     bool ready = false;
 };
@@ -70,6 +72,8 @@ ChatContext contextOf(int messages, std::optional<QString> summary = std::nullop
 
 class AnswerStreamTest : public QObject {
     Q_OBJECT
+    test::AnswerdPool m_services; // one service per argument list
+
 private slots:
     void requestBodies_data() {
         QTest::addColumn<int>("messages");
@@ -117,7 +121,7 @@ private slots:
                  QString(5999, 'b') + QString::fromUtf8("e\u0301"));
     }
     void streamsTokensInOrderThenTheAnswer() {
-        Session s({});
+        Session s(m_services.get({}));
         QVERIFY(s.ready);
         const auto outcome = s.ask("Apa ini?", contextOf(2));
         QVERIFY2(!outcome.error, qPrintable(outcome.error ? outcome.error->message : QString()));
@@ -146,7 +150,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(std::optional<int>, retryAfter);
-        Session s(arguments);
+        Session s(m_services.get(arguments));
         QVERIFY(s.ready);
         const auto outcome = s.ask("Apa ini?");
         QVERIFY(outcome.error.has_value());
@@ -160,20 +164,21 @@ private slots:
         QCOMPARE(outcome.finishedCount, 1);
     }
     void unauthorizedOnceIsRetriedUnseen() {
-        Session s({"--fail", "stream:401-once"});
+        Session s(m_services.get({"--fail", "stream:401-once"}));
         QVERIFY(s.ready);
         const auto outcome = s.ask("Lagi?");
         QVERIFY2(!outcome.error, qPrintable(outcome.error ? outcome.error->message : QString()));
         QVERIFY(outcome.result.has_value());
-        QCOMPARE(test::AnswerdClient(s.answerd)
-                     .get(s.answerd.url("/dev/stats"))
+        test::AnswerdProcess* answerd = m_services.get({"--fail", "stream:401-once"});
+        QCOMPARE(test::AnswerdClient(*answerd)
+                     .get(answerd->url("/dev/stats"))
                      .json()
                      .value("stream")
                      .toInt(),
                  2);
     }
     void oneShotAnswerAndCompaction() {
-        Session s({});
+        Session s(m_services.get({}));
         QVERIFY(s.ready);
         std::optional<std::variant<AnswerResult, AnswerAPIError>> answer;
         s.api->answer(makeQuestion("Satu kali", AIMode::Ask, {}), contextOf(3), &s.context,
@@ -187,7 +192,7 @@ private slots:
         QVERIFY(std::get<QString>(*summary).startsWith("Ringkasan 7 pesan."));
     }
     void destroyingTheStreamCancelsIt() {
-        Session s({"--fail", "slow", "--token-delay", "300"});
+        Session s(m_services.get({"--fail", "slow", "--token-delay", "300"}));
         QVERIFY(s.ready);
         int tokens = 0;
         auto* stream = s.api->stream(makeQuestion("Pelan", AIMode::Ask, {}), {}, &s.context);
@@ -213,18 +218,10 @@ private slots:
                           "text/event-stream");
         });
         QVERIFY(server.start());
-        test::AnswerStack stack(server.url());
-        stack.storeRefreshToken("R");
-        AnswerAPIClient api(stack.http, stack.makeAuth(Clock::system(), nullptr));
-        QObject& context = stack.context;
-        QStringList tokens;
-        std::optional<AnswerAPIError> error;
-        auto* stream = api.stream(makeQuestion("Apa?", AIMode::Ask, {}), {}, &context);
-        connect(stream, &AnswerStream::event, [&](const StreamEvent& e) { tokens << e.text; });
-        connect(stream, &AnswerStream::failed, [&](const AnswerAPIError& e) { error = e; });
-        QTRY_VERIFY_WITH_TIMEOUT(error.has_value(), 10000);
-        QCOMPARE(tokens, QStringList{"Hai"});
-        QCOMPARE(*error, AnswerHTTP::decodingError(200));
+        const auto outcome = Session(server.url()).ask("Apa?");
+        QCOMPARE(outcome.tokens, QStringList{"Hai"});
+        QCOMPARE(outcome.error, std::optional(AnswerHTTP::decodingError(200)));
+        QCOMPARE(outcome.finishedCount, 1);
     }
 };
 

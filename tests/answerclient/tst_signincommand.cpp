@@ -9,12 +9,10 @@ using namespace notchora;
 
 namespace {
 
-// The real program, with the test's folders, the file secret store and the stand-in browser.
+// The real program with the stand-in browser.
 QProcessEnvironment environment(const QString& browserDelay = QString()) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("NOTCHORA_SECRET_STORE", "file");
+    QProcessEnvironment env = test::notchoraEnvironment();
     env.insert("BROWSER", NOTCHORA_FAKE_BROWSER);
-    env.insert("QT_QPA_PLATFORM", "offscreen");
     env.remove("NOTCHORA_TEST_CALLBACK_FILE");
     if (!browserDelay.isEmpty())
         env.insert("NOTCHORA_TEST_BROWSER_DELAY", browserDelay);
@@ -22,7 +20,7 @@ QProcessEnvironment environment(const QString& browserDelay = QString()) {
 }
 
 test::ProgramRun runNotchora(const QStringList& args) {
-    return test::runProgram(test::TestEnvironment::binary("notchora"), args, environment());
+    return test::runNotchora(args, environment());
 }
 
 // A temporary profile pointing at a development service, and the program when it is started.
@@ -36,12 +34,9 @@ struct Profile : test::AnswerStack {
         program.waitForFinished(5000);
     }
     bool startProgram(const QProcessEnvironment& environment) {
-        program.setProcessEnvironment(environment);
         // Its output joins the test's, where the secrets check reads it.
         program.setProcessChannelMode(QProcess::ForwardedChannels);
-        program.start(test::TestEnvironment::binary("notchora"));
-        [&] { QTRY_VERIFY(QFile::exists(env.runtimeDir() + "/notchora.sock")); }();
-        return program.state() == QProcess::Running;
+        return test::startNotchora(program, environment);
     }
     test::AnswerdProcess answerd;
     QProcess program;

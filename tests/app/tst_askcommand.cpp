@@ -8,20 +8,7 @@
 
 using namespace notchora;
 
-namespace {
-
-QProcessEnvironment environment() {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("NOTCHORA_SECRET_STORE", "file");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    return env;
-}
-
-test::ProgramRun runNotchora(const QStringList& args) {
-    return test::runProgram(test::TestEnvironment::binary("notchora"), args, environment());
-}
-
-} // namespace
+using test::runNotchora;
 
 class AskCommandTest : public QObject {
     Q_OBJECT
@@ -67,11 +54,8 @@ private slots:
             profile.storeRefreshToken(
                 test::AnswerdClient(*answerd).signIn().value("refresh_token").toString());
         QProcess program;
-        if (programRunning) {
-            program.setProcessEnvironment(environment());
-            program.start(test::TestEnvironment::binary("notchora"));
-            QTRY_VERIFY(QFile::exists(profile.env.runtimeDir() + "/notchora.sock"));
-        }
+        if (programRunning)
+            QVERIFY(test::startNotchora(program));
         const test::ProgramRun run = runNotchora(QStringList{"ask"} + arguments);
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, exitCode);

@@ -13,8 +13,7 @@ using namespace notchora;
 namespace {
 
 test::ProgramRun run(const QStringList& args) {
-    return test::runProgram(test::TestEnvironment::binary("notchora"),
-                            QStringList{"defaults"} + args);
+    return test::runNotchora(QStringList{"defaults"} + args);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // (malformed, unknown or oversize requests) gets an error reply (exit 2), idle connections
 // cannot pile up, and the calling command shows the failure.
 #include "ManualClock.h"
+#include "ProgramRun.h"
 #include "TestEnvironment.h"
 #include "app/MessageText.h"
 #include "app/SingleInstance.h"
@@ -35,8 +36,7 @@ namespace {
 using Request = SingleInstanceRequest;
 
 QProcessEnvironment programEnvironment() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcessEnvironment environment = test::notchoraEnvironment();
     environment.insert("NOTCHORA_PLATFORM", "headless");
     return environment;
 }
@@ -47,12 +47,6 @@ std::unique_ptr<QLocalSocket> send(const QString& path, const QByteArray& bytes)
     client->connectToServer(path);
     client->write(bytes);
     return client;
-}
-
-bool canConnect(const QString& path) {
-    QLocalSocket probe;
-    probe.connectToServer(path);
-    return probe.waitForConnected(200);
 }
 
 } // namespace
@@ -251,17 +245,14 @@ private slots:
     void runningProgramRefusesUnknownCommands() {
         test::TestEnvironment env;
         QProcess running;
-        running.setProcessEnvironment(programEnvironment());
         running.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        running.start(test::TestEnvironment::binary("notchora"));
-        QVERIFY(running.waitForStarted());
         const auto stop = qScopeGuard([&] {
             running.terminate();
             if (!running.waitForFinished(10000))
                 running.kill();
         });
+        QVERIFY(test::startNotchora(running, programEnvironment()));
         const QString path = SingleInstance::defaultSocketPath();
-        QTRY_VERIFY_WITH_TIMEOUT(canConnect(path), 20000);
         const QString command = "frobnicate-" + QString(500, 'q');
         const auto unknown = send(path, Request::encode({command, "argument"}));
         QTRY_VERIFY(unknown->canReadLine());
