@@ -108,7 +108,8 @@ private slots:
         const Event modelFailed = serviceError("Model gagal menjawab.");
         // clang-format off
         const std::tuple<const char*, QByteArray, Events> rows[] = {
-            {"comments between name and data", ": one\nevent: token\n:two\n" + tokenA + doneX, endA},
+            {"comments between name and data", ": one\nevent: token\n:two\n" + tokenA + doneX,
+             endA},
             {"blank lines keep the name", "event: token\n\n\r\n\n" + tokenA + doneX, endA},
             {"second data line goes to message",
              "event: token\n" + tokenA + "data: {\"text\":\"b\"}\n" + doneX, endA},
@@ -120,14 +121,16 @@ private slots:
              "Event: token\n" + tokenA + "event: token\nDATA: {\"text\":\"b\"}\n" + doneX, onlyX},
             {"indented field is not a field",
              "event: token\n  " + tokenA + "event: token\n" + tokenA + doneX, endA},
-            {"id and retry fields", "id: 7\nretry: 10\nevent: token\nid: 8\n" + tokenA + doneX, endA},
+            {"id and retry fields", "id: 7\nretry: 10\nevent: token\nid: 8\n" + tokenA + doneX,
+             endA},
             {"tokens that do not decode are skipped",
              "event: token\ndata: not json\nevent: token\ndata: {\"text\":3}\nevent: token\n"
              "data: [\"a\"]\nevent: token\ndata: {\"text\":\"a\"} tail\nevent: token\n"
              "data: {\"text\":\"\xFF\"}\nevent: token\ndata:\nevent: token\n" + tokenA + doneX,
              endA},
             // Which payloads decode is tokenText's (below); here only that an empty one counts.
-            {"empty token", "event: token\ndata: {\"text\":\"\"}\n" + doneX, {token(""), done("x")}},
+            {"empty token", "event: token\ndata: {\"text\":\"\"}\n" + doneX,
+             {token(""), done("x")}},
             {"done with empty answers",
              "event: token\n" + tokenA + "event: done\ndata: {\"answers\":[]}\n",
              {token("a"), Event::failure(Event::Reason::NoAnswers, 200,

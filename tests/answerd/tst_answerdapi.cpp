@@ -171,8 +171,10 @@ private slots:
             {"429 without Retry-After", {"--fail", "429-bare"}, streamPath, all429, {}},
             {"502", {"--fail", "502"}, streamPath, {502, 502, 502}, {}},
             {"503", {"--fail", "503"}, compactPath, {503, 503, 503}, {}},
-            {"503 on the token endpoint", {"--fail", "refresh:503"}, tokenPath, {503, 503, 503}, {}},
-            {"combined: once, then 502", {"--fail", "401-once,502"}, answerPath, {401, 502, 502}, {}},
+            {"503 on the token endpoint", {"--fail", "refresh:503"}, tokenPath, {503, 503, 503},
+              {}},
+            {"combined: once, then 502", {"--fail", "401-once,502"}, answerPath, {401, 502, 502},
+              {}},
             {"500 with an HTML body", {"--fail", "oneshot:500"}, answerPath, {500, 500, 500}, {}}});
         // clang-format on
     }

@@ -33,7 +33,8 @@ private slots:
             << QStringList{"--mode", "ask", "Halo, apa kabar?"} << 0 << answer << "" << listed;
         QTest::newRow("not signed in") << false << false << QStringList{"Halo"} << 1 << ""
             << "Belum masuk. Masuk dulu lewat Pengaturan \u2192 AI Assistant \u2192 Masuk." << none;
-        QTest::newRow("a slash command prints its notice") << true << true << QStringList{"/compact"}
+        QTest::newRow("a slash command prints its notice")
+            << true << true << QStringList{"/compact"}
             << 0 << "Percakapan masih terlalu pendek untuk diringkas." << "" << none;
         QTest::newRow("an unknown mode") << false << true << QStringList{"--mode", "jawab", "Halo"}
             << 2 << "" << "Mode tidak dikenal: \"jawab\"" << none;

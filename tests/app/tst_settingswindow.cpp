@@ -423,14 +423,16 @@ private slots:
         QTest::addColumn<QString>("notes");
         const QString offered = "arrow.down.circle.fill";
         // clang-format off
-        QTest::newRow("newer release") << 200 << QByteArray(R"({"version":"1.3.0","notes":"Karakter baru"})")
+        QTest::newRow("newer release")
+            << 200 << QByteArray(R"({"version":"1.3.0","notes":"Karakter baru"})")
             << "Update 1.3.0 tersedia" << offered << "Karakter baru";
         QTest::newRow("newer release without notes") << 200 << QByteArray(R"({"version":"2"})")
             << "Update 2 tersedia" << offered << QString();
         QTest::newRow("same version") << 200 << QByteArray(R"({"version":"1.2"})")
             << "Notchora sudah versi terbaru" << "checkmark.circle.fill" << QString();
         QTest::newRow("server error") << 500 << QByteArray("{}")
-            << "Tidak bisa memeriksa (offline atau website belum tersedia)" << "wifi.slash" << QString();
+            << "Tidak bisa memeriksa (offline atau website belum tersedia)" << "wifi.slash"
+            << QString();
         // clang-format on
     }
     void updateStatusRows() {

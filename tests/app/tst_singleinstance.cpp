@@ -97,7 +97,8 @@ private slots:
         int refused = 0;
         // clang-format off
         for (const char* line : {"ok\n", "\n", "{\"output\":\"x\"}\n", "{\"exitCode\":\"0\"}\n",
-                                 "{\"exitCode\":0.5}\n", "{\"exitCode\":1e300}\n", "{\"exitCode\":-1}\n",
+                                 "{\"exitCode\":0.5}\n", "{\"exitCode\":1e300}\n",
+                                 "{\"exitCode\":-1}\n",
                                  "{\"exitCode\":0,\"output\":[1]}\n", "[0,\"\"]\n"})
             QTest::addRow("unreadable %d", refused++) << QByteArray(line) << 2
                                                       << Request::badReplyMessage;

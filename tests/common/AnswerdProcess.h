@@ -11,7 +11,8 @@
 
 namespace notchora::test {
 
-// A running notchora-answerd (the development answer service) on a free loopback port, stopped when this goes away.
+// A running notchora-answerd (the development answer service) on a free loopback port,
+// stopped when this goes away.
 class AnswerdProcess {
 public:
     ~AnswerdProcess() { stop(); }
