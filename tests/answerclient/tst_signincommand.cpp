@@ -1,8 +1,6 @@
+#include "AnswerStack.h"
 #include "AnswerdProcess.h"
 #include "ProgramRun.h"
-#include "TestEnvironment.h"
-#include "answer/KeychainStore.h"
-#include "platform/Defaults.h"
 
 #include <QProcess>
 #include <QTest>
@@ -11,135 +9,104 @@ using namespace notchora;
 
 namespace {
 
-// The real program, with the test's folders, the file secret store and the stand-in browser.
-QProcessEnvironment environment() {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("NOTCHORA_SECRET_STORE", "file");
+// The real program with the stand-in browser.
+QProcessEnvironment environment(const QString& browserDelay = QString()) {
+    QProcessEnvironment env = test::notchoraEnvironment();
     env.insert("BROWSER", NOTCHORA_FAKE_BROWSER);
-    env.insert("QT_QPA_PLATFORM", "offscreen");
     env.remove("NOTCHORA_TEST_CALLBACK_FILE");
+    if (!browserDelay.isEmpty())
+        env.insert("NOTCHORA_TEST_BROWSER_DELAY", browserDelay);
     return env;
 }
 
 test::ProgramRun runNotchora(const QStringList& args) {
-    return test::runProgram(test::TestEnvironment::binary("notchora"), args, environment());
+    return test::runNotchora(args, environment());
 }
 
-std::optional<QString> storedRefreshToken(const test::TestEnvironment& env) {
-    KeychainStore store(env.dataHome() + "/Notchora/secrets.json", KeychainStore::Backend::File);
-    QObject context;
-    std::optional<QString> value;
-    bool done = false;
-    store.load(KeychainStore::refreshTokenAccount, &context, [&](std::optional<QString> v) {
-        value = v;
-        done = true;
-    });
-    [&] { QTRY_VERIFY(done); }();
-    return value;
-}
+// A temporary profile pointing at a development service, and the program when it is started.
+struct Profile : test::AnswerStack {
+    explicit Profile(const QStringList& arguments = {}) {
+        started = answerd.start(arguments);
+        setBase(QUrl(answerd.base()));
+    }
+    ~Profile() {
+        program.terminate();
+        program.waitForFinished(5000);
+    }
+    bool startProgram(const QProcessEnvironment& environment) {
+        // Its output joins the test's, where the secrets check reads it.
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        return test::startNotchora(program, environment);
+    }
+    test::AnswerdProcess answerd;
+    QProcess program;
+    bool started = false;
+};
 
 } // namespace
 
 class SignInCommandTest : public QObject {
     Q_OBJECT
 private slots:
-    void signInOutAndStatus_data();
-    void signInOutAndStatus();
-    void secondSignInJoinsTheWaitingOne();
-    void deniedSignInFails();
-    void strayRedirectIsRefused();
-};
-
-void SignInCommandTest::signInOutAndStatus_data() {
-    QTest::addColumn<bool>("programRunning");
-    QTest::newRow("no program running") << false;
-    QTest::newRow("handed to the running program") << true;
-}
-
-void SignInCommandTest::signInOutAndStatus() {
-    QFETCH(bool, programRunning);
-    test::TestEnvironment env;
-    test::AnswerdProcess answerd;
-    QVERIFY(answerd.start());
-    Defaults(Defaults::pathForDomain("defaults")).setString("ai.baseURL", answerd.base());
-
-    QProcess program;
-    if (programRunning) {
-        program.setProcessEnvironment(environment());
-        // Its output joins the test's, where the secrets check reads it.
-        program.setProcessChannelMode(QProcess::ForwardedChannels);
-        program.start(test::TestEnvironment::binary("notchora"));
-        QVERIFY(program.waitForStarted());
-        QTRY_VERIFY(QFile::exists(env.runtimeDir() + "/notchora.sock"));
+    void signInOutAndStatus_data() {
+        QTest::addColumn<bool>("programRunning");
+        QTest::newRow("no program running") << false;
+        QTest::newRow("handed to the running program") << true;
     }
-
-    QCOMPARE(runNotchora({"status"}).out, QStringLiteral("Belum masuk"));
-    const test::ProgramRun signin = runNotchora({"signin"});
-    QCOMPARE(signin.out, QStringLiteral("Sudah masuk"));
-    QCOMPARE(signin.exitCode, 0);
-    const auto token = storedRefreshToken(env);
-    QVERIFY(token.has_value() && !token->isEmpty());
-    QCOMPARE(runNotchora({"status"}).out, QStringLiteral("Sudah masuk"));
-
-    const test::ProgramRun signout = runNotchora({"signout"});
-    QCOMPARE(signout.out, QStringLiteral("Belum masuk"));
-    QCOMPARE(signout.exitCode, 0);
-    QCOMPARE(storedRefreshToken(env), std::nullopt);
-    QCOMPARE(program.state() == QProcess::Running, programRunning); // still there, still one
-    program.terminate();
-    program.waitForFinished(5000);
-}
-
-void SignInCommandTest::secondSignInJoinsTheWaitingOne() {
-    test::TestEnvironment env;
-    test::AnswerdProcess answerd;
-    QVERIFY(answerd.start());
-    Defaults(Defaults::pathForDomain("defaults")).setString("ai.baseURL", answerd.base());
-    QProcessEnvironment slowBrowser = environment();
-    slowBrowser.insert("NOTCHORA_TEST_BROWSER_DELAY", "1");
-    QProcess program;
-    program.setProcessEnvironment(slowBrowser);
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(test::TestEnvironment::binary("notchora"));
-    QTRY_VERIFY(QFile::exists(env.runtimeDir() + "/notchora.sock"));
-
+    void signInOutAndStatus() {
+        QFETCH(bool, programRunning);
+        Profile profile;
+        QVERIFY(profile.started);
+        if (programRunning)
+            QVERIFY(profile.startProgram(environment()));
+        QCOMPARE(runNotchora({"status"}).out, QStringLiteral("Belum masuk"));
+        const test::ProgramRun signin = runNotchora({"signin"});
+        QCOMPARE(signin.out, QStringLiteral("Sudah masuk"));
+        QCOMPARE(signin.exitCode, 0);
+        QVERIFY(!profile.storedRefreshToken().value_or(QString()).isEmpty());
+        QCOMPARE(runNotchora({"status"}).out, QStringLiteral("Sudah masuk"));
+        const test::ProgramRun signout = runNotchora({"signout"});
+        QCOMPARE(signout.out, QStringLiteral("Belum masuk"));
+        QCOMPARE(signout.exitCode, 0);
+        QCOMPARE(profile.storedRefreshToken(), std::nullopt);
+        // Still there, still one.
+        QCOMPARE(profile.program.state() == QProcess::Running, programRunning);
+    }
     // Two terminals ask while the browser is still open: both see the one sign-in succeed.
-    QProcess first;
-    QProcess second;
-    for (QProcess* signin : {&first, &second}) {
-        signin->setProcessEnvironment(slowBrowser);
-        signin->start(test::TestEnvironment::binary("notchora"), {"signin"});
-        QVERIFY(signin->waitForStarted());
+    void secondSignInJoinsTheWaitingOne() {
+        Profile profile;
+        QVERIFY(profile.started);
+        QVERIFY(profile.startProgram(environment("1")));
+        QProcess signins[2];
+        for (QProcess& signin : signins) {
+            signin.setProcessEnvironment(environment("1"));
+            signin.start(test::TestEnvironment::binary("notchora"), {"signin"});
+            QVERIFY(signin.waitForStarted());
+        }
+        for (QProcess& signin : signins) {
+            QVERIFY(signin.waitForFinished(20000));
+            QCOMPARE(signin.readAllStandardOutput().trimmed(), "Sudah masuk");
+            QCOMPARE(signin.exitCode(), 0);
+        }
+        const QUrl stats = profile.answerd.url("/dev/stats");
+        QCOMPARE(test::AnswerdClient(profile.answerd).get(stats).json().value("token_code"), 1);
     }
-    for (QProcess* signin : {&first, &second}) {
-        QVERIFY(signin->waitForFinished(20000));
-        QCOMPARE(QString::fromUtf8(signin->readAllStandardOutput()).trimmed(),
-                 QStringLiteral("Sudah masuk"));
-        QCOMPARE(signin->exitCode(), 0);
+    void deniedSignInFails() {
+        Profile profile({"--deny"});
+        QVERIFY(profile.started);
+        const test::ProgramRun signin = runNotchora({"signin"});
+        QCOMPARE(signin.out, QStringLiteral("Belum masuk"));
+        QCOMPARE(signin.exitCode, 1);
+        QCOMPARE(profile.storedRefreshToken(), std::nullopt);
     }
-    test::AnswerdClient client(answerd);
-    QCOMPARE(client.get(answerd.url("/dev/stats")).json().value("token_code").toInt(), 1);
-    program.terminate();
-    program.waitForFinished(5000);
-}
-
-void SignInCommandTest::deniedSignInFails() {
-    test::TestEnvironment env;
-    test::AnswerdProcess answerd;
-    QVERIFY(answerd.start({"--deny"}));
-    Defaults(Defaults::pathForDomain("defaults")).setString("ai.baseURL", answerd.base());
-    const test::ProgramRun signin = runNotchora({"signin"});
-    QCOMPARE(signin.out, QStringLiteral("Belum masuk"));
-    QCOMPARE(signin.exitCode, 1);
-    QCOMPARE(storedRefreshToken(env), std::nullopt);
-}
-
-void SignInCommandTest::strayRedirectIsRefused() {
-    test::TestEnvironment env;
-    const test::ProgramRun stray = runNotchora({"soalika-answer://callback?code=abc&state=xyz"});
-    QCOMPARE(stray.exitCode, 1);
-    QVERIFY(!stray.err.isEmpty());
-}
+    void strayRedirectIsRefused() {
+        test::TestEnvironment env;
+        const test::ProgramRun stray =
+            runNotchora({"soalika-answer://callback?code=abc&state=xyz"});
+        QCOMPARE(stray.exitCode, 1);
+        QVERIFY(!stray.err.isEmpty());
+    }
+};
 
 QTEST_GUILESS_MAIN(SignInCommandTest)
 #include "tst_signincommand.moc"

@@ -63,34 +63,6 @@ FakeModel::~FakeModel() {
     m_server.stop();
 }
 
-bool FakeModel::start() {
-    return m_server.start();
-}
-
-QString FakeModel::endpoint() const {
-    return m_server.url(QStringLiteral("/v1")).toString();
-}
-
-void FakeModel::setReply(const Reply& reply) {
-    std::lock_guard lock(m_mutex);
-    m_reply = reply;
-}
-
-QList<QJsonObject> FakeModel::requests() const {
-    std::lock_guard lock(m_mutex);
-    return m_requests;
-}
-
-QList<QByteArray> FakeModel::authorizations() const {
-    std::lock_guard lock(m_mutex);
-    return m_authorizations;
-}
-
-bool FakeModel::sawHangUp() const {
-    std::lock_guard lock(m_mutex);
-    return m_hangUp;
-}
-
 QByteArray FakeModel::delta(const QString& text) {
     const QJsonObject chunk{
         {"object", "chat.completion.chunk"},

@@ -22,17 +22,27 @@ public:
         bool hold = false;        // after the chunks, stay open until the caller hangs up
     };
 
+    static Reply streaming(QList<QByteArray> chunks, bool cut = false, bool hold = false) {
+        return {200, {}, std::move(chunks), cut, hold};
+    }
+    static Reply refusing(int status, QByteArray retryAfter = {}) {
+        return {status, std::move(retryAfter), {}, false, false};
+    }
+
     FakeModel();
     ~FakeModel();
-    bool start();
+    bool start() { return m_server.start(); }
     // The base URL a service is given ("http://127.0.0.1:PORT/v1").
-    QString endpoint() const;
+    QString endpoint() const { return m_server.url(QStringLiteral("/v1")).toString(); }
 
-    void setReply(const Reply& reply);
-    QList<QJsonObject> requests() const;
-    QList<QByteArray> authorizations() const;
+    void setReply(const Reply& reply) {
+        std::lock_guard lock(m_mutex);
+        m_reply = reply;
+    }
+    QList<QJsonObject> requests() const { return locked(m_requests); }
+    QList<QByteArray> authorizations() const { return locked(m_authorizations); }
     // Whether a held reply found its caller gone.
-    bool sawHangUp() const;
+    bool sawHangUp() const { return locked(m_hangUp); }
 
     // One streamed delta, as such services send it.
     static QByteArray delta(const QString& text);
@@ -41,6 +51,11 @@ public:
     static QList<QByteArray> streamOf(const QStringList& deltas);
 
 private:
+    template <class T> T locked(const T& value) const {
+        std::lock_guard lock(m_mutex);
+        return value;
+    }
+
     TestHttpServer m_server;
     mutable std::mutex m_mutex;
     std::condition_variable m_stopping;

@@ -1,8 +1,11 @@
 #include "ProgramRun.h"
 
+#include "TestEnvironment.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTest>
 
 namespace notchora::test {
 
@@ -31,6 +34,26 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments,
     }
     return {process.exitStatus() == QProcess::NormalExit, process.exitCode(),
             QString::fromUtf8(out).trimmed(), QString::fromUtf8(err).trimmed()};
+}
+
+QProcessEnvironment notchoraEnvironment() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("NOTCHORA_SECRET_STORE"), QStringLiteral("file"));
+    return environment;
+}
+
+ProgramRun runNotchora(const QStringList& arguments, const QProcessEnvironment& environment) {
+    return runProgram(TestEnvironment::binary(QStringLiteral("notchora")), arguments, environment);
+}
+
+bool startNotchora(QProcess& process, const QProcessEnvironment& environment) {
+    process.setProcessEnvironment(environment);
+    process.start(TestEnvironment::binary(QStringLiteral("notchora")));
+    const QString socket =
+        environment.value(QStringLiteral("XDG_RUNTIME_DIR")) + QStringLiteral("/notchora.sock");
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket), 20000); }();
+    return QFile::exists(socket);
 }
 
 } // namespace notchora::test

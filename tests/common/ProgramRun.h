@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -19,5 +20,15 @@ ProgramRun
 runProgram(const QString& program, const QStringList& arguments,
            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
            const QString& workingDirectory = QString(), int timeoutMs = 30000);
+
+// The environment notchora runs with in tests: the test's own folders, offscreen, the file
+// secret store.
+QProcessEnvironment notchoraEnvironment();
+ProgramRun runNotchora(const QStringList& arguments,
+                       const QProcessEnvironment& environment = notchoraEnvironment());
+// Starts notchora in `process` and waits for its single-instance socket; false when it did not
+// come up.
+bool startNotchora(QProcess& process,
+                   const QProcessEnvironment& environment = notchoraEnvironment());
 
 } // namespace notchora::test

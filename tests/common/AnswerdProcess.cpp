@@ -5,26 +5,16 @@
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QUrlQuery>
 
 namespace notchora::test {
-
-AnswerdProcess::~AnswerdProcess() {
-    stop();
-}
 
 void AnswerdProcess::stop() {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.terminate();
         m_process.waitForFinished(5000);
     }
-}
-
-QByteArray AnswerdProcess::errorOutput() {
-    m_errors += m_process.readAllStandardError();
-    return m_errors;
 }
 
 bool AnswerdProcess::start(const QStringList& arguments, const QProcessEnvironment& environment) {
@@ -40,20 +30,16 @@ bool AnswerdProcess::start(const QStringList& arguments, const QProcessEnvironme
     }
     const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
     const QString prefix = QStringLiteral("listening on ");
-    if (!line.startsWith(prefix))
-        return false;
     m_base = line.mid(prefix.size());
-    return true;
+    return line.startsWith(prefix);
 }
 
 AnswerdProcess* AnswerdPool::get(const QStringList& arguments) {
     auto& slot = m_running[arguments.join(QChar(0x1f))];
     if (!slot) {
         slot = std::make_unique<AnswerdProcess>();
-        if (!slot->start(arguments)) {
+        if (!slot->start(arguments))
             slot.reset();
-            return nullptr;
-        }
     }
     return slot.get();
 }
@@ -77,16 +63,14 @@ HttpReply AnswerdClient::finish(QNetworkReply* reply) {
     QSignalSpy finished(reply, &QNetworkReply::finished);
     if (!reply->isFinished())
         finished.wait(20000);
-    HttpReply result;
-    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.body = reply->readAll();
-    result.error = reply->error();
-    result.location = reply->rawHeader("Location");
-    result.hasRetryAfter = reply->hasRawHeader("Retry-After");
-    result.retryAfter = reply->rawHeader("Retry-After");
-    result.contentType = reply->rawHeader("Content-Type");
     reply->deleteLater();
-    return result;
+    return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+            reply->readAll(),
+            reply->error(),
+            reply->rawHeader("Location"),
+            reply->rawHeader("Retry-After"),
+            reply->hasRawHeader("Retry-After"),
+            reply->rawHeader("Content-Type")};
 }
 
 HttpReply AnswerdClient::get(const QUrl& url) {
@@ -112,27 +96,21 @@ HttpReply AnswerdClient::postJson(const QString& path, const QJsonObject& body,
                    bearer);
 }
 
-QString AnswerdClient::challengeFor(const QString& verifier) {
-    return QString::fromLatin1(
+QUrl AnswerdClient::authorize(const QString& verifier, const QString& state) {
+    const QString challenge = QString::fromLatin1(
         QCryptographicHash::hash(verifier.toUtf8(), QCryptographicHash::Sha256)
             .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
-}
-
-QUrl AnswerdClient::authorize(const QString& verifier, const QString& state) {
     QUrl url = m_server.url(QStringLiteral("/oauth/authorize"));
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("client_id"), QStringLiteral("notchora-desktop"));
-    query.addQueryItem(QStringLiteral("redirect_uri"), QStringLiteral("soalika-answer://callback"));
-    query.addQueryItem(QStringLiteral("state"), state);
-    query.addQueryItem(QStringLiteral("code_challenge"), challengeFor(verifier));
-    query.addQueryItem(QStringLiteral("code_challenge_method"), QStringLiteral("S256"));
-    url.setQuery(query);
+    url.setQuery(QUrlQuery{{"client_id", "notchora-desktop"},
+                           {"redirect_uri", "soalika-answer://callback"},
+                           {"state", state},
+                           {"code_challenge", challenge},
+                           {"code_challenge_method", "S256"}});
     return QUrl(QString::fromUtf8(get(url).location));
 }
 
 QJsonObject AnswerdClient::signIn() {
-    const QUrl callback = authorize(verifier, QStringLiteral("s"));
-    const QString code = QUrlQuery(callback).queryItemValue(QStringLiteral("code"));
+    const QString code = QUrlQuery(authorize(verifier, QStringLiteral("s"))).queryItemValue("code");
     return postJson(QStringLiteral("/api/oauth/token"),
                     QJsonObject{{"grant_type", "authorization_code"},
                                 {"client_id", "notchora-desktop"},
@@ -143,20 +121,32 @@ QJsonObject AnswerdClient::signIn() {
 }
 
 QJsonObject AnswerdClient::answerBody(const QString& text, int historyCount) {
-    QJsonObject body{{"essay_style", "singkat"},
-                     {"questions", QJsonArray{QJsonObject{{"id", "1"},
-                                                          {"type", "essay"},
-                                                          {"text", text},
-                                                          {"options", QJsonArray{}},
-                                                          {"images", QJsonArray{}}}}}};
-    if (historyCount > 0) {
-        QJsonArray history;
-        for (int i = 0; i < historyCount; ++i)
-            history.append(QJsonObject{{"role", i % 2 ? "assistant" : "user"},
-                                       {"content", QStringLiteral("pesan %1").arg(i)}});
+    const QJsonObject question{{"id", "1"},
+                               {"type", "essay"},
+                               {"text", text},
+                               {"options", QJsonArray{}},
+                               {"images", QJsonArray{}}};
+    QJsonObject body{{"essay_style", "singkat"}, {"questions", QJsonArray{question}}};
+    QJsonArray history;
+    for (int i = 0; i < historyCount; ++i)
+        history.append(QJsonObject{{"role", i % 2 ? "assistant" : "user"},
+                                   {"content", QStringLiteral("pesan %1").arg(i)}});
+    if (historyCount > 0)
         body.insert("history", history);
-    }
     return body;
+}
+
+QJsonObject AnswerdClient::compactionBody(int historyCount) {
+    QJsonObject body = answerBody(QString(), historyCount);
+    body.remove(QStringLiteral("questions"));
+    body.remove(QStringLiteral("essay_style"));
+    return body;
+}
+
+QJsonObject AnswerdClient::refreshBody(const QString& refreshToken) {
+    return {{"grant_type", "refresh_token"},
+            {"refresh_token", refreshToken},
+            {"client_id", "notchora-desktop"}};
 }
 
 } // namespace notchora::test

@@ -11,18 +11,18 @@
 
 namespace notchora::test {
 
-// A running notchora-answerd on a free loopback port, stopped when this goes away.
+// A running notchora-answerd (the development answer service) on a free loopback port,
+// stopped when this goes away.
 class AnswerdProcess {
 public:
-    ~AnswerdProcess();
+    ~AnswerdProcess() { stop(); }
     // Starts the service with `arguments` (the port is chosen here) and, when given, its
     // whole environment; false when it did not come up.
     bool start(const QStringList& arguments = {},
                const QProcessEnvironment& environment = QProcessEnvironment());
-    // Ends the service and waits for it to exit.
     void stop();
     // What it wrote on stderr so far.
-    QByteArray errorOutput();
+    QByteArray errorOutput() { return m_errors += m_process.readAllStandardError(); }
     QUrl url(const QString& path) const { return QUrl(m_base + path); }
     QString base() const { return m_base; }
 
@@ -55,7 +55,6 @@ struct HttpReply {
     QJsonObject json() const;
 };
 
-// One parsed server-sent event.
 struct SseEvent {
     QString name;
     QJsonObject data;
@@ -74,13 +73,16 @@ public:
     HttpReply postRaw(const QString& path, const QByteArray& body, const QByteArray& contentType,
                       const QString& bearer = QString());
 
-    // Runs the authorize page and returns the redirect's query, with a fresh verifier.
+    // Runs the authorize page for `verifier` and returns the redirect.
     QUrl authorize(const QString& verifier, const QString& state);
     // Authorize plus code exchange; returns the token reply.
     QJsonObject signIn();
+    QString accessToken() { return signIn().value(QStringLiteral("access_token")).toString(); }
 
-    static QString challengeFor(const QString& verifier);
     static QJsonObject answerBody(const QString& text, int historyCount = 0);
+    // A compaction request over `historyCount` messages.
+    static QJsonObject compactionBody(int historyCount);
+    static QJsonObject refreshBody(const QString& refreshToken);
 
     static inline const QString verifier =
         QStringLiteral("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk");
