@@ -2,7 +2,9 @@
 # The assistant end to end on the X server x-session.sh started (Xvfb 1440x900 + openbox +
 # picom): signed in to the development service, a question typed in the notch's assistant
 # page opens the answer popup at the top right with the streamed answer, which the history
-# keeps; `notchora ask` handed to the running program streams the same way.
+# keeps, and hands the keyboard back; `notchora ask` handed to the running program streams
+# the same way; a pasted image shows as a thumbnail; the popup opens where the settings say,
+# moves with a drag, switches threads from its menu and keeps its window hints.
 set -u
 app="${1:?usage: e2e_assistant.sh path/to/notchora}"
 bin=$(dirname "$app")
@@ -117,6 +119,26 @@ cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-assistant-history.png"
 xdotool mousemove 490 349 click 1
 wait_until 5 eval '"$app" history show | grep -qF "Kamu: Apa itu notch?"' || fail "picking a thread in Riwayat did not switch to it"
 echo "ok: switched threads from the menu"
+
+# On every desktop, out of taskbars and pagers, after closing and showing again too.
+popup_id() { xdotool search --onlyvisible --name '^Notchora AI Assistant$' 2>/dev/null | head -n 1; }
+popup_hints() {
+  local id state
+  id=$(popup_id)
+  [ -n "$id" ] && xprop -id "$id" _NET_WM_DESKTOP | grep -q '= 4294967295$' || return 1
+  state=$(xprop -id "$id" _NET_WM_STATE)
+  for hint in SKIP_TASKBAR SKIP_PAGER ABOVE; do
+    grep -q "_NET_WM_STATE_$hint" <<<"$state" || return 1
+  done
+}
+popup_hints || fail "the popup lacks its window hints: $(xprop -id "$(popup_id)" _NET_WM_DESKTOP _NET_WM_STATE)"
+xdotool mousemove 652 235 click 1
+wait_until 5 eval '[ -z "$(popup_id)" ]' || fail "the close button did not close the popup"
+out=$("$app" ask --continue "Lagi?") || fail "notchora ask failed: $out"
+wait_until 5 eval '[ -n "$(popup_id)" ]' || fail "the popup did not show again"
+sleep 0.3 # the window manager has taken the window over
+popup_hints || fail "showing again lost the hints: $(xprop -id "$(popup_id)" _NET_WM_DESKTOP _NET_WM_STATE)"
+echo "ok: the popup keeps its window hints"
 
 quiet_log || fail "the program printed warnings"
 echo "PASS"
