@@ -14,9 +14,9 @@ using namespace notchora;
 
 namespace {
 
-// JSON written with single quotes, to keep the rows readable.
+// JSON written with single quotes and "$" for "store.", to keep the rows readable.
 QByteArray json(const char* text) {
-    return QByteArray(text).replace('\'', '"');
+    return QByteArray(text).replace('\'', '"').replace("$", "store.");
 }
 
 // The real catalogue plus a later module on by default ("notes") and an opt-in one ("labs").
@@ -56,65 +56,63 @@ private slots:
         QVERIFY(!ModuleRegistry::shared().module("Shortcuts").has_value());
     }
 
-    // The extended registry is used when the expected order lists its modules.
+    // Lists are written as words; the extended registry is used when the expected order lists
+    // its modules.
     void loading_data() {
         QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<QStringList>("enabled");
-        QTest::addColumn<QStringList>("order");
+        QTest::addColumn<QString>("enabled");
+        QTest::addColumn<QString>("order");
         QTest::addColumn<QString>("active");
-        const QStringList all{"assistant", "characters", "shortcuts"};
-        const QStringList base{"shortcuts", "assistant", "characters"};
-        const QStringList extended = base + QStringList{"notes", "labs"};
-        const auto row = [](const char* name, const char* stored, QStringList enabled,
-                            QStringList order, QString active = "shortcuts") {
+        const auto row = [](const char* name, const char* stored, QString enabled, QString order,
+                            QString active = "shortcuts") {
             QTest::newRow(name) << json(stored) << enabled << order << active;
         };
+        const QString all = "assistant characters shortcuts";
+        const QString base = "shortcuts assistant characters";
+        const QString extended = base + " notes labs";
         row("first run", "{}", all, base);
         row("order before revision 2 is discarded",
-            "{'store.moduleOrder':['characters','assistant','shortcuts'],"
-            "'store.activeModuleID':'assistant'}",
+            "{'$moduleOrder':['characters','assistant','shortcuts'],'$activeModuleID':'assistant'}",
             all, base);
         row("revision 1 is discarded too",
-            "{'store.orderRevision':1,'store.moduleOrder':['characters','shortcuts'],"
-            "'store.activeModuleID':'characters'}",
+            "{'$orderRevision':1,'$moduleOrder':['characters'],'$activeModuleID':'characters'}",
             all, base);
-        row("revision 2 order is trusted",
-            "{'store.orderRevision':2,'store.moduleOrder':['characters','shortcuts','assistant'],"
-            "'store.activeModuleID':'characters'}",
-            all, {"characters", "shortcuts", "assistant"}, "characters");
-        row("unknown and duplicate ids are dropped, missing appended",
-            "{'store.orderRevision':2,'store.moduleOrder':['gone','assistant','assistant',"
-            "'characters'],'store.enabledModuleIDs':['assistant','gone']}",
-            {"assistant", "shortcuts"}, {"assistant", "characters", "shortcuts"});
         row("revision stored as text counts as absent",
-            "{'store.orderRevision':'2','store.moduleOrder':['characters'],"
-            "'store.activeModuleID':'x'}",
-            all, base);
+            "{'$orderRevision':'2','$moduleOrder':['characters'],'$activeModuleID':'x'}", all,
+            base);
+        row("revision 2 order is trusted",
+            "{'$orderRevision':2,'$moduleOrder':['characters','shortcuts','assistant'],"
+            "'$activeModuleID':'characters'}",
+            all, "characters shortcuts assistant", "characters");
+        row("unknown and duplicate ids are dropped, missing appended",
+            "{'$orderRevision':2,'$moduleOrder':['gone','assistant','assistant','characters'],"
+            "'$enabledModuleIDs':['assistant','gone']}",
+            "assistant shortcuts", "assistant characters shortcuts");
         row("stored active id is kept even when unknown",
-            "{'store.orderRevision':2,'store.activeModuleID':'gone'}", all, base, "gone");
+            "{'$orderRevision':2,'$activeModuleID':'gone'}", all, base, "gone");
         row("new default-on module is switched on once, disabled stays off",
-            "{'store.orderRevision':2,'store.moduleOrder':['shortcuts','assistant','characters'],"
-            "'store.enabledModuleIDs':['assistant','shortcuts']}",
-            {"assistant", "notes", "shortcuts"}, extended);
+            "{'$orderRevision':2,'$moduleOrder':['shortcuts','assistant','characters'],"
+            "'$enabledModuleIDs':['assistant','shortcuts']}",
+            "assistant notes shortcuts", extended);
         row("known new module the user switched off stays off",
-            "{'store.orderRevision':2,'store.moduleOrder':['shortcuts','assistant','characters',"
-            "'notes'],'store.enabledModuleIDs':['shortcuts']}",
-            {"shortcuts"}, extended);
+            "{'$orderRevision':2,'$moduleOrder':['shortcuts','assistant','characters','notes'],"
+            "'$enabledModuleIDs':['shortcuts']}",
+            "shortcuts", extended);
         row("enabled set of the wrong type falls back to defaults",
-            "{'store.orderRevision':2,'store.enabledModuleIDs':'shortcuts'}",
-            {"assistant", "characters", "notes", "shortcuts"}, extended);
+            "{'$orderRevision':2,'$enabledModuleIDs':'shortcuts'}",
+            "assistant characters notes shortcuts", extended);
     }
     void loading() {
         QFETCH(QByteArray, stored);
-        QFETCH(QStringList, enabled);
-        QFETCH(QStringList, order);
+        QFETCH(QString, enabled);
+        QFETCH(QString, order);
         QFETCH(QString, active);
         store(stored);
         const ModuleRegistry registry =
             order.contains("notes") ? extendedRegistry() : ModuleRegistry::shared();
         WidgetStore widgets(registry, *m_defaults);
-        QCOMPARE(widgets.enabledModuleIDList(), enabled);
-        QCOMPARE(widgets.moduleOrder(), order);
+        QCOMPARE(widgets.enabledModuleIDList().join(' '), enabled);
+        QCOMPARE(widgets.moduleOrder().join(' '), order);
         QCOMPARE(widgets.activeModuleID(), active);
         // Loading always leaves a trusted order behind.
         QCOMPARE(onDisk().value("store.orderRevision").toInt(), 2);
@@ -123,8 +121,8 @@ private slots:
     void firstRunWritesMigrationKeysOnce() {
         WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
         QCOMPARE(onDisk(), QJsonDocument::fromJson(
-                               json("{'store.orderRevision':2,'store.activeModuleID':'shortcuts',"
-                                    "'store.moduleOrder':['shortcuts','assistant','characters']}"))
+                               json("{'$orderRevision':2,'$activeModuleID':'shortcuts',"
+                                    "'$moduleOrder':['shortcuts','assistant','characters']}"))
                                .object());
         const QByteArray before = test::readFile(m_defaults->filePath());
         WidgetStore again(ModuleRegistry::shared(), *m_defaults);
@@ -142,15 +140,15 @@ private slots:
                  "'lipHeight':0,'hideFromCapture':true,'moveWithSpaces':true}");
         QTest::newRow("defaults") << json("{}") << defaults << "";
         QTest::newRow("past the sliders but sane")
-            << json("{'store.animationSpeed':3,'store.widgetScale':0.5,'store.hoverSensitivity':2,"
-                    "'store.lipHeight':60,'store.hideFromCapture':false,'store.moveWithSpaces':"
+            << json("{'$animationSpeed':3,'$widgetScale':0.5,'$hoverSensitivity':2,"
+                    "'$lipHeight':60,'$hideFromCapture':false,'$moveWithSpaces':"
                     "false}")
             << json("{'animationSpeed':3,'widgetScale':0.5,'hoverSensitivity':2,'lipHeight':60,"
                     "'hideFromCapture':false,'moveWithSpaces':false}")
             << "";
-        QTest::newRow("wrong types") << json("{'store.animationSpeed':'2','store.widgetScale':true,"
-                                             "'store.hoverSensitivity':[1],"
-                                             "'store.lipHeight':null,'store.hideFromCapture':0,'"
+        QTest::newRow("wrong types") << json("{'$animationSpeed':'2','$widgetScale':true,"
+                                             "'$hoverSensitivity':[1],"
+                                             "'$lipHeight':null,'$hideFromCapture':0,'"
                                              "store.moveWithSpaces':'false'}")
                                      << defaults << "";
         const auto held = [](const char* name, QString key, const char* stored, const char* read) {

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QJsonValue>
 #include <QQmlEngineExtensionPlugin>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -51,59 +52,48 @@ private slots:
         QDir(folder()).removeRecursively();
     }
 
-    void destinationFolder_data() {
+    // The folder from the setting or the desktop folder; the name from the clock, with Latin
+    // digits and a 24-hour clock in any locale.
+    void destinationPath_data() {
         QTest::addColumn<QJsonValue>("location"); // undefined: not set
         QTest::addColumn<QByteArray>("userDirs");
+        QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("expected"); // relative to home unless absolute
         const QJsonValue unset(QJsonValue::Undefined);
-        QTest::addRow("tilde path")
-            << QJsonValue("~/Pictures/Shots") << QByteArray() << "Pictures/Shots";
-        QTest::addRow("tilde alone") << QJsonValue("~") << QByteArray() << "";
-        QTest::addRow("absolute") << QJsonValue("/srv/shots/") << QByteArray() << "/srv/shots";
-        QTest::addRow("not set: desktop") << unset << QByteArray() << "Desktop";
-        QTest::addRow("not set: localised desktop")
-            << unset << QByteArray("XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n") << "Schreibtisch";
-        QTest::addRow("wrong type") << QJsonValue(42) << QByteArray() << "Desktop";
-        QTest::addRow("empty string") << QJsonValue("") << QByteArray() << "Desktop";
+        const auto row = [](const char* name, QJsonValue location, QString expected,
+                            QByteArray userDirs = {}, QString locale = "en_US") {
+            QTest::newRow(name) << location << userDirs << locale << expected;
+        };
+        const QString name = "/Screenshot 2024-03-09 at 14.05.07.png";
+        row("tilde path", "~/Pictures/Shots", "Pictures/Shots" + name);
+        row("tilde alone", "~", "." + name);
+        row("absolute", "/srv/shots/", "/srv/shots" + name);
+        row("not set: desktop", unset, "Desktop" + name);
+        row("not set: localised desktop", unset, "Schreibtisch" + name,
+            "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+        row("wrong type", 42, "Desktop" + name);
+        row("empty string", "", "Desktop" + name);
+        row("non-Latin digits", "/s", "/s" + name, {}, "ar_EG");
+        row("indonesian", "/s", "/s" + name, {}, "id_ID");
     }
-    void destinationFolder() {
+    void destinationPath() {
         QFETCH(QJsonValue, location);
         QFETCH(QByteArray, userDirs);
+        QFETCH(QString, locale);
         QFETCH(QString, expected);
         screencapture().remove(QStringLiteral("location"));
         if (!location.isUndefined())
             screencapture().setValue(QStringLiteral("location"), location);
         if (!userDirs.isEmpty())
             test::writeFile(m_env.configHome() + QStringLiteral("/user-dirs.dirs"), userDirs);
-        const QString want =
-            expected.startsWith('/') ? expected : QDir::cleanPath(m_env.home() + '/' + expected);
-        ManualClock clock;
-        const ScreenshotDestination destination(screencapture(), clock);
-        QCOMPARE(destination.folder(), want);
-        QCOMPARE(QFileInfo(destination.destinationPath()).absolutePath(), want);
-    }
-
-    // Digits and the 24-hour clock whatever the locale.
-    void fileNameFollowsTheClock_data() {
-        QTest::addColumn<QTime>("time");
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("name");
-        QTest::addRow("afternoon, 12-hour locale") << QTime(14, 5, 7) << "en_US"
-                                                   << "Screenshot 2024-03-09 at 14.05.07.png";
-        QTest::addRow("non-Latin digits") << QTime(23, 59, 59) << "ar_EG"
-                                          << "Screenshot 2024-03-09 at 23.59.59.png";
-        QTest::addRow("indonesian, midnight") << QTime(0, 0, 0) << "id_ID"
-                                              << "Screenshot 2024-03-09 at 00.00.00.png";
-    }
-    void fileNameFollowsTheClock() {
-        QFETCH(QTime, time);
-        QFETCH(QString, locale);
-        QFETCH(QString, name);
         QLocale::setDefault(QLocale(locale));
-        ManualClock clock(at(time));
-        const ScreenshotAction action(clock);
-        QCOMPARE(action.destination().destinationPath(), folder() + '/' + name);
-        QLocale::setDefault(QLocale::c());
+        auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        ManualClock clock(at(QTime(14, 5, 7)));
+        const ScreenshotDestination destination(screencapture(), clock);
+        QCOMPARE(destination.destinationPath(),
+                 expected.startsWith('/') ? expected
+                                          : QDir::cleanPath(m_env.home() + '/' + expected));
+        QCOMPARE(destination.folder(), QFileInfo(destination.destinationPath()).absolutePath());
     }
 
     void neverOverwrites() {
@@ -129,21 +119,6 @@ private slots:
         QCOMPARE(ScreenshotFile::numbered("/a.b/shot", 3), QStringLiteral("/a.b/shot (3)"));
         QCOMPARE(ScreenshotFile::numbered("/a/Shot 1.2.png", 2),
                  QStringLiteral("/a/Shot 1.2 (2).png"));
-    }
-
-    void captureAreaSavesToTheFolder() {
-        useTool(fakeTool(QStringLiteral("notchora-screencapture")));
-        ManualClock clock(at(QTime(9, 5, 7)));
-        ScreenshotAction action(clock);
-        QSignalSpy visibility(&CaptureVisibility::shared(), &CaptureVisibility::didChange);
-        action.captureArea();
-        QTRY_VERIFY(QFile::exists(log()));
-        QCOMPARE(test::readFile(log()).trimmed(), "notchora-screencapture -i -s " +
-                                                      QFile::encodeName(folder()) +
-                                                      "/Screenshot 2024-03-09 at 09.05.07.png");
-        // The folder is there for the tool to write into; our own windows were not hidden.
-        QVERIFY(QFileInfo(folder()).isDir());
-        QCOMPARE(visibility.size(), 0);
     }
 
     // With the red-box option on, the area goes through a temporary file into the editor.
@@ -192,25 +167,31 @@ private slots:
                  QStringList());
     }
 
-    void screenshotPanelPrefersTheDesktopTool_data() {
+    // The panel command prefers the desktop's own tool; the area command, and the panel
+    // without one, run ours on a name in the folder, without hiding our windows.
+    void commandsRunTheirTool_data() {
         QTest::addColumn<QString>("desktop");
         QTest::addColumn<QStringList>("installed");
+        QTest::addColumn<bool>("area");
         QTest::addColumn<QByteArray>("expected");
         const QStringList all{"gnome-screenshot", "spectacle", "xfce4-screenshooter", "flameshot"};
-        QTest::addRow("KDE") << "KDE" << all << QByteArray("spectacle");
-        QTest::addRow("GNOME") << "ubuntu:GNOME" << all
+        const QByteArray ours = "notchora-screencapture -i -s " + QFile::encodeName(folder()) +
+                                "/Screenshot 2024-03-09 at 14.05.07.png";
+        QTest::addRow("KDE") << "KDE" << all << false << QByteArray("spectacle");
+        QTest::addRow("GNOME") << "ubuntu:GNOME" << all << false
                                << QByteArray("gnome-screenshot --interactive");
-        QTest::addRow("Xfce") << "XFCE" << all << QByteArray("xfce4-screenshooter");
+        QTest::addRow("Xfce") << "XFCE" << all << false << QByteArray("xfce4-screenshooter");
         QTest::addRow("other desktop")
-            << "i3" << QStringList{"flameshot", "spectacle"} << QByteArray("spectacle");
+            << "i3" << QStringList{"flameshot", "spectacle"} << false << QByteArray("spectacle");
         QTest::addRow("KDE without spectacle")
-            << "KDE" << QStringList{"flameshot"} << QByteArray("flameshot gui");
-        QTest::addRow("none installed")
-            << "GNOME" << QStringList() << QByteArray("notchora-screencapture -i -s ");
+            << "KDE" << QStringList{"flameshot"} << false << QByteArray("flameshot gui");
+        QTest::addRow("none installed") << "GNOME" << QStringList() << false << ours;
+        QTest::addRow("area") << "KDE" << all << true << ours;
     }
-    void screenshotPanelPrefersTheDesktopTool() {
+    void commandsRunTheirTool() {
         QFETCH(QString, desktop);
         QFETCH(QStringList, installed);
+        QFETCH(bool, area);
         QFETCH(QByteArray, expected);
         QDir(m_env.root() + QStringLiteral("/bin")).removeRecursively();
         for (const QString& name : installed)
@@ -219,14 +200,18 @@ private slots:
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(m_env.root() + QStringLiteral("/bin")));
         qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
-        ManualClock clock;
+        ManualClock clock(at(QTime(14, 5, 7)));
         ScreenshotAction action(clock);
-        action.openScreenshotPanel();
+        QSignalSpy visibility(&CaptureVisibility::shared(), &CaptureVisibility::didChange);
+        area ? action.captureArea() : action.openScreenshotPanel();
         qputenv("PATH", oldPath);
         QTRY_VERIFY(QFile::exists(log()));
         const QByteArray got = test::readFile(log()).trimmed();
         QVERIFY2(got.startsWith(expected), got.constData());
         QCOMPARE(got.count('\n'), 0); // one tool, started once
+        QCOMPARE(visibility.size(), 0);
+        if (area) // there for the tool to write into
+            QVERIFY(QFileInfo(folder()).isDir());
     }
 };
 
