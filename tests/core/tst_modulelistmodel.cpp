@@ -34,7 +34,6 @@ private slots:
         m_tester = std::make_unique<QAbstractItemModelTester>(
             m_store->enabledModuleModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
-
     void rolesDescribeTheModules() {
         ModuleListModel* model = m_store->enabledModuleModel();
         const auto modules = m_store->enabledModules();
@@ -54,7 +53,6 @@ private slots:
         QCOMPARE(model->indexOf("nothing"), -1);
         QCOMPARE(model->idAt(3), QString());
     }
-
     void changesMoveSingleRows_data() {
         QTest::addColumn<QStringList>("enabled");
         QTest::addColumn<QStringList>("order");

@@ -87,14 +87,12 @@ private slots:
         QFETCH(bool, newer);
         QCOMPARE(UpdateChecker::isNewer(a, b), newer);
     }
-
     void installCommand() {
         QCOMPARE(makeChecker()->installCommand(),
                  "curl -fsSL " + m_server->url("/site").toString() + "/install.sh | bash");
         QCOMPARE(UpdateChecker(*m_defaults, m_clock, m_network, QUrl(), QString()).currentVersion(),
                  QStringLiteral("0"));
     }
-
     void check_data() {
         QTest::addColumn<int>("status"); // 0: nothing listens
         QTest::addColumn<QByteArray>("body");
@@ -146,7 +144,6 @@ private slots:
             QVERIFY(served().cacheControl.find("no-cache") != std::string::npos);
         }
     }
-
     void loopChecksEverySixHours() {
         serve(200, R"({"version":"1.2.0"})");
         auto checker = makeChecker();
@@ -168,7 +165,6 @@ private slots:
         QVERIFY(finished.wait(5000));
         QCOMPARE(served().requests, 4);
     }
-
     void loopSleepsWhileSwitchedOff() {
         m_defaults->setBool(UpdateChecker::autoCheckSetting.key, false);
         auto checker = makeChecker();

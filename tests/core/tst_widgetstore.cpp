@@ -50,12 +50,10 @@ private slots:
         m_env = std::make_unique<test::TestEnvironment>();
         m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
     }
-
     void lookupIsCaseSensitive() {
         QVERIFY(ModuleRegistry::shared().module("shortcuts").has_value());
         QVERIFY(!ModuleRegistry::shared().module("Shortcuts").has_value());
     }
-
     // Lists are written as words; the extended registry is used when the expected order lists
     // its modules.
     void loading_data() {
@@ -117,7 +115,6 @@ private slots:
         // Loading always leaves a trusted order behind.
         QCOMPARE(onDisk().value("store.orderRevision").toInt(), 2);
     }
-
     void firstRunWritesMigrationKeysOnce() {
         WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
         QCOMPARE(onDisk(), QJsonDocument::fromJson(
@@ -128,7 +125,6 @@ private slots:
         WidgetStore again(ModuleRegistry::shared(), *m_defaults);
         QCOMPARE(test::readFile(m_defaults->filePath()), before);
     }
-
     // Wrong types fall back to the default; numbers out of range are held to it, with one
     // warning per run, and the file keeps what the user wrote.
     void settingsAreReadSafely_data() {
@@ -182,7 +178,6 @@ private slots:
         for (auto it = written.begin(); it != written.end(); ++it)
             QCOMPARE(onDisk().value(it.key()), it.value());
     }
-
     void lastEnabledModuleStaysOn() {
         WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
         widgets.setEnabled(false, "assistant");
@@ -197,7 +192,6 @@ private slots:
                  QJsonArray({"assistant", "characters", "zeta"}));
         QCOMPARE(widgets.enabledModules().size(), 2);
     }
-
     void derivedModules_data() {
         QTest::addColumn<QStringList>("enabled");
         QTest::addColumn<QString>("active");
@@ -233,7 +227,6 @@ private slots:
         QCOMPARE(spy.count(), active == enabled.last() ? 0 : 1);
         QCOMPARE(onDisk().value("store.activeModuleID").toString(), enabled.last());
     }
-
     void everyChangeIsPersistedUnderItsKey() {
         const QVariantMap changes{{"animationSpeed", 1.5},    {"widgetScale", 1.3},
                                   {"hoverSensitivity", 0.0},  {"lipHeight", 12.0},
@@ -252,7 +245,6 @@ private slots:
         }
         QCOMPARE(reloaded.moduleOrder(), (QStringList{"characters", "shortcuts", "assistant"}));
     }
-
     void externalEditsReachTheStore() {
         WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
         QSignalSpy scale(&widgets, &WidgetStore::widgetScaleChanged);

@@ -62,7 +62,6 @@ private slots:
             << screen(QRectF(-2560, 200, 2560, 1440), QRectF(-2560, 200, 2560, 1412))
             << QRectF(-1280 - 95, 1612, 190, 28) << false << QRectF(-1280 - 360, 1320, 720, 320);
     }
-
     void measuring() {
         QFETCH(ScreenInfo, screen);
         QFETCH(QRectF, notch);
@@ -77,7 +76,6 @@ private slots:
         if (!panel.isEmpty())
             QCOMPARE(geometry.panelFrame(), panel);
     }
-
     void sameScreenMeasuresEqual() {
         const ScreenInfo s = screen(QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 870));
         QCOMPARE(NotchGeometry(s), NotchGeometry(s));
@@ -85,7 +83,6 @@ private slots:
         taller.visibleFrame.setHeight(860);
         QVERIFY(!(NotchGeometry(s) == NotchGeometry(taller)));
     }
-
     void targetScreen_data() {
         QTest::addColumn<QList<ScreenInfo>>("screens");
         QTest::addColumn<bool>("hasMain");
@@ -107,7 +104,6 @@ private slots:
             << QList<ScreenInfo>{plain, external} << false << "plain";
         QTest::newRow("no screens at all") << QList<ScreenInfo>{} << false << "";
     }
-
     void targetScreen() {
         QFETCH(QList<ScreenInfo>, screens);
         QFETCH(bool, hasMain);
@@ -120,7 +116,6 @@ private slots:
         if (chosen)
             QCOMPARE(chosen->name, expected);
     }
-
     void qtScreensConvert_data() {
         QTest::addColumn<QRect>("primary");
         QTest::addColumn<QRect>("geometry");
@@ -145,7 +140,6 @@ private slots:
             << primary << primary << QRect(3000, 0, 100, 100) << QRectF(0, 0, 1440, 900)
             << QRectF(625, 876, 190, 24);
     }
-
     void qtScreensConvert() {
         QFETCH(QRect, primary);
         QFETCH(QRect, geometry);
@@ -161,14 +155,12 @@ private slots:
         QCOMPARE(GlobalCoordinates::toQt(GlobalCoordinates::fromQt(point, primary), primary),
                  point);
     }
-
     void cursorRelativeToNotch() {
         const NotchGeometry geometry(screen(QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 900)));
         QCOMPARE(CursorTracker::relativeLocation(QPointF(720, 900), geometry), QPointF(0, 0));
         QCOMPARE(CursorTracker::relativeLocation(QPointF(700, 880), geometry), QPointF(-20, 20));
         QCOMPARE(CursorTracker::relativeLocation(QPointF(1000, 450), geometry), QPointF(280, 450));
     }
-
     void trayLayout_data() {
         QTest::addColumn<TrayLayout::Inputs>("inputs");
         QTest::addColumn<QRectF>("tray");
@@ -195,7 +187,6 @@ private slots:
             << QRectF(360 - 162.5 * 1.06, 0, 325 * 1.06, 104 * 1.06) << 18 * 1.06
             << QRectF(360 + 23 * 1.06, 0, 64 * 1.06, 80 * 1.06);
     }
-
     void trayLayout() {
         QFETCH(TrayLayout::Inputs, inputs);
         QFETCH(QRectF, tray);

@@ -74,7 +74,6 @@ private slots:
         m_engine.reset();
         m_store.reset();
     }
-
     void hotZoneSizes_data() {
         QTest::addColumn<NotchGeometry>("geometry");
         QTest::addColumn<bool>("expanded");
@@ -102,7 +101,6 @@ private slots:
         QTest::newRow("expanded never narrower than a wide notch")
             << wide << true << 0.0 << 1.0 << 0.0 << QRectF(466, 718, 508, 188);
     }
-
     void hotZoneSizes() {
         QFETCH(NotchGeometry, geometry);
         QFETCH(bool, expanded);
@@ -112,7 +110,6 @@ private slots:
         QFETCH(QRectF, zone);
         QCOMPARE(NotchPanelController::hotZone(geometry, expanded, lip, scale, sensitivity), zone);
     }
-
     void viewModelNotifiesOnlyOnChange() {
         NotchViewModel model(laptop(), *m_store);
         QSignalSpy geometry(&model, &NotchViewModel::geometryChanged);
@@ -135,7 +132,6 @@ private slots:
         QCOMPARE(collapsed.count(), 2);
         QCOMPARE(model.collapsedSize(), QSizeF(190, 42));
     }
-
     void keepsExpandedReleaseCallback() {
         NotchViewModel model(laptop(), *m_store);
         int released = 0;
@@ -146,7 +142,6 @@ private slots:
         QCOMPARE(released, 2); // each release, even one that changed nothing
         QCOMPARE(keeps.count(), 2);
     }
-
     void keepsExpandedHoldsThePanelOpen() {
         auto controller = makeController(false);
         NotchViewModel& model = controller->viewModel();
@@ -164,7 +159,6 @@ private slots:
         model.setKeepsExpanded(false);
         QVERIFY(!model.isExpanded());
     }
-
     // Open, the panel takes the pointer; the keyboard only while a text field in it has focus.
     void pointerAndKeyboard() {
         auto controller = makeController();
@@ -213,7 +207,6 @@ private slots:
         controller->setExpanded(false);
         QCOMPARE(m_windows.focusedWindow(), WId(77));
     }
-
     // The delays are the hover monitor's; here the open tray's larger zone keeps it open.
     void hoverOpensAndCloses() {
         auto controller = makeController();
@@ -228,7 +221,6 @@ private slots:
         m_clock.advance(1);
         QVERIFY(!controller->viewModel().isExpanded());
     }
-
     void toggleAndOwnCapture() {
         auto controller = makeController();
         controller->hoverMonitor().start();
@@ -255,7 +247,6 @@ private slots:
         CaptureVisibility::shared().setAICaptureInProgress(false);
         QVERIFY(controller->panel().isVisible());
     }
-
     void desktopSwitches() {
         auto controller = makeController();
         NotchPanel& panel = controller->panel();
@@ -278,7 +269,6 @@ private slots:
         QCOMPARE(panel.alpha(), 1.0);
         QCOMPARE(m_clock.pendingCount(), 0);
     }
-
     void repositionWithSameScreenChangesNothing() {
         auto controller = makeController(false);
         QSignalSpy geometry(&controller->viewModel(), &NotchViewModel::geometryChanged);
@@ -291,7 +281,6 @@ private slots:
         QCOMPARE(frame.top(), screen.top());
         QCOMPARE(frame.center().x(), screen.center().x());
     }
-
     void windowShapeFollowsTheTray() {
         for (const QString& id : ModuleRegistry::shared().ids())
             m_store->setEnabled(true, id);

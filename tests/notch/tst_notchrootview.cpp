@@ -102,7 +102,6 @@ private slots:
         m_model.reset();
         m_store.reset();
     }
-
     void pagerTurnsWithoutWrapping_data() {
         QTest::addColumn<QStringList>("enabled");
         QTest::addColumn<QString>("active");
@@ -142,7 +141,6 @@ private slots:
         const int index = enabled.indexOf(positions.last());
         QTRY_COMPARE(pager->property("contentX").toDouble(), index * pager->width());
     }
-
     // Chosen in the status menu while collapsed: the next expansion shows it.
     void storeSelectionScrollsThePager() {
         load();
@@ -150,7 +148,6 @@ private slots:
         QCOMPARE(pagePosition(), QString("characters"));
         QTRY_COMPARE(find("pager")->property("contentX").toDouble(), 2 * find("pager")->width());
     }
-
     void selectionScrollsSmoothly_data() {
         QTest::addColumn<bool>("byDot");
         QTest::newRow("page dot") << true;
@@ -177,7 +174,6 @@ private slots:
         // Scrolled through the page between, not jumped.
         QVERIFY2(moves.count() >= 3, qPrintable(QString::number(moves.count())));
     }
-
     void oneSwipeTurnsOnePage_data() {
         QTest::addColumn<QString>("start");
         QTest::addColumn<bool>("inverted");
@@ -209,7 +205,6 @@ private slots:
         }
         QCOMPARE(pagePosition(), position);
     }
-
     void springReversalKeepsItsSpeed() {
         QQmlComponent component(m_engine.get());
         component.setData("import Notchora.Notch\nSpring {}", QUrl());
@@ -236,7 +231,6 @@ private slots:
         QCOMPARE(spring->property("value").toDouble(), value);
         QVERIFY(qAbs(velocity() - speed) < speed * 0.01);
     }
-
     void pageDotsNeedTwoModules() {
         load();
         QQuickItem* dots = find("pageDots");
@@ -246,7 +240,6 @@ private slots:
         // The row keeps its height even when empty.
         QCOMPARE(dots->parentItem()->height(), 20.0);
     }
-
     void pagesReceiveTheEnvironment() {
         load();
         QQuickItem* first = page(0);
@@ -266,7 +259,6 @@ private slots:
         m_store->setLipHeight(8);
         QCOMPARE(values(), (QList<double>{190, 30, 38, 40, 1.5, 0}));
     }
-
     void collapsedSlotFollowsTheStore() {
         load();
         QQuickItem* slot = find("collapsedSlot");
@@ -277,7 +269,6 @@ private slots:
         m_store->setEnabled(false, "characters");
         QVERIFY(!slot->isVisible());
     }
-
     // The sizes are TrayLayout's; here the springs carry the tray there and back, and the
     // flinch bumps it 6 % from the top centre.
     void springsCarryTheTray() {

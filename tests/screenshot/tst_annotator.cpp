@@ -87,7 +87,6 @@ private slots:
         QDir(folder()).removeRecursively();
         QFile::remove(folder());
     }
-
     void windowSize_data() {
         QTest::addColumn<QSizeF>("image");
         QTest::addColumn<QSizeF>("visible"); // empty: no screen
@@ -114,7 +113,6 @@ private slots:
                      qAbs(got.height() - expected.height()) < 0.01,
                  qPrintable(QStringLiteral("%1 x %2").arg(got.width()).arg(got.height())));
     }
-
     void boxRules_data() {
         QTest::addColumn<QPointF>("from");
         QTest::addColumn<QPointF>("to");
@@ -146,7 +144,6 @@ private slots:
         if (!box.isNull())
             QCOMPARE(editor.boxes().first().rect, box);
     }
-
     // Boxes keep the thickness they were made with; undo and clear change only what is there.
     void thicknessUndoAndClear() {
         Defaults::shared().setDouble(AnnotationEditor::thicknessSetting.name(), 7);
@@ -172,7 +169,6 @@ private slots:
         editor.undo();
         QCOMPARE(editor.boxCount(), 0);
     }
-
     // A 3-point stroke is 3 pixels wide at 1x and 6 at 2x, centred on the box edge.
     void exportKeepsFullResolution_data() {
         QTest::addColumn<double>("ratio");
@@ -196,7 +192,6 @@ private slots:
         // Square ends and mitred corners: the outer corner is filled.
         QVERIFY(isRed(out.pixel(edge - half, edge - half)));
     }
-
     // Saving and copying hand over the full-resolution picture and close the editor shortly
     // after; a failed save says why and keeps it open.
     void saveAndCopy_data() {
@@ -240,7 +235,6 @@ private slots:
         QCOMPARE(closes.size(), blocked ? 0 : 1);
         QCOMPARE(editor.boxCount(), 1);
     }
-
     void showReplacesTheEditor() {
         ManualClock clock;
         AnnotationWindowController controller(clock);
@@ -274,7 +268,6 @@ private slots:
         QVERIFY(QFile::exists(broken));
         QVERIFY(!controller.show(m_env.root() + QStringLiteral("/missing.png")));
     }
-
     // The window paints the picture, the box being dragged and the committed boxes, and takes
     // drags, the buttons and the keys; a large picture is scaled down to fit.
     void windowDrawsAndTakesInput_data() {
@@ -336,7 +329,6 @@ private slots:
         QTest::keyClick(window, Qt::Key_Escape);
         QTRY_VERIFY(!window);
     }
-
     // From the narrowest to the widest window the size rule gives, in the face the program
     // asks for and the wider fallback.
     void toolbarShowsItsLabels_data() {

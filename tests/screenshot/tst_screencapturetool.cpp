@@ -75,7 +75,6 @@ private slots:
         if (!m_noX.isEmpty() && name != "badArgumentLists" && name != "unreachableDisplay")
             QSKIP(qPrintable(m_noX));
     }
-
     void badArgumentLists_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addRow("none") << QStringList();
@@ -97,7 +96,6 @@ private slots:
         QVERIFY(run.err.contains("usage: notchora-screencapture"));
         QCOMPARE(QDir(cwd).entryList(QDir::Files), QStringList());
     }
-
     // Without a reachable X server the tool says so with its documented code, not a toolkit
     // abort.
     void unreachableDisplay_data() {
@@ -116,7 +114,6 @@ private slots:
         QVERIFY2(run.err.contains("no X11 display to capture"), qPrintable(run.err));
         QVERIFY(!QFile::exists(path("none.jpg")));
     }
-
     void fullScreenCapture() {
         QCOMPARE(test::runProgram(tool(), {"-x", "-t", "jpg", path("full.jpg")}).exitCode, 0);
         QImageReader reader(path("full.jpg"));
@@ -130,7 +127,6 @@ private slots:
                      qPrintable(QStringLiteral("pixel %1,%2").arg(p.x()).arg(p.y())));
         }
     }
-
     // On a desktop scaled 2x the tool writes device pixels (xdotool moves in them) and says so
     // in the file, which the editor reads as 2 pixels a point.
     void areaSelection_data() {
@@ -173,7 +169,6 @@ private slots:
                 if (pixels.pixel(x, y) != patternAt(area.x() + x, area.y() + y))
                     QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
     }
-
     // Without -x: the shutter plays when the desktop has one, and its absence is no error.
     void areaNeverReplacesAFile() {
         QVERIFY(test::writeFile(path("Screenshot.png"), "precious"));

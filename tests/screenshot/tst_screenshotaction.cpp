@@ -51,7 +51,6 @@ private slots:
         QFile::remove(log());
         QDir(folder()).removeRecursively();
     }
-
     // The folder from the setting or the desktop folder; the name from the clock, with Latin
     // digits and a 24-hour clock in any locale.
     void destinationPath_data() {
@@ -95,7 +94,6 @@ private slots:
                                           : QDir::cleanPath(m_env.home() + '/' + expected));
         QCOMPARE(destination.folder(), QFileInfo(destination.destinationPath()).absolutePath());
     }
-
     void neverOverwrites() {
         ManualClock clock(at(QTime(14, 5, 7)));
         const ScreenshotAction action(clock);
@@ -120,7 +118,6 @@ private slots:
         QCOMPARE(ScreenshotFile::numbered("/a/Shot 1.2.png", 2),
                  QStringLiteral("/a/Shot 1.2 (2).png"));
     }
-
     // With the red-box option on, the area goes through a temporary file into the editor.
     void annotationCapture_data() {
         QTest::addColumn<QByteArray>("body"); // empty: no tool there
@@ -166,7 +163,6 @@ private slots:
         QCOMPARE(QDir(m_env.runtimeDir() + QStringLiteral("/notchora")).entryList(QDir::Files),
                  QStringList());
     }
-
     // The panel command prefers the desktop's own tool; the area command, and the panel
     // without one, run ours on a name in the folder, without hiding our windows.
     void commandsRunTheirTool_data() {

@@ -62,7 +62,6 @@ private slots:
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP(qPrintable(qEnvironmentVariable("NOTCHORA_NO_X", "no X server")));
     }
-
     void hints_data() {
         QTest::addColumn<QByteArray>("desktop");
         QTest::addColumn<QString>("panel");
@@ -77,7 +76,6 @@ private slots:
         QCOMPARE(ScreenshotShortcuts::hint(ScreenshotShortcuts::panelKey), panel);
         qunsetenv("XDG_CURRENT_DESKTOP");
     }
-
     // The keys pressed anywhere run the commands; the capture tool stands in for the desktop's.
     void keysRunTheCommands() {
         const QString log = m_env.root() + "/tool.log";
@@ -98,7 +96,6 @@ private slots:
         QTRY_COMPARE(test::readFile(log).count('\n'), 2);
         qunsetenv("PATH");
     }
-
     // A key another program holds has no hint; switched off, ours are free for others.
     void keysHeldElsewhereOrGivenBack() {
         OtherClient other;
