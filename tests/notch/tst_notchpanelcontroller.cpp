@@ -74,41 +74,34 @@ private slots:
         m_engine.reset();
         m_store.reset();
     }
+    // The laptop's notch is (625, 876, 190, 24).
     void hotZoneSizes_data() {
         QTest::addColumn<NotchGeometry>("geometry");
         QTest::addColumn<bool>("expanded");
-        QTest::addColumn<double>("lip");
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<double>("sensitivity");
+        QTest::addColumn<QList<double>>("settings"); // lip, scale, sensitivity
         QTest::addColumn<QRectF>("zone");
-
-        const NotchGeometry g = laptop(); // notch (625, 876, 190, 24)
-        QTest::newRow("collapsed, default sensitivity")
-            << g << false << 0.0 << 1.0 << 0.3 << QRectF(610.2, 861.2, 219.6, 55.6);
-        QTest::newRow("collapsed with a lip, sensitivity 0")
-            << g << false << 10.0 << 1.0 << 0.0 << QRectF(621, 862, 198, 44);
-        QTest::newRow("collapsed ignores the scale")
-            << g << false << 0.0 << 1.3 << 1.0 << QRectF(585, 836, 270, 106);
-        QTest::newRow("expanded, default settings")
-            << g << true << 0.0 << 1.0 << 0.3 << QRectF(475.2, 713.2, 489.6, 203.6);
-        QTest::newRow("expanded at scale 1.3, sensitivity 1")
-            << g << true << 0.0 << 1.3 << 1.0 << QRectF(381, 636.4, 678, 305.6);
-        QTest::newRow("expanded at scale 0.8, sensitivity 0")
-            << g << true << 0.0 << 0.8 << 0.0 << QRectF(532, 758.4, 376, 147.6);
-        QTest::newRow("expanded ignores the lip")
-            << g << true << 20.0 << 1.0 << 0.0 << QRectF(486, 724, 468, 182);
-        const NotchGeometry wide(QRectF(0, 0, 1440, 900), QRectF(470, 870, 500, 30), true);
-        QTest::newRow("expanded never narrower than a wide notch")
-            << wide << true << 0.0 << 1.0 << 0.0 << QRectF(466, 718, 508, 188);
+        const auto row = [](const char* name, bool expanded, QList<double> settings, QRectF zone,
+                            NotchGeometry geometry = laptop()) {
+            QTest::newRow(name) << geometry << expanded << settings << zone;
+        };
+        row("collapsed, default sensitivity", false, {0, 1, 0.3}, {610.2, 861.2, 219.6, 55.6});
+        row("collapsed with a lip, sensitivity 0", false, {10, 1, 0}, {621, 862, 198, 44});
+        row("collapsed ignores the scale", false, {0, 1.3, 1}, {585, 836, 270, 106});
+        row("expanded, default settings", true, {0, 1, 0.3}, {475.2, 713.2, 489.6, 203.6});
+        row("expanded at scale 1.3, sensitivity 1", true, {0, 1.3, 1}, {381, 636.4, 678, 305.6});
+        row("expanded at scale 0.8, sensitivity 0", true, {0, 0.8, 0}, {532, 758.4, 376, 147.6});
+        row("expanded ignores the lip", true, {20, 1, 0}, {486, 724, 468, 182});
+        row("expanded never narrower than a wide notch", true, {0, 1, 0}, {466, 718, 508, 188},
+            NotchGeometry(QRectF(0, 0, 1440, 900), QRectF(470, 870, 500, 30), true));
     }
     void hotZoneSizes() {
         QFETCH(NotchGeometry, geometry);
         QFETCH(bool, expanded);
-        QFETCH(double, lip);
-        QFETCH(double, scale);
-        QFETCH(double, sensitivity);
+        QFETCH(QList<double>, settings);
         QFETCH(QRectF, zone);
-        QCOMPARE(NotchPanelController::hotZone(geometry, expanded, lip, scale, sensitivity), zone);
+        QCOMPARE(NotchPanelController::hotZone(geometry, expanded, settings[0], settings[1],
+                                               settings[2]),
+                 zone);
     }
     void viewModelNotifiesOnlyOnChange() {
         NotchViewModel model(laptop(), *m_store);

@@ -231,21 +231,17 @@ private slots:
         QCOMPARE(spring->property("value").toDouble(), value);
         QVERIFY(qAbs(velocity() - speed) < speed * 0.01);
     }
-    void pageDotsNeedTwoModules() {
+    // The page dots, the collapsed slot and the pages' environment follow the store and model.
+    void viewFollowsTheStore() {
         load();
         QQuickItem* dots = find("pageDots");
+        QQuickItem* slot = find("collapsedSlot");
         QCOMPARE(dots->childItems().size() - 1, 3); // three dots and the repeater
-        enable({"shortcuts"});
-        QVERIFY(!dots->property("visible").toBool());
-        // The row keeps its height even when empty.
-        QCOMPARE(dots->parentItem()->height(), 20.0);
-    }
-    void pagesReceiveTheEnvironment() {
-        load();
-        QQuickItem* first = page(0);
-        QVERIFY(first);
-        auto environment = [first] {
-            return first->property("environment").value<WidgetEnvironment>();
+        QVERIFY(slot->isVisible());
+        QCOMPARE(slot->x(), m_model->layout().slotRect().x());
+        QCOMPARE(slot->width(), m_model->layout().slotRect().width());
+        const auto environment = [this] {
+            return page(0)->property("environment").value<WidgetEnvironment>();
         };
         const auto values = [&] {
             const WidgetEnvironment e = environment();
@@ -258,15 +254,10 @@ private slots:
         m_store->setAnimationSpeed(1.5);
         m_store->setLipHeight(8);
         QCOMPARE(values(), (QList<double>{190, 30, 38, 40, 1.5, 0}));
-    }
-    void collapsedSlotFollowsTheStore() {
-        load();
-        QQuickItem* slot = find("collapsedSlot");
-        QVERIFY(slot->isVisible());
-        // Placed where the layout says, bound from C++.
-        QCOMPARE(slot->x(), m_model->layout().slotRect().x());
-        QCOMPARE(slot->width(), m_model->layout().slotRect().width());
-        m_store->setEnabled(false, "characters");
+        // One module left: no dots (the row keeps its height), no slot.
+        enable({"shortcuts"});
+        QVERIFY(!dots->property("visible").toBool());
+        QCOMPARE(dots->parentItem()->height(), 20.0);
         QVERIFY(!slot->isVisible());
     }
     // The sizes are TrayLayout's; here the springs carry the tray there and back, and the
