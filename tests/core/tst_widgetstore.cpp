@@ -1,8 +1,10 @@
 #include "TestEnvironment.h"
+#include "core/ModuleListModel.h"
 #include "core/ModuleRegistry.h"
 #include "core/WidgetStore.h"
 #include "platform/Defaults.h"
 
+#include <QAbstractItemModelTester>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -261,6 +263,84 @@ private slots:
         other.remove("store.widgetScale");
         QTRY_COMPARE(widgets.widgetScale(), 1.0);
         QVERIFY(!onDisk().contains("store.widgetScale"));
+    }
+    void enabledModelRolesDescribeTheModules() {
+        WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
+        ModuleListModel* model = widgets.enabledModuleModel();
+        QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto modules = widgets.enabledModules();
+        QCOMPARE(model->rowCount(), modules.size());
+        const QHash<int, QByteArray> names = model->roleNames();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QModelIndex index = model->index(row);
+            const WidgetModule& module = modules.at(row);
+            QCOMPARE(index.data(names.key("moduleID")).toString(), module.id());
+            QCOMPARE(index.data(names.key("name")).toString(), module.name());
+            QCOMPARE(index.data(names.key("iconSystemName")).toString(), module.iconSystemName());
+            QCOMPARE(index.data(names.key("hasCollapsedView")).toBool(), module.hasCollapsedView());
+            QCOMPARE(index.data(names.key("collapsedView")).toUrl(), module.collapsedView());
+            QCOMPARE(index.data(names.key("expandedView")).toUrl(), module.expandedView());
+        }
+        QCOMPARE(model->indexOf("characters"), 2);
+        QCOMPARE(model->indexOf("nothing"), -1);
+        QCOMPARE(model->idAt(3), QString());
+    }
+    // Lists as words; the events are the rows inserted, removed and moved.
+    void enabledModelMovesSingleRows_data() {
+        QTest::addColumn<QString>("enabled");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QList<int>>("events");
+        const auto row = [](const char* name, QString enabled, QString order, QString rows,
+                            QList<int> events) {
+            QTest::newRow(name) << enabled << order << rows << events;
+        };
+        const QString all = "shortcuts assistant characters";
+        const QString lastFirst = "characters shortcuts assistant";
+        row("switch one off", "shortcuts characters", all, "shortcuts characters", {0, 1, 0});
+        row("move the last to the front", all, lastFirst, lastFirst, {0, 0, 1});
+        row("reverse", all, "characters assistant shortcuts", "characters assistant shortcuts",
+            {0, 0, 2});
+        row("one off, order changed", "assistant characters", lastFirst, "characters assistant",
+            {0, 1, 1});
+    }
+    void enabledModelMovesSingleRows() {
+        QFETCH(QString, enabled);
+        QFETCH(QString, order);
+        QFETCH(QString, rows);
+        QFETCH(QList<int>, events);
+        WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
+        ModuleListModel* model = widgets.enabledModuleModel();
+        QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto ids = [model] {
+            QStringList list;
+            for (int row = 0; row < model->rowCount(); ++row)
+                list << model->idAt(row);
+            return list.join(' ');
+        };
+        QSignalSpy insertions(model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removals(model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy moves(model, &QAbstractItemModel::rowsMoved);
+        QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+        QSignalSpy count(model, &ModuleListModel::countChanged);
+        QSignalSpy changes(model, &QAbstractItemModel::dataChanged);
+        QSignalSpy layout(model, &QAbstractItemModel::layoutChanged);
+        const QStringList wanted = enabled.split(' ');
+        widgets.setEnabledModuleIDs(QSet<QString>(wanted.begin(), wanted.end()));
+        widgets.setModuleOrder(order.split(' '));
+        widgets.select(rows.section(' ', -1)); // selecting is no change of the list
+        QCOMPARE(ids(), rows);
+        QCOMPARE((QList<int>{int(insertions.count()), int(removals.count()), int(moves.count())}),
+                 events);
+        QCOMPARE(resets.count() + changes.count() + layout.count(), 0);
+        QCOMPARE(count.count(), events[0] + events[1]);
+        // And back: the switched-off modules return in their places.
+        widgets.setEnabledModuleIDs({"shortcuts", "assistant", "characters"});
+        widgets.setModuleOrder({"shortcuts", "assistant", "characters"});
+        QCOMPARE(ids(), QStringLiteral("shortcuts assistant characters"));
+        QCOMPARE(insertions.count(), events[1]);
     }
 };
 
