@@ -37,29 +37,6 @@ NotchGeometry laptop() {
 
 class NotchPanelControllerTest : public QObject {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void hotZoneSizes_data();
-    void hotZoneSizes();
-    void viewModelNotifiesOnlyOnChange();
-    void keepsExpandedReleaseCallback();
-    void expandingTakesThePointer();
-    void keepsExpandedHoldsThePanelOpen();
-    void keyboardOnlyForATextField();
-    void hoverOpensAndCloses();
-    void toggleHidesAndShows();
-    void desktopSwitchFadesIn();
-    void desktopRuleFollowsTheSetting();
-    void ownCaptureHidesThePanel();
-    void repositionWithSameScreenChangesNothing();
-    void windowShapeFollowsTheTray();
-
-private:
-    // `shown`: on screen, as after start-up.
-    std::unique_ptr<NotchPanelController> makeController(bool shown = false);
-    QPointF notchCentre() const;
 
     std::unique_ptr<test::TestEnvironment> m_env;
     std::unique_ptr<Defaults> m_defaults;
@@ -68,351 +45,284 @@ private:
     ManualClock m_clock;
     HeadlessPointerSource m_pointer;
     HeadlessWindowSystem m_windows;
-};
 
-void NotchPanelControllerTest::initTestCase() {
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-}
-
-void NotchPanelControllerTest::init() {
-    m_env = std::make_unique<test::TestEnvironment>();
-    m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
-    m_store = std::make_unique<WidgetStore>(ModuleRegistry::shared(), *m_defaults);
-    m_engine = std::make_unique<QQmlEngine>();
-    m_pointer.warpTo({0, 0});
-}
-
-void NotchPanelControllerTest::cleanup() {
-    m_engine.reset();
-    m_store.reset();
-    m_defaults.reset();
-    m_env.reset();
-}
-
-std::unique_ptr<NotchPanelController> NotchPanelControllerTest::makeController(bool shown) {
-    auto controller = std::make_unique<NotchPanelController>(
-        *m_store, *m_engine, NotchPanelController::Services{m_clock, m_pointer, m_windows});
-    if (shown) {
-        controller->setShown(true);
-        controller->orderFront();
+    // `shown`: on screen, as after start-up.
+    std::unique_ptr<NotchPanelController> makeController(bool shown = true) {
+        auto controller = std::make_unique<NotchPanelController>(
+            *m_store, *m_engine, NotchPanelController::Services{m_clock, m_pointer, m_windows});
+        if (shown) {
+            controller->setShown(true);
+            controller->orderFront();
+        }
+        return controller;
     }
-    return controller;
-}
+    QPointF notchCentre() const {
+        const auto screen = Screens::shared().mainScreen();
+        return {screen->frame.center().x(), screen->frame.bottom() - 1};
+    }
 
-QPointF NotchPanelControllerTest::notchCentre() const {
-    const auto screen = Screens::shared().mainScreen();
-    return {screen->frame.center().x(), screen->frame.bottom() - 1};
-}
+private slots:
+    void initTestCase() { QQuickWindow::setGraphicsApi(QSGRendererInterface::Software); }
+    void init() {
+        m_env = std::make_unique<test::TestEnvironment>();
+        m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
+        m_store = std::make_unique<WidgetStore>(ModuleRegistry::shared(), *m_defaults);
+        m_engine = std::make_unique<QQmlEngine>();
+        m_pointer.warpTo({0, 0});
+    }
+    void cleanup() {
+        m_engine.reset();
+        m_store.reset();
+    }
+    // The laptop's notch is (625, 876, 190, 24).
+    void hotZoneSizes_data() {
+        QTest::addColumn<NotchGeometry>("geometry");
+        QTest::addColumn<bool>("expanded");
+        QTest::addColumn<QList<double>>("settings"); // lip, scale, sensitivity
+        QTest::addColumn<QRectF>("zone");
+        const auto row = [](const char* name, bool expanded, QList<double> settings, QRectF zone,
+                            NotchGeometry geometry = laptop()) {
+            QTest::newRow(name) << geometry << expanded << settings << zone;
+        };
+        row("collapsed, default sensitivity", false, {0, 1, 0.3}, {610.2, 861.2, 219.6, 55.6});
+        row("collapsed with a lip, sensitivity 0", false, {10, 1, 0}, {621, 862, 198, 44});
+        row("collapsed ignores the scale", false, {0, 1.3, 1}, {585, 836, 270, 106});
+        row("expanded, default settings", true, {0, 1, 0.3}, {475.2, 713.2, 489.6, 203.6});
+        row("expanded at scale 1.3, sensitivity 1", true, {0, 1.3, 1}, {381, 636.4, 678, 305.6});
+        row("expanded at scale 0.8, sensitivity 0", true, {0, 0.8, 0}, {532, 758.4, 376, 147.6});
+        row("expanded ignores the lip", true, {20, 1, 0}, {486, 724, 468, 182});
+        row("expanded never narrower than a wide notch", true, {0, 1, 0}, {466, 718, 508, 188},
+            NotchGeometry(QRectF(0, 0, 1440, 900), QRectF(470, 870, 500, 30), true));
+    }
+    void hotZoneSizes() {
+        QFETCH(NotchGeometry, geometry);
+        QFETCH(bool, expanded);
+        QFETCH(QList<double>, settings);
+        QFETCH(QRectF, zone);
+        QCOMPARE(NotchPanelController::hotZone(geometry, expanded, settings[0], settings[1],
+                                               settings[2]),
+                 zone);
+    }
+    void viewModelNotifiesOnlyOnChange() {
+        NotchViewModel model(laptop(), *m_store);
+        QSignalSpy geometry(&model, &NotchViewModel::geometryChanged);
+        QSignalSpy expanded(&model, &NotchViewModel::isExpandedChanged);
+        QSignalSpy flinch(&model, &NotchViewModel::isFlinchingChanged);
+        QSignalSpy collapsed(&model, &NotchViewModel::collapsedSizeChanged);
+        NotchGeometry other = laptop();
+        other.notchRect.setHeight(30);
+        for (const NotchGeometry& g : {laptop(), other, other})
+            model.setGeometry(g);
+        for (bool on : {true, true}) {
+            model.setIsExpanded(on);
+            model.setFlinching(on);
+        }
+        QCOMPARE((QList<qsizetype>{geometry.count(), collapsed.count(), expanded.count(),
+                                   flinch.count()}),
+                 (QList<qsizetype>{1, 1, 1, 1}));
+        // The lip changes the collapsed size without any other event.
+        m_store->setLipHeight(12);
+        QCOMPARE(collapsed.count(), 2);
+        QCOMPARE(model.collapsedSize(), QSizeF(190, 42));
+    }
+    void keepsExpandedReleaseCallback() {
+        NotchViewModel model(laptop(), *m_store);
+        int released = 0;
+        model.setOnKeepExpandedReleased([&] { ++released; });
+        QSignalSpy keeps(&model, &NotchViewModel::keepsExpandedChanged);
+        for (bool keep : {false, true, false})
+            model.setKeepsExpanded(keep);
+        QCOMPARE(released, 2); // each release, even one that changed nothing
+        QCOMPARE(keeps.count(), 2);
+    }
+    void keepsExpandedHoldsThePanelOpen() {
+        auto controller = makeController(false);
+        NotchViewModel& model = controller->viewModel();
+        controller->setExpanded(true);
+        model.setKeepsExpanded(true);
+        controller->setExpanded(false);
+        QVERIFY(model.isExpanded());
+        // Released with the pointer still over the tray: stays open.
+        m_pointer.warpTo(notchCentre());
+        model.setKeepsExpanded(false);
+        QVERIFY(model.isExpanded());
+        // Released with the pointer away: collapses at once.
+        model.setKeepsExpanded(true);
+        m_pointer.warpTo({1, 1});
+        model.setKeepsExpanded(false);
+        QVERIFY(!model.isExpanded());
+    }
+    // Open, the panel takes the pointer; the keyboard only while a text field in it has focus.
+    void pointerAndKeyboard() {
+        auto controller = makeController();
+        NotchPanel& panel = controller->panel();
+        QCOMPARE(m_windows.inputRegion(&panel), std::optional<QRegion>(QRegion()));
+        QQmlComponent component(m_engine.get());
+        component.setData("import QtQuick\nTextInput { width: 100; height: 20 }", QUrl());
+        std::unique_ptr<QQuickItem> field(qobject_cast<QQuickItem*>(component.create()));
+        QVERIFY2(field, qPrintable(component.errorString()));
+        field->setParentItem(panel.contentItem());
+        const WId editor = 4242; // another program's window
+        m_windows.setFocusedWindow(editor);
 
-void NotchPanelControllerTest::hotZoneSizes_data() {
-    QTest::addColumn<NotchGeometry>("geometry");
-    QTest::addColumn<bool>("expanded");
-    QTest::addColumn<double>("lip");
-    QTest::addColumn<double>("scale");
-    QTest::addColumn<double>("sensitivity");
-    QTest::addColumn<QRectF>("zone");
+        // Clicks on the open tray leave the keyboard where it was.
+        controller->setExpanded(true);
+        QVERIFY(!m_windows.inputRegion(&panel).value_or(QRegion()).isEmpty());
+        QVERIFY(panel.allowsKeyFocus());
+        QVERIFY(panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+        QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(360, 100));
+        QCOMPARE(m_windows.focusedWindow(), editor);
 
-    const NotchGeometry g = laptop(); // notch (625, 876, 190, 24)
-    QTest::newRow("collapsed, default sensitivity")
-        << g << false << 0.0 << 1.0 << 0.3 << QRectF(610.2, 861.2, 219.6, 55.6);
-    QTest::newRow("collapsed with a lip, sensitivity 0")
-        << g << false << 10.0 << 1.0 << 0.0 << QRectF(621, 862, 198, 44);
-    QTest::newRow("collapsed ignores the scale")
-        << g << false << 0.0 << 1.3 << 1.0 << QRectF(585, 836, 270, 106);
-    QTest::newRow("expanded, default settings")
-        << g << true << 0.0 << 1.0 << 0.3 << QRectF(475.2, 713.2, 489.6, 203.6);
-    QTest::newRow("expanded at scale 1.3, sensitivity 1")
-        << g << true << 0.0 << 1.3 << 1.0 << QRectF(381, 636.4, 678, 305.6);
-    QTest::newRow("expanded at scale 0.8, sensitivity 0")
-        << g << true << 0.0 << 0.8 << 0.0 << QRectF(532, 758.4, 376, 147.6);
-    QTest::newRow("expanded ignores the lip")
-        << g << true << 20.0 << 1.0 << 0.0 << QRectF(486, 724, 468, 182);
-    const NotchGeometry wide(QRectF(0, 0, 1440, 900), QRectF(470, 870, 500, 30), true);
-    QTest::newRow("expanded never narrower than a wide notch")
-        << wide << true << 0.0 << 1.0 << 0.0 << QRectF(466, 718, 508, 188);
-}
+        // A text field takes it, and the collapse gives it back.
+        field->forceActiveFocus();
+        QCOMPARE(m_windows.focusedWindow(), panel.winId());
+        QVERIFY(!panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+        controller->setExpanded(false);
+        QCOMPARE(m_windows.focusedWindow(), editor);
+        QVERIFY(panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+        QVERIFY(!field->hasActiveFocus());
+        QVERIFY(!panel.allowsKeyFocus());
+        QCOMPARE(m_windows.inputRegion(&panel), std::optional<QRegion>(QRegion()));
 
-void NotchPanelControllerTest::hotZoneSizes() {
-    QFETCH(NotchGeometry, geometry);
-    QFETCH(bool, expanded);
-    QFETCH(double, lip);
-    QFETCH(double, scale);
-    QFETCH(double, sensitivity);
-    QFETCH(QRectF, zone);
-    QCOMPARE(NotchPanelController::hotZone(geometry, expanded, lip, scale, sensitivity), zone);
-}
+        // Opening again does not take it back on its own, nor does a field while collapsed.
+        controller->setExpanded(true);
+        QCOMPARE(m_windows.focusedWindow(), editor);
+        controller->setExpanded(false);
+        field->forceActiveFocus();
+        QCOMPARE(m_windows.focusedWindow(), editor);
 
-void NotchPanelControllerTest::viewModelNotifiesOnlyOnChange() {
-    NotchViewModel model(laptop(), *m_store);
-    QSignalSpy geometry(&model, &NotchViewModel::geometryChanged);
-    QSignalSpy expanded(&model, &NotchViewModel::isExpandedChanged);
-    QSignalSpy hit(&model, &NotchViewModel::isFlinchingChanged);
-    QSignalSpy collapsed(&model, &NotchViewModel::collapsedSizeChanged);
+        // The user moved on to a third window while typing: the release leaves it there.
+        field->setFocus(false);
+        controller->setExpanded(true);
+        field->forceActiveFocus();
+        QCOMPARE(m_windows.focusedWindow(), panel.winId());
+        m_windows.setFocusedWindow(77);
+        controller->setExpanded(false);
+        QCOMPARE(m_windows.focusedWindow(), WId(77));
+    }
+    // The delays are the hover monitor's; here the open tray's larger zone keeps it open.
+    void hoverOpensAndCloses() {
+        auto controller = makeController();
+        controller->hoverMonitor().start();
+        m_pointer.moveTo(notchCentre());
+        m_clock.advance(0.1);
+        QVERIFY(controller->viewModel().isExpanded());
+        m_pointer.moveTo(notchCentre() - QPointF(0, 120));
+        m_clock.advance(1);
+        QVERIFY(controller->viewModel().isExpanded());
+        m_pointer.moveTo(notchCentre() - QPointF(0, 400));
+        m_clock.advance(1);
+        QVERIFY(!controller->viewModel().isExpanded());
+    }
+    void toggleAndOwnCapture() {
+        auto controller = makeController();
+        controller->hoverMonitor().start();
+        controller->setExpanded(true);
+        controller->toggle();
+        QVERIFY(!controller->isPanelVisible() && !controller->isShown());
+        QVERIFY(!controller->viewModel().isExpanded());
+        QVERIFY(!controller->hoverMonitor().isRunning());
+        controller->toggle();
+        QVERIFY(controller->isPanelVisible() && controller->isShown());
+        QVERIFY(controller->hoverMonitor().isRunning());
 
-    model.setGeometry(laptop());
-    QCOMPARE(geometry.count(), 0);
-    NotchGeometry other = laptop();
-    other.notchRect.setHeight(30);
-    model.setGeometry(other);
-    model.setGeometry(other);
-    QCOMPARE(geometry.count(), 1);
-    QCOMPARE(collapsed.count(), 1);
+        // Our own capture hides the panel for as long as it runs.
+        CaptureVisibility::shared().setAICaptureInProgress(true);
+        QVERIFY(!controller->panel().isVisible());
+        QVERIFY(controller->isPanelVisible());
+        CaptureVisibility::shared().setAICaptureInProgress(false);
+        QVERIFY(controller->panel().isVisible());
+        // "Tampilkan Widget" during a capture shows the panel only once the capture is done.
+        controller->toggle();
+        CaptureVisibility::shared().setAICaptureInProgress(true);
+        controller->toggle();
+        QVERIFY(!controller->panel().isVisible());
+        CaptureVisibility::shared().setAICaptureInProgress(false);
+        QVERIFY(controller->panel().isVisible());
+    }
+    void desktopSwitches() {
+        auto controller = makeController();
+        NotchPanel& panel = controller->panel();
+        QVERIFY(!m_windows.isOnAllDesktops(&panel));
+        QCOMPARE(panel.alpha(), 1.0);
+        // Each switch starts the wait for the fade again.
+        m_windows.switchDesktop(1);
+        QCOMPARE(panel.alpha(), 0.0);
+        m_clock.advance(0.3);
+        m_windows.switchDesktop(2);
+        m_clock.advance(0.44);
+        QVERIFY(!controller->isFadingIn());
+        m_clock.advance(0.02);
+        QVERIFY(controller->isFadingIn());
+        QTRY_COMPARE(panel.alpha(), 1.0);
+        // On every desktop there is nothing to fade.
+        m_store->setMoveWithSpaces(false);
+        QVERIFY(m_windows.isOnAllDesktops(&panel));
+        m_windows.switchDesktop(3);
+        QCOMPARE(panel.alpha(), 1.0);
+        QCOMPARE(m_clock.pendingCount(), 0);
+    }
+    void repositionWithSameScreenChangesNothing() {
+        auto controller = makeController(false);
+        QSignalSpy geometry(&controller->viewModel(), &NotchViewModel::geometryChanged);
+        controller->repositionPanel();
+        QCOMPARE(geometry.count(), 0);
+        // The panel hangs from the top centre of the screen.
+        const QRect frame = controller->panel().geometry();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(frame.size(), QSize(720, 320));
+        QCOMPARE(frame.top(), screen.top());
+        QCOMPARE(frame.center().x(), screen.center().x());
+    }
+    void windowShapeFollowsTheTray() {
+        for (const QString& id : ModuleRegistry::shared().ids())
+            m_store->setEnabled(true, id);
+        auto controller = makeController(false);
+        NotchPanel& panel = controller->panel();
+        NotchViewModel& model = controller->viewModel();
+        QVERIFY(panel.mask().isEmpty());
 
-    model.setIsExpanded(true);
-    model.setIsExpanded(true);
-    model.setFlinching(true);
-    model.setFlinching(true);
-    QCOMPARE(expanded.count(), 1);
-    QCOMPARE(hit.count(), 1);
+        // Without a compositor the window is cut to the tray and the collapsed module's slot,
+        // which hangs below the notch.
+        m_windows.setCompositor(false);
+        const TrayLayout& layout = model.layout();
+        QVERIFY(!layout.slotRect().isEmpty());
+        QVERIFY(panel.mask().contains(layout.slotRect().center().toPoint()));
+        QVERIFY(panel.mask().contains(QPoint(360, 1)));
+        QVERIFY(!panel.mask().contains(QPoint(360, 200)));
 
-    // The lip changes the collapsed size without any other event.
-    m_store->setLipHeight(12);
-    QCOMPARE(collapsed.count(), 2);
-    QCOMPARE(model.collapsedSize(), QSizeF(190, 42));
-}
+        // Opening follows the springs the root view writes.
+        controller->setExpanded(true);
+        model.setOpenness(1);
+        QCOMPARE(m_windows.inputRegion(&panel),
+                 std::optional<QRegion>(QRegion(layout.trayRect().toAlignedRect())));
+        QVERIFY(panel.mask().contains(QPoint(360, 160)));
+        // The bottom corners are rounded off.
+        QVERIFY(!panel.mask().contains(layout.trayRect().bottomLeft().toPoint() - QPoint(-1, 1)));
 
-void NotchPanelControllerTest::keepsExpandedReleaseCallback() {
-    NotchViewModel model(laptop(), *m_store);
-    int released = 0;
-    model.setOnKeepExpandedReleased([&] { ++released; });
-    QSignalSpy keeps(&model, &NotchViewModel::keepsExpandedChanged);
+        // A page dot's tooltip hangs below the tray, and the shape follows it open and shut.
+        QObject* tip = nullptr;
+        for (QQuickItem* dot : panel.rootObject()->findChild<QQuickItem*>("pageDots")->childItems())
+            for (QObject* object : dot->children())
+                tip = object->inherits("QQuickToolTip") ? object : tip;
+        QVERIFY(tip);
+        tip->setProperty("visible", true);
+        auto* background = tip->property("background").value<QQuickItem*>();
+        QVERIFY(background);
+        const auto tipCentre = [&] {
+            return background
+                ->mapToScene(QPointF(background->width() / 2, background->height() / 2))
+                .toPoint();
+        };
+        QTRY_VERIFY(panel.mask().contains(tipCentre()));
+        QVERIFY(tipCentre().y() > layout.trayRect().bottom());
+        tip->setProperty("visible", false);
+        QTRY_VERIFY(!panel.mask().contains(tipCentre()));
 
-    model.setKeepsExpanded(false);
-    QCOMPARE(released, 1);
-    QCOMPARE(keeps.count(), 0);
-    model.setKeepsExpanded(true);
-    QCOMPARE(released, 1);
-    model.setKeepsExpanded(false);
-    QCOMPARE(released, 2);
-    QCOMPARE(keeps.count(), 2);
-}
-
-void NotchPanelControllerTest::expandingTakesThePointer() {
-    auto controller = makeController();
-    NotchPanel& panel = controller->panel();
-    QCOMPARE(m_windows.inputRegion(&panel), std::optional<QRegion>(QRegion()));
-    QVERIFY(!panel.allowsKeyFocus());
-
-    controller->setExpanded(true);
-    QVERIFY(controller->viewModel().isExpanded());
-    QVERIFY(panel.allowsKeyFocus());
-    const auto region = m_windows.inputRegion(&panel);
-    QVERIFY(region && !region->isEmpty());
-
-    controller->setExpanded(false);
-    QVERIFY(!controller->viewModel().isExpanded());
-    QVERIFY(!panel.allowsKeyFocus());
-    QCOMPARE(m_windows.inputRegion(&panel), std::optional<QRegion>(QRegion()));
-}
-
-void NotchPanelControllerTest::keepsExpandedHoldsThePanelOpen() {
-    auto controller = makeController();
-    NotchViewModel& model = controller->viewModel();
-    controller->setExpanded(true);
-    model.setKeepsExpanded(true);
-    controller->setExpanded(false);
-    QVERIFY(model.isExpanded());
-
-    // Released with the pointer still over the tray: stays open.
-    m_pointer.warpTo(notchCentre());
-    model.setKeepsExpanded(false);
-    QVERIFY(model.isExpanded());
-
-    // Released with the pointer away: collapses at once.
-    model.setKeepsExpanded(true);
-    m_pointer.warpTo({1, 1});
-    model.setKeepsExpanded(false);
-    QVERIFY(!model.isExpanded());
-}
-
-void NotchPanelControllerTest::keyboardOnlyForATextField() {
-    auto controller = makeController(true);
-    NotchPanel& panel = controller->panel();
-    QQmlComponent component(m_engine.get());
-    component.setData("import QtQuick\nTextInput { width: 100; height: 20 }", QUrl());
-    std::unique_ptr<QQuickItem> field(qobject_cast<QQuickItem*>(component.create()));
-    QVERIFY2(field, qPrintable(component.errorString()));
-    field->setParentItem(panel.contentItem());
-    const WId editor = 4242; // another program's window
-    m_windows.setFocusedWindow(editor);
-
-    // Clicks on the open tray leave the keyboard where it was.
-    controller->setExpanded(true);
-    QVERIFY(panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
-    QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(360, 100));
-    QCOMPARE(m_windows.focusedWindow(), editor);
-
-    // A text field takes it, and the collapse gives it back.
-    field->forceActiveFocus();
-    QCOMPARE(m_windows.focusedWindow(), panel.winId());
-    QVERIFY(!panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
-    controller->setExpanded(false);
-    QCOMPARE(m_windows.focusedWindow(), editor);
-    QVERIFY(panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
-    QVERIFY(!field->hasActiveFocus());
-
-    // Opening again does not take it back on its own, nor does a field while collapsed.
-    controller->setExpanded(true);
-    QCOMPARE(m_windows.focusedWindow(), editor);
-    controller->setExpanded(false);
-    field->forceActiveFocus();
-    QCOMPARE(m_windows.focusedWindow(), editor);
-
-    // The user moved on to a third window while typing: the release leaves it there.
-    field->setFocus(false);
-    controller->setExpanded(true);
-    field->forceActiveFocus();
-    QCOMPARE(m_windows.focusedWindow(), panel.winId());
-    m_windows.setFocusedWindow(77);
-    controller->setExpanded(false);
-    QCOMPARE(m_windows.focusedWindow(), WId(77));
-}
-
-void NotchPanelControllerTest::hoverOpensAndCloses() {
-    auto controller = makeController(true);
-    controller->hoverMonitor().start();
-    m_pointer.moveTo(notchCentre());
-    m_clock.advance(0.071);
-    QVERIFY(controller->viewModel().isExpanded());
-    // Lower in the open tray is still inside.
-    m_pointer.moveTo(notchCentre() - QPointF(0, 120));
-    m_clock.advance(1);
-    QVERIFY(controller->viewModel().isExpanded());
-    m_pointer.moveTo(notchCentre() - QPointF(0, 400));
-    m_clock.advance(0.39);
-    QVERIFY(controller->viewModel().isExpanded());
-    m_clock.advance(0.02);
-    QVERIFY(!controller->viewModel().isExpanded());
-}
-
-void NotchPanelControllerTest::toggleHidesAndShows() {
-    auto controller = makeController(true);
-    controller->hoverMonitor().start();
-    controller->setExpanded(true);
-    QVERIFY(controller->isPanelVisible());
-
-    controller->toggle();
-    QVERIFY(!controller->isPanelVisible());
-    QVERIFY(!controller->isShown());
-    QVERIFY(!controller->viewModel().isExpanded());
-    QVERIFY(!controller->hoverMonitor().isRunning());
-
-    controller->toggle();
-    QVERIFY(controller->isPanelVisible());
-    QVERIFY(controller->isShown());
-    QVERIFY(controller->hoverMonitor().isRunning());
-}
-
-void NotchPanelControllerTest::desktopSwitchFadesIn() {
-    auto controller = makeController(true);
-    NotchPanel& panel = controller->panel();
-    QCOMPARE(panel.alpha(), 1.0);
-
-    m_windows.switchDesktop(1);
-    QCOMPARE(panel.alpha(), 0.0);
-    m_clock.advance(0.3);
-    m_windows.switchDesktop(2);
-    m_clock.advance(0.44);
-    QVERIFY(!controller->isFadingIn());
-    QCOMPARE(panel.alpha(), 0.0);
-    m_clock.advance(0.02);
-    QVERIFY(controller->isFadingIn());
-    QTRY_COMPARE(panel.alpha(), 1.0);
-}
-
-void NotchPanelControllerTest::desktopRuleFollowsTheSetting() {
-    auto controller = makeController(true);
-    QVERIFY(!m_windows.isOnAllDesktops(&controller->panel()));
-
-    m_store->setMoveWithSpaces(false);
-    QVERIFY(m_windows.isOnAllDesktops(&controller->panel()));
-    m_windows.switchDesktop(3);
-    QCOMPARE(controller->panel().alpha(), 1.0);
-    QCOMPARE(m_clock.pendingCount(), 0);
-}
-
-void NotchPanelControllerTest::ownCaptureHidesThePanel() {
-    auto controller = makeController(true);
-    CaptureVisibility::shared().setAICaptureInProgress(true);
-    QVERIFY(!controller->panel().isVisible());
-    QVERIFY(controller->isPanelVisible());
-    CaptureVisibility::shared().setAICaptureInProgress(false);
-    QVERIFY(controller->panel().isVisible());
-
-    // "Tampilkan Widget" during a capture shows the panel only once the capture is done.
-    controller->toggle();
-    QVERIFY(!controller->panel().isVisible());
-    CaptureVisibility::shared().setAICaptureInProgress(true);
-    controller->toggle();
-    QVERIFY(!controller->panel().isVisible());
-    QVERIFY(controller->isPanelVisible());
-    CaptureVisibility::shared().setAICaptureInProgress(false);
-    QVERIFY(controller->panel().isVisible());
-}
-
-void NotchPanelControllerTest::repositionWithSameScreenChangesNothing() {
-    auto controller = makeController();
-    QSignalSpy geometry(&controller->viewModel(), &NotchViewModel::geometryChanged);
-    controller->repositionPanel();
-    QCOMPARE(geometry.count(), 0);
-    // The panel hangs from the top centre of the screen.
-    const QRect frame = controller->panel().geometry();
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    QCOMPARE(frame.size(), QSize(720, 320));
-    QCOMPARE(frame.top(), screen.top());
-    QCOMPARE(frame.center().x(), screen.center().x());
-}
-
-void NotchPanelControllerTest::windowShapeFollowsTheTray() {
-    for (const QString& id : ModuleRegistry::shared().ids())
-        m_store->setEnabled(true, id);
-    auto controller = makeController();
-    NotchPanel& panel = controller->panel();
-    NotchViewModel& model = controller->viewModel();
-    QVERIFY(panel.mask().isEmpty());
-
-    // Without a compositor the window is cut to the tray and the collapsed module's slot,
-    // which hangs below the notch.
-    m_windows.setCompositor(false);
-    const TrayLayout& layout = model.layout();
-    QVERIFY(!layout.slotRect().isEmpty());
-    QVERIFY(panel.mask().contains(layout.slotRect().center().toPoint()));
-    QVERIFY(panel.mask().contains(QPoint(360, 1)));
-    QVERIFY(!panel.mask().contains(QPoint(360, 200)));
-
-    // Opening follows the springs the root view writes.
-    controller->setExpanded(true);
-    model.setOpenness(1);
-    QCOMPARE(m_windows.inputRegion(&panel),
-             std::optional<QRegion>(QRegion(layout.trayRect().toAlignedRect())));
-    QVERIFY(panel.mask().contains(QPoint(360, 160)));
-    // The bottom corners are rounded off.
-    QVERIFY(!panel.mask().contains(layout.trayRect().bottomLeft().toPoint() - QPoint(-1, 1)));
-
-    // A page dot's tooltip hangs below the tray, and the shape follows it open and shut.
-    QObject* tip = nullptr;
-    auto* dots = panel.rootObject()->findChild<QQuickItem*>("pageDots");
-    QVERIFY(dots);
-    for (QQuickItem* dot : dots->childItems())
-        for (QObject* object : dot->children())
-            if (object->inherits("QQuickToolTip"))
-                tip = object;
-    QVERIFY(tip);
-    tip->setProperty("visible", true);
-    auto* background = tip->property("background").value<QQuickItem*>();
-    QVERIFY(background);
-    const auto tipCentre = [&] {
-        return background->mapToScene(QPointF(background->width() / 2, background->height() / 2))
-            .toPoint();
-    };
-    QTRY_VERIFY(panel.mask().contains(tipCentre()));
-    QVERIFY(tipCentre().y() > layout.trayRect().bottom());
-    tip->setProperty("visible", false);
-    QTRY_VERIFY(!panel.mask().contains(tipCentre()));
-
-    m_windows.setCompositor(true);
-    QVERIFY(panel.mask().isEmpty());
-}
+        m_windows.setCompositor(true);
+        QVERIFY(panel.mask().isEmpty());
+    }
+};
 
 QTEST_MAIN(NotchPanelControllerTest)
 #include "tst_notchpanelcontroller.moc"

@@ -6,15 +6,12 @@
 
 namespace notchora::test {
 
-// A busy, screenshot-like picture (text-like strokes, flat panels, gradients), the same for
-// a given seed.
+// A busy, screenshot-like picture (windows of text-like strokes on a gradient), the same for a
+// given seed.
 QImage screenshotLike(int width, int height, quint32 seed = 7);
 QByteArray encoded(const QImage& image, const char* format, int quality = -1);
 // A JPEG that carries an EXIF orientation tag.
 QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation);
-// Saves a flat picture of `pixels` in `color` as a PNG at `path`, recording `dpi` (from
-// which the editor reads the picture's scale); returns `path`.
-QString writeFlatPicture(const QString& path, QSize pixels, double dpi, QRgb color);
 // Writes an executable shell script and returns its path.
 QString writeScript(const QString& path, const QByteArray& body);
 

@@ -1,17 +1,17 @@
-#include "EditorFixture.h"
 #include "ManualClock.h"
 #include "TestEnvironment.h"
-#include "TestImages.h"
 #include "platform/Defaults.h"
 #include "screenshot/AnnotationEditor.h"
 #include "screenshot/AnnotationWindowController.h"
 
 #include <QClipboard>
 #include <QDir>
+#include <QFontDatabase>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QQmlEngineExtensionPlugin>
+#include <QQuickItem>
 #include <QQuickWindow>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -20,319 +20,411 @@ Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 using namespace notchora;
-using test::EditorFixture;
 
 namespace {
 
-// A picture of `pixels` at `ratio` pixels per point.
-QImage picture(QSize pixels, double ratio) {
+constexpr QRgb background = 0xff1e783c;
+
+// The red of a box, allowing for smoothing.
+bool isRed(QRgb c) {
+    return qRed(c) > 200 && qGreen(c) < 110 && qBlue(c) < 110;
+}
+
+// A flat picture of `pixels` at `ratio` pixels per point.
+QImage picture(QSize pixels, double ratio = 1) {
     QImage image(pixels, QImage::Format_RGB32);
-    image.fill(EditorFixture::background);
+    image.fill(background);
     image.setDevicePixelRatio(ratio);
     return image;
 }
 
-} // namespace
-
-class AnnotatorTest : public QObject, test::EditorFixture {
-    Q_OBJECT
-private slots:
-    void init() { resetProfile(); }
-    void windowSize_data();
-    void windowSize();
-    void boxRules_data();
-    void boxRules();
-    void thicknessIsTakenWhenTheBoxIsMade();
-    void undoAndClear();
-    void exportKeepsFullResolution_data();
-    void exportKeepsFullResolution();
-    void saveWritesANewPngAndCloses();
-    void saveFailureKeepsTheEditorOpen();
-    void copyPutsThePictureOnTheClipboard();
-    void showReadsAndDeletesThePicture();
-    void showRefusesUnreadableFiles();
-    void delayedCloseSparesANewerEditor();
-    void windowTakesDragsAndShortcuts();
-};
-
-void AnnotatorTest::windowSize_data() {
-    QTest::addColumn<QSizeF>("image");
-    QTest::addColumn<QSizeF>("visible"); // empty: no screen
-    QTest::addColumn<QSizeF>("expected");
-    // maxW = 1200, maxH = 667.75, fit = 667.75 / 982.
-    const double fit = 667.75 / 982;
-    QTest::addRow("2x capture on a laptop")
-        << QSizeF(1512, 982) << QSizeF(1440, 875) << QSizeF(1512 * fit + 24, 982 * fit + 76);
-    QTest::addRow("tiny capture keeps the minimum width")
-        << QSizeF(100, 50) << QSizeF(1440, 875) << QSizeF(620, 126);
-    QTest::addRow("never enlarged") << QSizeF(800, 400) << QSizeF(2560, 1440) << QSizeF(824, 476);
-    QTest::addRow("no screen") << QSizeF(2000, 1000) << QSizeF() << QSizeF(1020, 574);
-    QTest::addRow("tall capture") << QSizeF(400, 2000) << QSizeF(1440, 875) << QSizeF(620, 743.75);
+// The items under `item` showing `text` (text items, or buttons when `button`).
+QList<QQuickItem*> withText(QQuickItem* item, const QString& text, bool button = false) {
+    QList<QQuickItem*> found;
+    if (item->property("text").toString() == text &&
+        (button ? item->metaObject()->indexOfSignal("clicked()") >= 0
+                : item->inherits("QQuickText")))
+        found << item;
+    for (QQuickItem* child : item->childItems())
+        found << withText(child, text, button);
+    return found;
 }
 
-void AnnotatorTest::windowSize() {
-    QFETCH(QSizeF, image);
-    QFETCH(QSizeF, visible);
-    QFETCH(QSizeF, expected);
-    const QSizeF got = AnnotationWindowController::windowSize(
-        image, visible.isEmpty() ? std::nullopt : std::optional(visible));
-    QVERIFY2(qAbs(got.width() - expected.width()) < 0.01 &&
-                 qAbs(got.height() - expected.height()) < 0.01,
-             qPrintable(QStringLiteral("%1 x %2").arg(got.width()).arg(got.height())));
+QRectF sceneRect(const QQuickItem* item) {
+    return item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
 }
 
-void AnnotatorTest::boxRules_data() {
-    QTest::addColumn<QPointF>("from");
-    QTest::addColumn<QPointF>("to");
-    QTest::addColumn<QRectF>("box"); // null: no box
-    QTest::addRow("2 x 50 is too thin") << QPointF(10, 0) << QPointF(12, 50) << QRectF();
-    QTest::addRow("3 x 3 is a box") << QPointF(10, 10) << QPointF(13, 13) << QRectF(10, 10, 3, 3);
-    QTest::addRow("ends outside: clipped")
-        << QPointF(90, 40) << QPointF(150, 80) << QRectF(90, 40, 10, 10);
-    QTest::addRow("dragged up and left")
-        << QPointF(60, 30) << QPointF(20, 10) << QRectF(20, 10, 40, 20);
-    QTest::addRow("a click is no drag") << QPointF(10, 10) << QPointF(11, 12) << QRectF();
-    QTest::addRow("wholly outside") << QPointF(-50, -50) << QPointF(-10, -10) << QRectF();
-    QTest::addRow("clipped to a sliver") << QPointF(-20, 5) << QPointF(2, 40) << QRectF();
-}
-
-void AnnotatorTest::boxRules() {
-    QFETCH(QPointF, from);
-    QFETCH(QPointF, to);
-    QFETCH(QRectF, box);
-    ManualClock clock;
-    AnnotationEditor editor(picture(QSize(100, 50), 1), clock);
-    QSignalSpy drafts(&editor, &AnnotationEditor::draftChanged);
+void drag(AnnotationEditor& editor, QPointF from, QPointF to) {
     editor.press(from);
     editor.drag((from + to) / 2);
     editor.drag(to);
-    if (QLineF(from, to).length() >= 3) {
-        QVERIFY(editor.draft().has_value());
-        QCOMPARE(editor.draft()->rect, QRectF(from, to).normalized() & QRectF(0, 0, 100, 50));
-    }
     editor.release(to);
-    QVERIFY(!editor.draft());
-    if (box.isNull()) {
+}
+
+} // namespace
+
+class AnnotatorTest : public QObject {
+    Q_OBJECT
+
+    test::TestEnvironment m_env;
+
+    QString folder() const { return m_env.root() + QStringLiteral("/shots"); }
+    // A flat PNG recording `dpi`, from which the editor reads the picture's scale.
+    QString writePicture(QSize pixels, double dpi) const {
+        const QString path = m_env.root() + QStringLiteral("/picture.png");
+        QImage image = picture(pixels);
+        image.setDotsPerMeterX(qRound(dpi / 0.0254));
+        image.setDotsPerMeterY(qRound(dpi / 0.0254));
+        image.save(path, "PNG");
+        return path;
+    }
+
+private slots:
+    void init() {
+        Defaults::shared(QStringLiteral("screencapture"))
+            .setString(QStringLiteral("location"), folder());
+        Defaults::shared().remove(AnnotationEditor::thicknessSetting.name());
+        QDir(folder()).removeRecursively();
+        QFile::remove(folder());
+    }
+    void windowSize_data() {
+        QTest::addColumn<QSizeF>("image");
+        QTest::addColumn<QSizeF>("visible"); // empty: no screen
+        QTest::addColumn<QSizeF>("expected");
+        // maxW = 1200, maxH = 667.75, fit = 667.75 / 982.
+        const double fit = 667.75 / 982;
+        QTest::addRow("2x capture on a laptop")
+            << QSizeF(1512, 982) << QSizeF(1440, 875) << QSizeF(1512 * fit + 24, 982 * fit + 76);
+        QTest::addRow("tiny capture keeps the minimum width")
+            << QSizeF(100, 50) << QSizeF(1440, 875) << QSizeF(620, 126);
+        QTest::addRow("never enlarged")
+            << QSizeF(800, 400) << QSizeF(2560, 1440) << QSizeF(824, 476);
+        QTest::addRow("no screen") << QSizeF(2000, 1000) << QSizeF() << QSizeF(1020, 574);
+        QTest::addRow("tall capture")
+            << QSizeF(400, 2000) << QSizeF(1440, 875) << QSizeF(620, 743.75);
+    }
+    void windowSize() {
+        QFETCH(QSizeF, image);
+        QFETCH(QSizeF, visible);
+        QFETCH(QSizeF, expected);
+        const QSizeF got = AnnotationWindowController::windowSize(
+            image, visible.isEmpty() ? std::nullopt : std::optional(visible));
+        QVERIFY2(qAbs(got.width() - expected.width()) < 0.01 &&
+                     qAbs(got.height() - expected.height()) < 0.01,
+                 qPrintable(QStringLiteral("%1 x %2").arg(got.width()).arg(got.height())));
+    }
+    void boxRules_data() {
+        QTest::addColumn<QPointF>("from");
+        QTest::addColumn<QPointF>("to");
+        QTest::addColumn<QRectF>("box"); // null: no box
+        QTest::addRow("2 x 50 is too thin") << QPointF(10, 0) << QPointF(12, 50) << QRectF();
+        QTest::addRow("3 x 3 is a box")
+            << QPointF(10, 10) << QPointF(13, 13) << QRectF(10, 10, 3, 3);
+        QTest::addRow("ends outside: clipped")
+            << QPointF(90, 40) << QPointF(150, 80) << QRectF(90, 40, 10, 10);
+        QTest::addRow("dragged up and left")
+            << QPointF(60, 30) << QPointF(20, 10) << QRectF(20, 10, 40, 20);
+        QTest::addRow("a click is no drag") << QPointF(10, 10) << QPointF(11, 12) << QRectF();
+        QTest::addRow("wholly outside") << QPointF(-50, -50) << QPointF(-10, -10) << QRectF();
+        QTest::addRow("clipped to a sliver") << QPointF(-20, 5) << QPointF(2, 40) << QRectF();
+    }
+    void boxRules() {
+        QFETCH(QPointF, from);
+        QFETCH(QPointF, to);
+        QFETCH(QRectF, box);
+        ManualClock clock;
+        AnnotationEditor editor(picture(QSize(100, 50)), clock);
+        editor.press(from);
+        editor.drag(to);
+        if (QLineF(from, to).length() >= 3)
+            QCOMPARE(editor.draft()->rect, QRectF(from, to).normalized() & QRectF(0, 0, 100, 50));
+        editor.release(to);
+        QVERIFY(!editor.draft());
+        QCOMPARE(editor.boxCount(), box.isNull() ? 0 : 1);
+        if (!box.isNull())
+            QCOMPARE(editor.boxes().first().rect, box);
+    }
+    // Boxes keep the thickness they were made with; undo and clear change only what is there.
+    void thicknessUndoAndClear() {
+        Defaults::shared().setDouble(AnnotationEditor::thicknessSetting.name(), 7);
+        ManualClock clock;
+        AnnotationEditor editor(picture(QSize(100, 100)), clock);
+        QSignalSpy changes(&editor, &AnnotationEditor::boxesChanged);
+        editor.undo();
+        editor.clear();
+        QCOMPARE(changes.size(), 0);
+        drag(editor, {10, 10}, {40, 40});
+        editor.setThickness(12);
+        QCOMPARE(Defaults::shared().doubleValue(AnnotationEditor::thicknessSetting.name()),
+                 std::optional(12.0));
+        drag(editor, {50, 50}, {90, 90});
+        drag(editor, {20, 60}, {30, 90});
+        QCOMPARE(editor.boxes().at(0).thickness, 7.0);
+        QCOMPARE(editor.boxes().at(1).thickness, 12.0);
+        QVERIFY(editor.boxes().at(0).id != editor.boxes().at(1).id);
+        editor.undo();
+        QCOMPARE(editor.boxCount(), 2);
+        QCOMPARE(editor.boxes().last().rect, QRectF(50, 50, 40, 40));
+        editor.clear();
+        editor.undo();
         QCOMPARE(editor.boxCount(), 0);
-        return;
     }
-    QCOMPARE(editor.boxCount(), 1);
-    QCOMPARE(editor.boxes().first().rect, box);
-    QCOMPARE(editor.boxes().first().thickness, 3.0);
-    QVERIFY(!editor.boxes().first().id.isNull());
-}
-
-void AnnotatorTest::thicknessIsTakenWhenTheBoxIsMade() {
-    Defaults::shared().setDouble(AnnotationEditor::thicknessSetting.name(), 7);
-    ManualClock clock;
-    AnnotationEditor editor(picture(QSize(100, 100), 1), clock);
-    QCOMPARE(editor.thickness(), 7.0);
-    auto drag = [&](QPointF a, QPointF b) {
-        editor.press(a);
-        editor.drag(b);
-        editor.release(b);
-    };
-    drag({10, 10}, {40, 40});
-    editor.setThickness(12);
-    QCOMPARE(Defaults::shared().doubleValue(AnnotationEditor::thicknessSetting.name()),
-             std::optional(12.0));
-    drag({50, 50}, {90, 90});
-    QCOMPARE(editor.boxes().at(0).thickness, 7.0);
-    QCOMPARE(editor.boxes().at(1).thickness, 12.0);
-    QVERIFY(editor.boxes().at(0).id != editor.boxes().at(1).id);
-}
-
-void AnnotatorTest::undoAndClear() {
-    ManualClock clock;
-    AnnotationEditor editor(picture(QSize(100, 100), 1), clock);
-    QSignalSpy changes(&editor, &AnnotationEditor::boxesChanged);
-    editor.undo();
-    editor.clear();
-    QCOMPARE(changes.size(), 0);
-    for (int i = 0; i < 3; ++i) {
-        editor.press({10.0 * i, 10});
-        editor.release({10.0 * i + 8, 30});
+    // A 3-point stroke is 3 pixels wide at 1x and 6 at 2x, centred on the box edge.
+    void exportKeepsFullResolution_data() {
+        QTest::addColumn<double>("ratio");
+        QTest::addRow("1x") << 1.0;
+        QTest::addRow("2x") << 2.0;
     }
-    QCOMPARE(editor.boxCount(), 3);
-    editor.undo();
-    QCOMPARE(editor.boxCount(), 2);
-    QCOMPARE(editor.boxes().last().rect, QRectF(10, 10, 8, 20));
-    editor.clear();
-    QCOMPARE(editor.boxCount(), 0);
-    editor.undo();
-    QCOMPARE(editor.boxCount(), 0);
-}
+    void exportKeepsFullResolution() {
+        QFETCH(double, ratio);
+        ManualClock clock;
+        AnnotationEditor editor(picture(QSize(100, 50) * ratio, ratio), clock);
+        QCOMPARE(editor.imageSize(), QSizeF(100, 50));
+        drag(editor, {10, 10}, {30, 30});
+        const QImage out = editor.renderedImage();
+        QCOMPARE(out.size(), QSize(100, 50) * ratio);
+        const int edge = int(10 * ratio);
+        const int half = int(1.5 * ratio);
+        const int y = int(20 * ratio);
+        QVERIFY(isRed(out.pixel(edge - half, y)) && isRed(out.pixel(edge + half - 1, y)));
+        QCOMPARE(out.pixel(edge - half - 2, y), background);
+        QCOMPARE(out.pixel(edge + half + 1, y), background);
+        // Square ends and mitred corners: the outer corner is filled.
+        QVERIFY(isRed(out.pixel(edge - half, edge - half)));
+    }
+    // Saving and copying hand over the full-resolution picture and close the editor shortly
+    // after; a failed save says why and keeps it open.
+    void saveAndCopy_data() {
+        QTest::addColumn<bool>("copy");
+        QTest::addColumn<bool>("blocked"); // the screenshot folder is a file
+        QTest::addColumn<QString>("message");
+        QTest::addRow("save") << false << false
+                              << "Tersimpan: Screenshot 2024-03-09 at 14.05.07.png";
+        QTest::addRow("copy") << true << false << "Tersalin ke clipboard";
+        QTest::addRow("save fails") << false << true << "Gagal menyimpan gambar.";
+    }
+    void saveAndCopy() {
+        QFETCH(bool, copy);
+        QFETCH(bool, blocked);
+        QFETCH(QString, message);
+        if (blocked)
+            QVERIFY(test::writeFile(folder(), "not a folder"));
+        ManualClock clock(QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7), Qt::LocalTime));
+        AnnotationEditor editor(picture(QSize(200, 100), 2), clock);
+        QSignalSpy closes(&editor, &AnnotationEditor::closeRequested);
+        drag(editor, {10, 10}, {30, 30});
+        QImage handed;
+        if (copy) {
+            editor.copy();
+            handed = QGuiApplication::clipboard()->image();
+        } else {
+            const QString path = editor.save();
+            QCOMPARE(path,
+                     blocked ? QString() : folder() + "/Screenshot 2024-03-09 at 14.05.07.png");
+            handed = QImage(path, "PNG");
+        }
+        QVERIFY2(editor.message().startsWith(message), qPrintable(editor.message()));
+        QCOMPARE(editor.messageIsError(), blocked);
+        if (!blocked) {
+            QCOMPARE(handed.size(), QSize(200, 100));
+            QVERIFY(isRed(handed.pixel(20, 40)));
+        }
+        clock.advance(0.79);
+        QCOMPARE(closes.size(), 0);
+        clock.advance(blocked ? 5 : 0.01);
+        QCOMPARE(closes.size(), blocked ? 0 : 1);
+        QCOMPARE(editor.boxCount(), 1);
+    }
+    void showReplacesTheEditor() {
+        ManualClock clock;
+        AnnotationWindowController controller(clock);
+        QVERIFY(controller.show(writePicture(QSize(400, 200), 192)));
+        QVERIFY(!QFile::exists(m_env.root() + QStringLiteral("/picture.png")));
+        QPointer<QQuickWindow> window = controller.window();
+        QCOMPARE(window->title(), QStringLiteral("Redframe — beri kotak merah"));
+        QCOMPARE(controller.editor()->imageSize(), QSizeF(200, 100));
+        const QSizeF expected = AnnotationWindowController::windowSize(
+            QSizeF(200, 100), QSizeF(QGuiApplication::primaryScreen()->availableGeometry().size()));
+        QCOMPARE(window->size(), expected.toSize());
+        // One editor at a time; the old one's delayed close spares the new one.
+        controller.editor()->copy(); // closes in 0.8 s
+        clock.advance(0.5);
+        QVERIFY(controller.show(writePicture(QSize(100, 50), 96)));
+        QTRY_VERIFY(!window);
+        window = controller.window();
+        QCOMPARE(controller.editor()->imageSize(), QSizeF(100, 50));
+        clock.advance(1.0);
+        QCoreApplication::processEvents();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(controller.window(), window.data());
+        controller.editor()->copy();
+        clock.advance(0.8);
+        QTRY_VERIFY(!window);
+        QVERIFY(!controller.window());
+        // Unreadable files are refused and left where they are.
+        const QString broken = m_env.root() + QStringLiteral("/broken.png");
+        QVERIFY(test::writeFile(broken, "not a png"));
+        QVERIFY(!controller.show(broken));
+        QVERIFY(QFile::exists(broken));
+        QVERIFY(!controller.show(m_env.root() + QStringLiteral("/missing.png")));
+    }
+    // The window paints the picture, the box being dragged and the committed boxes, and takes
+    // drags, the buttons and the keys; a large picture is scaled down to fit.
+    void windowDrawsAndTakesInput_data() {
+        QTest::addColumn<QSize>("pixels");
+        QTest::addColumn<double>("thickness");
+        QTest::addRow("at its own size") << QSize(300, 200) << 3.0;
+        QTest::addRow("scaled down to fit") << QSize(2400, 1200) << 14.0;
+    }
+    void windowDrawsAndTakesInput() {
+        QFETCH(QSize, pixels);
+        QFETCH(double, thickness);
+        Defaults::shared().setDouble(AnnotationEditor::thicknessSetting.name(), thickness);
+        ManualClock clock(QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7), Qt::LocalTime));
+        AnnotationWindowController controller(clock);
+        QVERIFY(controller.show(writePicture(pixels, 96)));
+        QPointer<QQuickWindow> window = controller.window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem* canvas = nullptr;
+        const std::function<void(QQuickItem*)> search = [&](QQuickItem* item) {
+            canvas = item->inherits("notchora::AnnotatedCanvas") ? item : canvas;
+            for (QQuickItem* child : item->childItems())
+                search(child);
+        };
+        search(window->contentItem());
+        QVERIFY(canvas);
+        if (pixels.width() == 300) // centred below the 52-point toolbar, at its own size
+            QCOMPARE(canvas->mapToScene({0, 0}).toPoint(),
+                     QPoint((window->width() - 300) / 2, 52 + (window->height() - 252) / 2));
+        const double w = pixels.width();
+        const double h = pixels.height();
+        // A point of the picture, in fractions of its size, in the window.
+        auto at = [&](double x, double y) { return canvas->mapToScene({w * x, h * y}); };
+        auto redAt = [&](double x, double y) {
+            const QImage frame = window->grabWindow();
+            return isRed(frame.pixel((at(x, y) * frame.width() / window->width()).toPoint()));
+        };
+        QVERIFY(!redAt(0.25, 0.5));
+        QTest::mousePress(window, Qt::LeftButton, {}, at(0.25, 0.25).toPoint());
+        QTest::mouseMove(window, at(0.5, 0.5).toPoint());
+        QTest::mouseMove(window, at(0.75, 0.75).toPoint());
+        QVERIFY(redAt(0.25, 0.5) && !redAt(0.5, 0.5) && !redAt(0.1, 0.5));
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at(0.75, 0.75).toPoint());
+        AnnotationEditor* editor = controller.editor();
+        QCOMPARE(editor->boxCount(), 1);
+        const QRectF box = editor->boxes().first().rect;
+        const QRectF want(w * 0.25, h * 0.25, w * 0.5, h * 0.5);
+        const double slack = w / canvas->mapRectToScene(QRectF(0, 0, w, h)).width() + 1;
+        QVERIFY2(qAbs(box.x() - want.x()) <= slack && qAbs(box.right() - want.right()) <= slack &&
+                     qAbs(box.bottom() - want.bottom()) <= slack,
+                 qPrintable(QString("%1 %2 %3").arg(box.x()).arg(box.width()).arg(box.height())));
+        QVERIFY(redAt(0.25, 0.5) && redAt(0.75, 0.75) && !redAt(0.5, 0.5));
+        QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->boxCount(), 0);
+        QVERIFY(!redAt(0.25, 0.5));
+        const QList<QQuickItem*> save = withText(window->contentItem(), "Simpan", true);
+        QCOMPARE(save.size(), 1);
+        QTest::mouseClick(window, Qt::LeftButton, {}, sceneRect(save.first()).center().toPoint());
+        QVERIFY(QFile::exists(folder() + "/Screenshot 2024-03-09 at 14.05.07.png"));
+        QTest::keyClick(window, Qt::Key_Escape);
+        QTRY_VERIFY(!window);
+    }
+    // From the narrowest to the widest window the size rule gives, in the face the program
+    // asks for and the wider fallback.
+    void toolbarShowsItsLabels_data() {
+        QTest::addColumn<QString>("font");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<bool>("labels");
+        const struct {
+            const char* name;
+            QSizeF image;
+            QSizeF frame;
+        } cases[] = {
+            {"tiny capture", {100, 50}, {1440, 875}},
+            {"just over the minimum", {600, 300}, {1440, 875}},
+            {"2x laptop capture", {1512, 982}, {1440, 875}},
+            {"ultrawide on full HD", {5120, 1440}, {1920, 1080}},
+            {"large capture on 4K", {3000, 1500}, {3840, 2160}},
+        };
+        for (const char* font : {"Inter", "DejaVu Sans"}) {
+            for (const auto& c : cases)
+                QTest::addRow("%s, %s", font, c.name)
+                    << font << AnnotationWindowController::windowSize(c.image, c.frame).width()
+                    << true;
+            QTest::addRow("%s, narrower than any editor", font) << font << 480.0 << false;
+        }
+    }
+    // Each command's label is shown, painted, inside its button and clear of everything else in
+    // the toolbar; or, where there is no room, its symbol alone.
+    void toolbarShowsItsLabels() {
+        QFETCH(QString, font);
+        QFETCH(double, width);
+        QFETCH(bool, labels);
+        if (!QFontDatabase::families().contains(font))
+            QSKIP("font not installed");
+        const QFont previous = QGuiApplication::font();
+        QGuiApplication::setFont(QFont(font));
+        auto restore = qScopeGuard([&] { QGuiApplication::setFont(previous); });
+        ManualClock clock;
+        AnnotationWindowController controller(clock);
+        QVERIFY(controller.show(writePicture(QSize(200, 100), 96)));
+        QQuickWindow* window = controller.window();
+        window->setMinimumWidth(0);
+        window->resize(qRound(width), window->height());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_COMPARE(window->width(), qRound(width));
+        const QImage frame = window->grabWindow();
+        const double ratio = frame.width() / double(window->width());
+        const QRectF toolbar(0, 0, window->width(), 51);
+        QList<QRectF> taken;
+        for (const char* other : {"Kotak merah", "Tebal", "3 pt", "Batal"})
+            for (QQuickItem* item : withText(window->contentItem(), other))
+                if (item->isVisible())
+                    taken << sceneRect(item);
 
-void AnnotatorTest::exportKeepsFullResolution_data() {
-    QTest::addColumn<double>("ratio");
-    QTest::addRow("1x") << 1.0;
-    QTest::addRow("2x") << 2.0;
-}
+        for (const char* name : {"Urungkan", "Hapus semua", "Salin", "Simpan"}) {
+            const QList<QQuickItem*> found = withText(window->contentItem(), name);
+            QCOMPARE(found.size(), 1);
+            QQuickItem* label = found.first();
+            const QRectF box = sceneRect(label->parentItem()->parentItem());
+            QVERIFY2(toolbar.contains(box), name);
+            for (const QRectF& other : std::as_const(taken))
+                QVERIFY2(!box.intersects(other), name);
+            taken << box;
+            if (!labels) {
+                QVERIFY2(!label->isVisible() && box.width() <= 32, name);
+                continue;
+            }
+            double opacity = 1;
+            for (const QQuickItem* item = label; item; item = item->parentItem())
+                opacity *= item->opacity();
+            QVERIFY2(label->isVisible() && opacity > 0.4, name);
+            const QRectF text = sceneRect(label);
+            QVERIFY2(box.contains(text) && text.width() >= label->implicitWidth() - 0.5, name);
+            // White text, even at half opacity, on the dark or blue buttons.
+            int light = 0;
+            const QRect pixels =
+                QRectF(text.topLeft() * ratio, text.size() * ratio).toAlignedRect();
+            for (int y = pixels.top(); y <= pixels.bottom(); ++y)
+                for (int x = pixels.left(); x <= pixels.right(); ++x)
+                    light += frame.valid(x, y) && qGray(frame.pixel(x, y)) > 130;
+            QVERIFY2(light > 10, name);
+        }
 
-// A 3-point stroke is 3 pixels wide at 1x and 6 at 2x, centred on the box edge.
-void AnnotatorTest::exportKeepsFullResolution() {
-    QFETCH(double, ratio);
-    ManualClock clock;
-    AnnotationEditor editor(picture(QSize(100, 50) * ratio, ratio), clock);
-    QCOMPARE(editor.imageSize(), QSizeF(100, 50));
-    editor.press({10, 10});
-    editor.release({30, 30});
-    const QImage out = editor.renderedImage();
-    QCOMPARE(out.size(), QSize(100, 50) * ratio);
-    const int edge = int(10 * ratio);
-    const int half = int(1.5 * ratio);
-    const int y = int(20 * ratio);
-    QVERIFY(isRed(out.pixel(edge - half, y)));
-    QVERIFY(isRed(out.pixel(edge + half - 1, y)));
-    QCOMPARE(out.pixel(edge - half - 2, y), background);
-    QCOMPARE(out.pixel(edge + half + 1, y), background);
-    // Square ends and mitred corners: the outer corner is filled.
-    QVERIFY(isRed(out.pixel(edge - half, edge - half)));
-}
-
-void AnnotatorTest::saveWritesANewPngAndCloses() {
-    ManualClock clock(QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7), Qt::LocalTime));
-    AnnotationEditor editor(picture(QSize(200, 100), 2), clock);
-    QSignalSpy closes(&editor, &AnnotationEditor::closeRequested);
-    editor.press({10, 10});
-    editor.release({30, 30});
-    const QString path = editor.save();
-    QCOMPARE(path, folder() + QStringLiteral("/Screenshot 2024-03-09 at 14.05.07.png"));
-    QCOMPARE(editor.message(), QStringLiteral("Tersimpan: Screenshot 2024-03-09 at 14.05.07.png"));
-    QVERIFY(!editor.messageIsError());
-    QImage saved(path, "PNG");
-    QCOMPARE(saved.size(), QSize(200, 100));
-    QVERIFY(isRed(saved.pixel(20, 40)));
-    QCOMPARE(saved.convertToFormat(QImage::Format_ARGB32),
-             editor.renderedImage().convertToFormat(QImage::Format_ARGB32));
-
-    clock.advance(0.79);
-    QCOMPARE(closes.size(), 0);
-    clock.advance(0.01);
-    QCOMPARE(closes.size(), 1);
-
-    // Another save within the same second keeps the first file.
-    AnnotationEditor second(picture(QSize(40, 40), 1), clock);
-    QCOMPARE(second.save(),
-             folder() + QStringLiteral("/Screenshot 2024-03-09 at 14.05.07 (2).png"));
-    QCOMPARE(QImage(path).size(), QSize(200, 100));
-}
-
-void AnnotatorTest::saveFailureKeepsTheEditorOpen() {
-    // The screenshot folder is a file: nothing can be written there.
-    QVERIFY(test::writeFile(folder(), "not a folder"));
-    ManualClock clock;
-    AnnotationEditor editor(picture(QSize(60, 60), 1), clock);
-    QSignalSpy closes(&editor, &AnnotationEditor::closeRequested);
-    editor.press({5, 5});
-    editor.release({50, 50});
-    QCOMPARE(editor.save(), QString());
-    QVERIFY(editor.messageIsError());
-    QVERIFY(editor.message().startsWith(QStringLiteral("Gagal menyimpan gambar.")));
-    QCOMPARE(editor.boxCount(), 1);
-    clock.advance(5);
-    QCOMPARE(closes.size(), 0);
-    QFile::remove(folder());
-}
-
-void AnnotatorTest::copyPutsThePictureOnTheClipboard() {
-    ManualClock clock;
-    AnnotationEditor editor(picture(QSize(80, 60), 1), clock);
-    QSignalSpy closes(&editor, &AnnotationEditor::closeRequested);
-    editor.press({10, 10});
-    editor.release({40, 40});
-    editor.copy();
-    QCOMPARE(editor.message(), QStringLiteral("Tersalin ke clipboard"));
-    const QImage copied = QGuiApplication::clipboard()->image();
-    QCOMPARE(copied.size(), QSize(80, 60));
-    QVERIFY(isRed(copied.pixel(10, 25)));
-    clock.advance(0.8);
-    QCOMPARE(closes.size(), 1);
-}
-
-void AnnotatorTest::showReadsAndDeletesThePicture() {
-    ManualClock clock;
-    AnnotationWindowController controller(clock);
-    const QString path = writePicture(QStringLiteral("shot.png"), QSize(400, 200), 192);
-    QVERIFY(controller.show(path));
-    QVERIFY(!QFile::exists(path));
-    QQuickWindow* window = controller.window();
-    QVERIFY(window);
-    QCOMPARE(window->title(), QStringLiteral("Redframe — beri kotak merah"));
-    QCOMPARE(controller.editor()->imageSize(), QSizeF(200, 100));
-    const QSizeF expected = AnnotationWindowController::windowSize(
-        QSizeF(200, 100), QSizeF(QGuiApplication::primaryScreen()->availableGeometry().size()));
-    QCOMPARE(window->size(), expected.toSize());
-
-    // One editor at a time.
-    QPointer<QQuickWindow> first = window;
-    QVERIFY(controller.show(writePicture(QStringLiteral("next.png"), QSize(100, 50), 96)));
-    QTRY_VERIFY(!first);
-    QVERIFY(controller.window());
-    QCOMPARE(controller.editor()->imageSize(), QSizeF(100, 50));
-}
-
-void AnnotatorTest::showRefusesUnreadableFiles() {
-    ManualClock clock;
-    AnnotationWindowController controller(clock);
-    const QString path = m_env.root() + QStringLiteral("/broken.png");
-    QVERIFY(test::writeFile(path, "not a png"));
-    QVERIFY(!controller.show(path));
-    QVERIFY(QFile::exists(path));
-    QVERIFY(!controller.window());
-    QVERIFY(!controller.show(m_env.root() + QStringLiteral("/missing.png")));
-}
-
-void AnnotatorTest::delayedCloseSparesANewerEditor() {
-    ManualClock clock;
-    AnnotationWindowController controller(clock);
-    QVERIFY(controller.show(writePicture(QStringLiteral("a.png"), QSize(100, 80), 96)));
-    controller.editor()->copy(); // closes in 0.8 s
-    clock.advance(0.5);
-    QVERIFY(controller.show(writePicture(QStringLiteral("b.png"), QSize(120, 90), 96)));
-    QPointer<QQuickWindow> newer = controller.window();
-    clock.advance(1.0);
-    QCoreApplication::processEvents();
-    QVERIFY(newer);
-    QVERIFY(newer->isVisible());
-    QCOMPARE(controller.window(), newer.data());
-
-    // Its own delayed close does close it.
-    controller.editor()->copy();
-    clock.advance(0.8);
-    QTRY_VERIFY(!newer);
-    QVERIFY(!controller.window());
-}
-
-void AnnotatorTest::windowTakesDragsAndShortcuts() {
-    ManualClock clock;
-    AnnotationWindowController controller(clock);
-    QVERIFY(controller.show(writePicture(QStringLiteral("ui.png"), QSize(300, 200), 96)));
-    QQuickWindow* window = controller.window();
-    QTRY_VERIFY(window->isExposed());
-    AnnotationEditor* editor = controller.editor();
-    // The picture is centred below the 52-point toolbar, at its own size.
-    const QPoint origin((window->width() - 300) / 2, 52 + (window->height() - 52 - 200) / 2);
-    QTest::mousePress(window, Qt::LeftButton, {}, origin + QPoint(20, 20));
-    QTest::mouseMove(window, origin + QPoint(60, 50));
-    QTest::mouseMove(window, origin + QPoint(100, 80));
-    QTest::mouseRelease(window, Qt::LeftButton, {}, origin + QPoint(100, 80));
-    QCOMPARE(editor->boxCount(), 1);
-    const QRectF box = editor->boxes().first().rect;
-    QVERIFY2(qAbs(box.x() - 20) <= 1 && qAbs(box.width() - 80) <= 1 && qAbs(box.height() - 60) <= 1,
-             qPrintable(QStringLiteral("%1,%2 %3x%4")
-                            .arg(box.x())
-                            .arg(box.y())
-                            .arg(box.width())
-                            .arg(box.height())));
-
-    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(editor->boxCount(), 0);
-    QPointer<QQuickWindow> guard = window;
-    QTest::keyClick(window, Qt::Key_Escape);
-    QTRY_VERIFY(!guard);
-    QVERIFY(!controller.window());
-}
+        // The confirmation after a save takes the thickness controls' place, clear of the
+        // commands however long the file name.
+        QVERIFY(!controller.editor()->save().isEmpty());
+        const QList<QQuickItem*> message =
+            withText(window->contentItem(), controller.editor()->message());
+        QCOMPARE(message.size(), 1);
+        window->grabWindow();
+        QVERIFY(message.first()->isVisible());
+        const QRectF shown = sceneRect(message.first());
+        QVERIFY(shown.width() > 0 && toolbar.contains(shown));
+        for (const QRectF& button : std::as_const(taken).mid(taken.size() - 4))
+            QVERIFY(!shown.intersects(button));
+    }
+};
 
 QTEST_MAIN(AnnotatorTest)
 #include "tst_annotator.moc"

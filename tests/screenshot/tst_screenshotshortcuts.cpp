@@ -42,109 +42,82 @@ private:
     xcb_window_t m_root = 0;
 };
 
-quint8 keycode(Display* display, char digit) {
-    return quint8(XKeysymToKeycode(display, KeySym(digit)));
-}
-
 } // namespace
 
 class ScreenshotShortcutsTest : public QObject {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void hints_data();
-    void hints();
-    void keysRunTheCommands();
-    void aKeyHeldElsewhereHasNoHint();
-    void switchedOffGivesTheKeysBack();
-
-private:
-    Display* display() const {
-        return qApp->nativeInterface<QNativeInterface::QX11Application>()->display();
-    }
-    xcb_connection_t* connection() const {
-        return qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    }
 
     test::TestEnvironment m_env;
+
+    static Display* display() {
+        return qApp->nativeInterface<QNativeInterface::QX11Application>()->display();
+    }
+    static xcb_connection_t* connection() {
+        return qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    }
+    static quint8 keycode(char digit) { return quint8(XKeysymToKeycode(display(), KeySym(digit))); }
+
+private slots:
+    void initTestCase() {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP(qPrintable(qEnvironmentVariable("NOTCHORA_NO_X", "no X server")));
+    }
+    void hints_data() {
+        QTest::addColumn<QByteArray>("desktop");
+        QTest::addColumn<QString>("panel");
+        QTest::newRow("GNOME") << QByteArray("GNOME") << "Shift+Super+5";
+        QTest::newRow("KDE") << QByteArray("KDE") << "Meta+Shift+5";
+        QTest::newRow("none") << QByteArray() << "Shift+Super+5";
+    }
+    void hints() {
+        QFETCH(QByteArray, desktop);
+        QFETCH(QString, panel);
+        qputenv("XDG_CURRENT_DESKTOP", desktop);
+        QCOMPARE(ScreenshotShortcuts::hint(ScreenshotShortcuts::panelKey), panel);
+        qunsetenv("XDG_CURRENT_DESKTOP");
+    }
+    // The keys pressed anywhere run the commands; the capture tool stands in for the desktop's.
+    void keysRunTheCommands() {
+        const QString log = m_env.root() + "/tool.log";
+        QVERIFY(test::writeFile(m_env.root() + "/tool.sh",
+                                "#!/bin/sh\necho \"$@\" >> '" + log.toUtf8() + "'\n"));
+        QFile::setPermissions(m_env.root() + "/tool.sh", QFile::ReadOwner | QFile::ExeOwner);
+        qputenv("NOTCHORA_SCREENCAPTURE_TOOL", QFile::encodeName(m_env.root() + "/tool.sh"));
+        qputenv("PATH", "/nonexistent"); // no desktop screenshot tool to prefer
+        Defaults defaults(m_env.configHome() + "/notchora/defaults.json");
+        X11GlobalShortcuts keys(display(), connection());
+        ScreenshotAction action(Clock::system());
+        ScreenshotShortcuts shortcuts(keys, defaults, action);
+        QCOMPARE(shortcuts.panelHint(), "Shift+Super+5");
+        QCOMPARE(shortcuts.areaHint(), "Shift+Super+4");
+        for (const char* key : {"shift+super+5", "shift+super+4"})
+            QCOMPARE(QProcess::execute("/usr/bin/xdotool", {"key", key}), 0);
+        // Both ran our area tool (no desktop tool installed): two lines of arguments.
+        QTRY_COMPARE(test::readFile(log).count('\n'), 2);
+        qunsetenv("PATH");
+    }
+    // A key another program holds has no hint; switched off, ours are free for others.
+    void keysHeldElsewhereOrGivenBack() {
+        OtherClient other;
+        QVERIFY(other.grab(keycode('5')));
+        Defaults defaults(m_env.configHome() + "/notchora/held.json");
+        X11GlobalShortcuts keys(display(), connection());
+        ScreenshotAction action(Clock::system());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("holds .* already"));
+        ScreenshotShortcuts shortcuts(keys, defaults, action);
+        QCOMPARE(shortcuts.panelHint(), QString());
+        QCOMPARE(shortcuts.areaHint(), "Shift+Super+4");
+        other.release(keycode('5'));
+
+        QVERIFY(!other.grab(keycode('4')));
+        defaults.setBool(ScreenshotShortcuts::globalSetting.name(), false);
+        QCOMPARE(shortcuts.areaHint(), QString());
+        QVERIFY(other.grab(keycode('4')));
+        other.release(keycode('4'));
+        defaults.setBool(ScreenshotShortcuts::globalSetting.name(), true);
+        QCOMPARE(shortcuts.areaHint(), "Shift+Super+4");
+    }
 };
-
-void ScreenshotShortcutsTest::initTestCase() {
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        QSKIP(qPrintable(qEnvironmentVariable("NOTCHORA_NO_X", "no X server")));
-}
-
-void ScreenshotShortcutsTest::hints_data() {
-    QTest::addColumn<QString>("desktop");
-    QTest::addColumn<QString>("panel");
-    QTest::newRow("GNOME") << "GNOME"
-                           << "Shift+Super+5";
-    QTest::newRow("KDE") << "KDE"
-                         << "Meta+Shift+5";
-    QTest::newRow("none") << ""
-                          << "Shift+Super+5";
-}
-
-void ScreenshotShortcutsTest::hints() {
-    QFETCH(QString, desktop);
-    QFETCH(QString, panel);
-    qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
-    QCOMPARE(ScreenshotShortcuts::hint(ScreenshotShortcuts::panelKey), panel);
-    qunsetenv("XDG_CURRENT_DESKTOP");
-}
-
-// The keys pressed anywhere run the commands; the capture tool stands in for the desktop's.
-void ScreenshotShortcutsTest::keysRunTheCommands() {
-    const QString log = m_env.root() + "/tool.log";
-    const QString tool = m_env.root() + "/tool.sh";
-    QVERIFY(test::writeFile(tool, "#!/bin/sh\necho \"$@\" >> '" + log.toUtf8() + "'\n"));
-    QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("NOTCHORA_SCREENCAPTURE_TOOL", QFile::encodeName(tool));
-    qputenv("PATH", "/nonexistent"); // no desktop screenshot tool to prefer
-
-    Defaults defaults(m_env.configHome() + "/notchora/defaults.json");
-    X11GlobalShortcuts keys(display(), connection());
-    ScreenshotAction action(Clock::system());
-    ScreenshotShortcuts shortcuts(keys, defaults, action);
-    QCOMPARE(shortcuts.panelHint(), "Shift+Super+5");
-    QCOMPARE(shortcuts.areaHint(), "Shift+Super+4");
-
-    for (const char* key : {"shift+super+5", "shift+super+4"})
-        QCOMPARE(QProcess::execute("/usr/bin/xdotool", {"key", key}), 0);
-    // Both ran our area tool (no desktop tool installed): two lines of arguments.
-    QTRY_COMPARE(test::readFile(log).count('\n'), 2);
-    qunsetenv("PATH");
-}
-
-void ScreenshotShortcutsTest::aKeyHeldElsewhereHasNoHint() {
-    OtherClient other;
-    QVERIFY(other.grab(keycode(display(), '5')));
-    Defaults defaults(m_env.configHome() + "/notchora/held.json");
-    X11GlobalShortcuts keys(display(), connection());
-    ScreenshotAction action(Clock::system());
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("holds .* already"));
-    ScreenshotShortcuts shortcuts(keys, defaults, action);
-    QCOMPARE(shortcuts.panelHint(), QString());
-    QCOMPARE(shortcuts.areaHint(), "Shift+Super+4");
-    other.release(keycode(display(), '5'));
-}
-
-void ScreenshotShortcutsTest::switchedOffGivesTheKeysBack() {
-    Defaults defaults(m_env.configHome() + "/notchora/toggle.json");
-    X11GlobalShortcuts keys(display(), connection());
-    ScreenshotAction action(Clock::system());
-    ScreenshotShortcuts shortcuts(keys, defaults, action);
-    OtherClient other;
-    QVERIFY(!other.grab(keycode(display(), '4')));
-
-    defaults.setBool(ScreenshotShortcuts::globalSetting.name(), false);
-    QCOMPARE(shortcuts.areaHint(), QString());
-    QVERIFY(other.grab(keycode(display(), '4')));
-    other.release(keycode(display(), '4'));
-
-    defaults.setBool(ScreenshotShortcuts::globalSetting.name(), true);
-    QCOMPARE(shortcuts.areaHint(), "Shift+Super+4");
-}
 
 int main(int argc, char** argv) {
     // The grabs need the X server the test runs on, not the offscreen platform.

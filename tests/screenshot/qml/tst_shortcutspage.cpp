@@ -2,7 +2,6 @@
 // arguments and no desktop screenshot tool on the path.
 #include "TestEnvironment.h"
 #include "TestImages.h"
-#include "ToolLog.h"
 #include "platform/Defaults.h"
 
 #include <QFile>
@@ -15,48 +14,39 @@ Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 namespace notchora::test {
 
-namespace {
-TestEnvironment* environment = nullptr;
-QString logPath() {
-    return environment->root() + QStringLiteral("/tool.log");
-}
-} // namespace
+// What the stand-in tool was asked to do, and where screenshots go.
+class ToolLog : public QObject {
+    Q_OBJECT
+public:
+    Q_INVOKABLE QString text() const { return QString::fromLocal8Bit(readFile(logPath())); }
+    Q_INVOKABLE void clear() { QFile::remove(logPath()); }
+    Q_INVOKABLE QString shotsFolder() const { return m_env.root() + QStringLiteral("/shots"); }
+    QString logPath() const { return m_env.root() + QStringLiteral("/tool.log"); }
+    QString toolPath() const { return m_env.root() + QStringLiteral("/tool"); }
 
-QString ToolLog::text() const {
-    return QString::fromLocal8Bit(readFile(logPath()));
-}
-
-void ToolLog::clear() {
-    QFile::remove(logPath());
-}
-
-QString ToolLog::shotsFolder() const {
-    return environment->root() + QStringLiteral("/shots");
-}
+private:
+    TestEnvironment m_env;
+};
 
 class Setup : public QObject {
     Q_OBJECT
 public slots:
     void applicationAvailable() {
-        environment = new TestEnvironment;
+        m_log = std::make_unique<ToolLog>();
         qputenv("NOTCHORA_SCREENCAPTURE_TOOL",
-                QFile::encodeName(writeScript(environment->root() + QStringLiteral("/tool"),
-                                              "echo \"$*\" >> '" + logPath().toUtf8() + "'")));
+                QFile::encodeName(writeScript(
+                    m_log->toolPath(), "echo \"$*\" >> '" + m_log->logPath().toUtf8() + "'")));
         qputenv("PATH", "/nonexistent");
     }
     void qmlEngineAvailable(QQmlEngine* engine) {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-        qmlRegisterSingletonInstance("NotchoraTest", 1, 0, "ToolLog", &m_toolLog);
+        qmlRegisterSingletonInstance("NotchoraTest", 1, 0, "ToolLog", m_log.get());
         Defaults::shared(QStringLiteral("screencapture"))
-            .setString(QStringLiteral("location"), ToolLog().shotsFolder());
-    }
-    void cleanupTestCase() {
-        delete environment;
-        environment = nullptr;
+            .setString(QStringLiteral("location"), m_log->shotsFolder());
     }
 
 private:
-    ToolLog m_toolLog;
+    std::unique_ptr<ToolLog> m_log;
 };
 
 } // namespace notchora::test
