@@ -120,7 +120,8 @@ xdotool mousemove 490 349 click 1
 wait_until 5 eval '"$app" history show | grep -qF "Kamu: Apa itu notch?"' || fail "picking a thread in Riwayat did not switch to it"
 echo "ok: switched threads from the menu"
 
-# On every desktop, out of taskbars and pagers, after closing and showing again too.
+# On every desktop, above, out of taskbars, pagers and window cycling, after closing and
+# showing again too.
 popup_id() { xdotool search --onlyvisible --name '^Notchora AI Assistant$' 2>/dev/null | head -n 1; }
 popup_hints() {
   local id state
@@ -130,6 +131,10 @@ popup_hints() {
   for hint in SKIP_TASKBAR SKIP_PAGER ABOVE; do
     grep -q "_NET_WM_STATE_$hint" <<<"$state" || return 1
   done
+  # Taskbars, pagers and Alt+Tab list what the window manager lists: the other window,
+  # not the popup.
+  xprop -root _NET_CLIENT_LIST | grep -qi "$(printf '0x%x' "$other")\b" || return 1
+  ! xprop -root _NET_CLIENT_LIST | grep -qi "$(printf '0x%x' "$id")\b"
 }
 popup_hints || fail "the popup lacks its window hints: $(xprop -id "$(popup_id)" _NET_WM_DESKTOP _NET_WM_STATE)"
 xdotool mousemove 652 235 click 1
