@@ -21,7 +21,7 @@ AssistantFixture::AssistantFixture(const QString& base, const QString& refreshTo
     setBase(QUrl(base));
     if (!refreshToken.isEmpty())
         storeRefreshToken(refreshToken);
-    // The browser: the authorize page approves, and its redirect comes back to us.
+    // The authorize page approves; its redirect comes back to us.
     makeAuth(Clock::system(), [this](const QUrl& url) {
         QTimer::singleShot(0, &context, [this, url] {
             QNetworkAccessManager network;
@@ -29,8 +29,7 @@ AssistantFixture::AssistantFixture(const QString& base, const QString& refreshTo
             request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                                  QNetworkRequest::ManualRedirectPolicy);
             QNetworkReply* reply = network.get(request);
-            QSignalSpy finished(reply, &QNetworkReply::finished);
-            finished.wait(10000);
+            QSignalSpy(reply, &QNetworkReply::finished).wait(10000);
             auth->handleCallback(QUrl(QString::fromUtf8(reply->rawHeader("Location"))));
             reply->deleteLater();
         });

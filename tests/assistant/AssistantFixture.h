@@ -13,19 +13,15 @@
 
 namespace notchora::test {
 
-// A JPEG of the given size, one flat colour.
 QByteArray jpeg(int width, int height);
 
-// The assistant over a temporary profile, asking a service on loopback: its own history,
-// mood centre, manual clock, a screen capture that hands over `screen` (or fails), and a
-// browser that approves every sign-in at once.
+// The assistant over a temporary profile, asking a service at `base`: a screen capture that
+// hands over `screen` (or fails) and a browser that approves every sign-in at once.
 struct AssistantFixture : AnswerStack {
     AssistantFixture(const QString& base, const QString& refreshToken);
 
-    // Waits for the current question to end and returns how it ended.
     AIAssistantService::Outcome waitForEnd();
-    // A current thread of `count` messages, alternating user and assistant, each of the
-    // given texts (cycled).
+    // A current thread of `count` messages, user and assistant in turn, the texts cycled.
     void makeThread(int count, const QStringList& texts = {QStringLiteral("pesan")});
     std::optional<ChatThread> thread() const { return history->currentThread(); }
     void attach(int count);

@@ -4,66 +4,88 @@
 
 using namespace notchora;
 
-Q_DECLARE_METATYPE(std::optional<QString>)
+namespace {
+void shows(const char* tag, const QString& raw, const QString& shown) {
+    QTest::newRow(tag) << raw << shown;
+}
+} // namespace
 
 class StreamingTextTest : public QObject {
     Q_OBJECT
 private slots:
     void display_data();
-    void display();
+    void display() {
+        QFETCH(QString, raw);
+        QFETCH(QString, shown);
+        QCOMPARE(StreamingText::display(raw), shown);
+    }
+
     void everyPrefixShowsWhatTheWholeTextWould_data();
-    void everyPrefixShowsWhatTheWholeTextWould();
-    void shownKeepsTheLastTextWhenAFenceHidesIt();
+    void everyPrefixShowsWhatTheWholeTextWould() {
+        QFETCH(QString, raw);
+        // One character at a time, and in uneven pieces.
+        for (const int step : {1, 3}) {
+            StreamingText text;
+            QString lastShown;
+            for (qsizetype end = 0; end < raw.size();) {
+                const qsizetype next = std::min(raw.size(), end + step);
+                const bool changed = text.append(QStringView(raw).mid(end, next - end));
+                end = next;
+                const QString expected = StreamingText::display(raw.left(end));
+                QCOMPARE(text.displayText(), expected);
+                QCOMPARE(changed, !expected.isEmpty() && expected != lastShown);
+                if (!expected.isEmpty())
+                    lastShown = expected;
+                QCOMPARE(text.shown(), lastShown);
+            }
+        }
+    }
+
+    void shownKeepsTheLastTextWhenAFenceHidesIt() {
+        StreamingText text;
+        QVERIFY(text.append(u"``"));
+        // The fence completes: the display is empty now, the view keeps what it showed.
+        QVERIFY(!text.append(u"`json{\"te"));
+        QCOMPARE(text.displayText(), QString());
+        QCOMPARE(text.shown(), QStringLiteral("``"));
+        QVERIFY(!text.append(u"xt\":\""));
+        // The field now shows the same text: nothing changes for the view.
+        QVERIFY(!text.append(u"``"));
+        QCOMPARE(text.displayText(), QStringLiteral("``"));
+        QVERIFY(text.append(u"!"));
+        QCOMPARE(text.shown(), QStringLiteral("``!"));
+    }
 };
 
+// Raw strings the meta-object compiler cannot read stay below the class.
 void StreamingTextTest::display_data() {
     QTest::addColumn<QString>("raw");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("partial JSON with an escape, cut off before the closing quote")
-        << R"({"text": "Hal\u006f dunia)"
-        << "Halo dunia";
-    QTest::newRow("plain text keeps its leading blanks") << "  Halo"
-                                                         << "  Halo";
-    QTest::newRow("only blanks") << " \n\t "
-                                 << "";
-    QTest::newRow("JSON without a text key") << R"({"answer": "x", "n": 1})"
-                                             << "";
-    QTest::newRow("array, key after blanks around the colon")
-        << "[{\"id\":1, \"text\" \n:\t \"a\"}]"
-        << "a";
-    QTest::newRow("fenced JSON") << "\n```json\n{\"text\":\"b\\nc\\td\\re\"}"
-                                 << "b\nc\td"
-                                    "e";
-    QTest::newRow("a fence of another language is plain") << "```js {\"text\":\"x\"}"
-                                                          << "```js {\"text\":\"x\"}";
-    QTest::newRow("escaped quote, backslash and slash") << R"({"text":"a\"b\\c\/d" , "text":"no"})"
-                                                        << R"(a"b\c/d)";
-    QTest::newRow("an unfinished escape drops nothing before it") << R"({"text":"ab\)"
-                                                                  << "ab";
-    QTest::newRow("an unfinished \\u escape") << R"({"text":"ab\u00)"
-                                              << "ab";
-    QTest::newRow("an invalid \\u escape adds nothing") << R"({"text":"a\u12G4b)"
-                                                        << "ab";
-    QTest::newRow("half a surrogate pair adds nothing") << R"({"text":"a\uD83Db)"
-                                                        << "ab";
-    QTest::newRow("the first key that matches wins")
-        << R"({"context":"t", "text":"first", "text":"second"})"
-        << "first";
-    QTest::newRow("a key closing quote that opens the real key") << R"({""text":"x"})"
-                                                                 << "x";
-    QTest::newRow("no-break space is not a blank of the key pattern")
-        << QString::fromUtf8("{\"text\"\u00a0:\"x\"}") << "";
-}
-
-void StreamingTextTest::display() {
-    QFETCH(QString, raw);
-    QFETCH(QString, shown);
-    QCOMPARE(StreamingText::display(raw), shown);
+    shows("partial JSON with an escape, cut off before the closing quote",
+          R"({"text": "Hal\u006f dunia)", "Halo dunia");
+    shows("plain text keeps its leading blanks", "  Halo", "  Halo");
+    shows("only blanks", " \n\t ", "");
+    shows("JSON without a text key", R"({"answer": "x", "n": 1})", "");
+    shows("array, key after blanks around the colon", "[{\"id\":1, \"text\" \n:\t \"a\"}]", "a");
+    shows("fenced JSON", "\n```json\n{\"text\":\"b\\nc\\td\\re\"}", "b\nc\tde");
+    shows("a fence of another language is plain", "```js {\"text\":\"x\"}",
+          "```js {\"text\":\"x\"}");
+    shows("escaped quote, backslash and slash", R"({"text":"a\"b\\c\/d" , "text":"no"})",
+          R"(a"b\c/d)");
+    shows("an unfinished escape drops nothing before it", R"({"text":"ab\)", "ab");
+    shows("an unfinished \\u escape", R"({"text":"ab\u00)", "ab");
+    shows("an invalid \\u escape adds nothing", R"({"text":"a\u12G4b)", "ab");
+    shows("half a surrogate pair adds nothing", R"({"text":"a\uD83Db)", "ab");
+    shows("the first key that matches wins", R"({"context":"t", "text":"first", "text":"second"})",
+          "first");
+    shows("a key closing quote that opens the real key", R"({""text":"x"})", "x");
+    shows("no-break space is not a blank of the key pattern",
+          QString::fromUtf8("{\"text\"\u00a0:\"x\"}"), "");
 }
 
 void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould_data() {
     QTest::addColumn<QString>("raw");
-    // Rows of display_data() and a few whose interest lies between their characters.
+    // Texts whose interest lies between their characters.
     int row = 0;
     for (const char* raw : {
              R"(  {"text": "Hal\u006f dunia)",
@@ -76,45 +98,6 @@ void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould_data() {
              "{\"text\"\x0b:\f\"vt\"}",
          })
         QTest::addRow("%d", row++) << QString::fromUtf8(raw);
-}
-
-void StreamingTextTest::everyPrefixShowsWhatTheWholeTextWould() {
-    QFETCH(QString, raw);
-    // One character at a time, and in uneven pieces.
-    for (const int step : {1, 3}) {
-        StreamingText text;
-        QString lastShown;
-        for (qsizetype end = 0; end < raw.size();) {
-            const qsizetype next = std::min(raw.size(), end + step);
-            const bool changed = text.append(QStringView(raw).mid(end, next - end));
-            end = next;
-            const QString expected = StreamingText::display(raw.left(end));
-            QCOMPARE(text.displayText(), expected);
-            if (!expected.isEmpty()) {
-                QCOMPARE(changed, expected != lastShown);
-                lastShown = expected;
-            } else {
-                QVERIFY(!changed);
-            }
-            QCOMPARE(text.shown(), lastShown);
-        }
-    }
-}
-
-void StreamingTextTest::shownKeepsTheLastTextWhenAFenceHidesIt() {
-    StreamingText text;
-    QVERIFY(text.append(u"``"));
-    QCOMPARE(text.shown(), QStringLiteral("``"));
-    // The fence completes: the display is empty now, the view keeps what it showed.
-    QVERIFY(!text.append(u"`json{\"te"));
-    QCOMPARE(text.displayText(), QString());
-    QCOMPARE(text.shown(), QStringLiteral("``"));
-    QVERIFY(!text.append(u"xt\":\""));
-    // The field now shows the same text: nothing changes for the view.
-    QVERIFY(!text.append(u"``"));
-    QCOMPARE(text.displayText(), QStringLiteral("``"));
-    QVERIFY(text.append(u"!"));
-    QCOMPARE(text.shown(), QStringLiteral("``!"));
 }
 
 QTEST_GUILESS_MAIN(StreamingTextTest)

@@ -24,17 +24,20 @@ Item {
         when: windowShown
 
         function makeStrip(count, size) {
-            const model = Fixture.attachmentModel(count)
-            const strip = createTemporaryObject(stripComponent, root, { model: model, size: size })
+            const strip = createTemporaryObject(stripComponent, root,
+                                                { model: Fixture.attachmentModel(count), size: size })
             verify(strip)
             removeSpy.clear()
             removeSpy.target = strip
             return strip
         }
 
-        function cell(strip, row) {
-            const id = strip.model.data(strip.model.index(row, 0), Qt.UserRole + 1)
-            return findChild(strip, "attachment-" + id)
+        function idOf(strip, row) {
+            return strip.model.data(strip.model.index(row, 0), Qt.UserRole + 1)
+        }
+
+        function part(strip, row, name) {
+            return findChild(findChild(strip, "attachment-" + idOf(strip, row)), name)
         }
 
         function test_oneThumbnailPerAttachment_data() {
@@ -45,7 +48,7 @@ Item {
             const strip = makeStrip(row.count, 44)
             compare(strip.count, row.count)
             for (let i = 0; i < row.count; ++i) {
-                const thumbnail = findChild(cell(strip, i), "thumbnail")
+                const thumbnail = part(strip, i, "thumbnail")
                 verify(thumbnail, "row " + i)
                 tryCompare(thumbnail, "status", Image.Ready)
                 // The provider serves the square at the size asked for.
@@ -61,9 +64,8 @@ Item {
 
         function test_removeButtonSitsOnTheCorner(row) {
             const strip = makeStrip(1, row.size)
-            const item = cell(strip, 0)
-            const thumbnail = findChild(item, "thumbnail")
-            const button = findChild(item, "removeButton")
+            const thumbnail = part(strip, 0, "thumbnail")
+            const button = part(strip, 0, "removeButton")
             compare(thumbnail.width, row.size)
             compare(thumbnail.height, row.size)
             fuzzyCompare(button.width, row.button, 1e-9)
@@ -75,10 +77,9 @@ Item {
 
         function test_removeAsksForThatAttachment() {
             const strip = makeStrip(3, 44)
-            const secondID = strip.model.data(strip.model.index(1, 0), Qt.UserRole + 1)
-            mouseClick(findChild(cell(strip, 1), "removeButton"))
+            mouseClick(part(strip, 1, "removeButton"))
             compare(removeSpy.count, 1)
-            compare(removeSpy.signalArguments[0][0], secondID)
+            compare(removeSpy.signalArguments[0][0], idOf(strip, 1))
             // Asking is all the strip does: the rows follow the model.
             compare(strip.count, 3)
             Fixture.keepFirst(strip.model, 1)
