@@ -13,7 +13,7 @@ packages=(
   qml6-module-qtquick-shapes qml6-module-qtqml qml6-module-qtqml-models
   qtkeychain-qt6-dev libx11-dev libxi-dev libxext-dev libxfixes-dev libxcb1-dev
   fonts-material-design-icons-iconfont fonts-inter libcpp-httplib-dev libssl-dev libsqlite3-dev
-  xvfb xauth openbox picom xdotool x11-utils imagemagick trayer
+  xvfb xauth openbox picom xdotool x11-utils imagemagick trayer xclip
   dbus dbus-daemon dbus-x11 gnome-keyring libsecret-tools python3
   curl xdg-utils desktop-file-utils
   clang libclang-rt-dev

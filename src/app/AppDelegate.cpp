@@ -4,14 +4,15 @@
 #include "answer/ChatHistoryStore.h"
 #include "answer/KeychainStore.h"
 #include "app/AccountCommand.h"
-#include "app/SettingsWindowController.h"
 #include "app/AskCommand.h"
 #include "app/HistoryCommand.h"
+#include "app/SettingsWindowController.h"
 #include "app/SingleInstance.h"
 #include "app/SingleInstanceRequest.h"
 #include "app/StatusBarController.h"
 #include "assistant/AIAssistantService.h"
 #include "assistant/AnswerPopupController.h"
+#include "assistant/AttachmentImageProvider.h"
 #include "characters/CharacterStageController.h"
 #include "core/UpdateChecker.h"
 #include "notch/HoverMonitor.h"
@@ -41,6 +42,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     // to stay out of taskbars and pagers.
 
     Platform& platform = Platform::shared();
+    // The assistant's page shows the images waiting to go with a question.
+    registerAttachmentImages(m_engine);
     m_panelController = std::make_unique<NotchPanelController>(
         m_store, m_engine,
         NotchPanelController::Services{Clock::system(), platform.pointer(), platform.windows()});

@@ -8,18 +8,11 @@
 
 namespace notchora {
 
-namespace {
-
-bool isTextField(const QQuickItem* item) {
-    return item && item->flags().testFlag(QQuickItem::ItemAcceptsInputMethod);
-}
-
-} // namespace
-
 AnswerPanel::AnswerPanel(QQmlEngine* engine, WindowSystem& windows)
-    : QQuickView(engine, nullptr), m_windows(windows) {
+    : QQuickView(engine, nullptr), m_windows(windows),
+      m_keyboard(*this, windows, [this] { return isVisible(); }) {
     // Not accepting focus keeps a click on the card from activating the panel; a text field
-    // asks for the keyboard explicitly (takeKeyFocus).
+    // borrows the keyboard explicitly (KeyboardLease).
     setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
              Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus);
     QSurfaceFormat surface = format();
@@ -33,7 +26,6 @@ AnswerPanel::AnswerPanel(QQmlEngine* engine, WindowSystem& windows)
     setMinimumSize(size);
     setMaximumSize(size);
     connect(&m_windows, &WindowSystem::compositorChanged, this, &AnswerPanel::applyShape);
-    connect(this, &QQuickWindow::activeFocusItemChanged, this, &AnswerPanel::followFocusItem);
 }
 
 QRect AnswerPanel::cardGeometry() const {
@@ -61,39 +53,9 @@ void AnswerPanel::orderFront() {
 }
 
 void AnswerPanel::orderOut() {
-    releaseKeyFocus();
+    m_keyboard.release();
     m_dragging = false;
     setVisible(false);
-}
-
-void AnswerPanel::followFocusItem() {
-    if (isTextField(activeFocusItem())) {
-        if (!m_holdsKeyFocus && isVisible())
-            takeKeyFocus();
-    } else if (m_holdsKeyFocus) {
-        releaseKeyFocus();
-    }
-}
-
-void AnswerPanel::takeKeyFocus() {
-    m_previousFocus = m_windows.focusedWindow();
-    m_holdsKeyFocus = true;
-    setFlag(Qt::WindowDoesNotAcceptFocus, false);
-    m_windows.focusWithoutRaising(this);
-}
-
-void AnswerPanel::releaseKeyFocus() {
-    if (!m_holdsKeyFocus)
-        return;
-    m_holdsKeyFocus = false;
-    setFlag(Qt::WindowDoesNotAcceptFocus, true);
-    // The field lets go too, so that showing the popup again does not take the keyboard.
-    if (QQuickItem* item = activeFocusItem(); isTextField(item))
-        item->setFocus(false);
-    // Only if we still have it: the user may have moved on to another window.
-    if (m_windows.focusedWindow() == winId() && m_previousFocus != winId())
-        m_windows.restoreFocus(m_previousFocus);
-    m_previousFocus = 0;
 }
 
 void AnswerPanel::mousePressEvent(QMouseEvent* event) {
@@ -101,8 +63,8 @@ void AnswerPanel::mousePressEvent(QMouseEvent* event) {
     // Whatever no control grabbed, not even to watch it, is the background: it moves the
     // window. (The window accepts every press, so only the grabs tell.)
     const QEventPoint& point = event->point(0);
-    if (event->button() != Qt::LeftButton ||
-        event->exclusiveGrabber(point) || !event->passiveGrabbers(point).isEmpty())
+    if (event->button() != Qt::LeftButton || event->exclusiveGrabber(point) ||
+        !event->passiveGrabbers(point).isEmpty())
         return;
     if (!cardGeometry().contains(event->globalPosition().toPoint()))
         return;

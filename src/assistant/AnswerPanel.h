@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/KeyboardLease.h"
+
 #include <QPointF>
 #include <QPointer>
 #include <QQuickView>
@@ -39,7 +41,7 @@ public:
     // Hides it, handing the keyboard back first.
     void orderOut();
 
-    bool holdsKeyFocus() const { return m_holdsKeyFocus; }
+    bool holdsKeyFocus() const { return m_keyboard.isHeld(); }
     bool isDragging() const { return m_dragging; }
 
     // The pointer's part (the card) and, without a compositor, the window's shape.
@@ -56,14 +58,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void followFocusItem();
-    void takeKeyFocus();
-    void releaseKeyFocus();
     QRegion cardRegion() const;
 
     WindowSystem& m_windows;
-    bool m_holdsKeyFocus = false;
-    WId m_previousFocus = 0;
+    KeyboardLease m_keyboard;
     bool m_dragging = false;
     QPointF m_dragStartPointer;
     QPoint m_dragStartPosition;

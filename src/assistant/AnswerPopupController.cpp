@@ -2,6 +2,7 @@
 
 #include "answer/AISettings.h"
 #include "assistant/AnswerPanel.h"
+#include "assistant/AttachmentImageProvider.h"
 #include "assistant/Logging.h"
 #include "core/CaptureVisibility.h"
 #include "platform/Browser.h"
@@ -89,6 +90,8 @@ QQmlEngine& AnswerPopupController::engine() {
 void AnswerPopupController::makePanel() {
     QQmlEngine& qml = engine();
     qml.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    // The follow-up field's waiting images.
+    registerAttachmentImages(qml);
     m_panel = std::make_unique<AnswerPanel>(&qml, m_services.windows);
     m_services.windows.preparePanel(m_panel.get());
     m_services.windows.setOnAllDesktops(m_panel.get(), true);

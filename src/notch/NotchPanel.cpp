@@ -9,7 +9,8 @@
 namespace notchora {
 
 NotchPanel::NotchPanel(QQmlEngine* engine, WindowSystem& windows)
-    : QQuickView(engine, nullptr), m_windows(windows) {
+    : QQuickView(engine, nullptr), m_windows(windows),
+      m_keyboard(*this, windows, [this] { return m_allowsKeyFocus; }) {
     // Not accepting focus keeps a click on the tray from activating the panel (the window
     // manager and Qt both would otherwise).
     setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -21,7 +22,6 @@ NotchPanel::NotchPanel(QQmlEngine* engine, WindowSystem& windows)
     setResizeMode(QQuickView::SizeRootObjectToView);
     setTitle(QStringLiteral("Notchora"));
     connect(&m_windows, &WindowSystem::compositorChanged, this, &NotchPanel::applyShape);
-    connect(this, &QQuickWindow::activeFocusItemChanged, this, &NotchPanel::followFocusItem);
 }
 
 double NotchPanel::alpha() const {
@@ -38,45 +38,7 @@ void NotchPanel::setAlpha(double alpha) {
 void NotchPanel::setAllowsKeyFocus(bool allows) {
     m_allowsKeyFocus = allows;
     if (!allows)
-        releaseKeyFocus();
-}
-
-namespace {
-
-bool isTextField(const QQuickItem* item) {
-    return item && item->flags().testFlag(QQuickItem::ItemAcceptsInputMethod);
-}
-
-} // namespace
-
-void NotchPanel::followFocusItem() {
-    if (isTextField(activeFocusItem())) {
-        if (m_allowsKeyFocus && !m_holdsKeyFocus)
-            takeKeyFocus();
-    } else if (m_holdsKeyFocus) {
-        releaseKeyFocus();
-    }
-}
-
-void NotchPanel::takeKeyFocus() {
-    m_previousFocus = m_windows.focusedWindow();
-    m_holdsKeyFocus = true;
-    setFlag(Qt::WindowDoesNotAcceptFocus, false);
-    m_windows.focusWithoutRaising(this);
-}
-
-void NotchPanel::releaseKeyFocus() {
-    if (!m_holdsKeyFocus)
-        return;
-    m_holdsKeyFocus = false;
-    setFlag(Qt::WindowDoesNotAcceptFocus, true);
-    // The field lets go too, so that opening the tray again does not take the keyboard.
-    if (QQuickItem* item = activeFocusItem(); isTextField(item))
-        item->setFocus(false);
-    // Only if we still have it: the user may have moved on to another window.
-    if (m_windows.focusedWindow() == winId() && m_previousFocus != winId())
-        m_windows.restoreFocus(m_previousFocus);
-    m_previousFocus = 0;
+        m_keyboard.release();
 }
 
 void NotchPanel::setShape(const Shape& shape) {

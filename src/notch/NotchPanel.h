@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/KeyboardLease.h"
+
 #include <QPointer>
 #include <QQuickItem>
 #include <QQuickView>
@@ -34,7 +36,7 @@ public:
     bool allowsKeyFocus() const { return m_allowsKeyFocus; }
     void setAllowsKeyFocus(bool allows);
     // Whether the panel took the keyboard for a text field.
-    bool holdsKeyFocus() const { return m_holdsKeyFocus; }
+    bool holdsKeyFocus() const { return m_keyboard.isHeld(); }
 
     // Opacity of everything the panel draws (desktop-switch fades).
     double alpha() const;
@@ -57,18 +59,14 @@ signals:
     void alphaChanged();
 
 private:
-    void followFocusItem();
-    void takeKeyFocus();
-    void releaseKeyFocus();
     void followPopupItems();
     QRegion popupRegion() const;
 
     WindowSystem& m_windows;
     Shape m_shape;
     bool m_allowsKeyFocus = false;
-    bool m_holdsKeyFocus = false;
+    KeyboardLease m_keyboard;
     QPointer<QQuickItem> m_overlay;
-    WId m_previousFocus = 0;
 };
 
 } // namespace notchora

@@ -8,32 +8,9 @@ app="${1:?usage: e2e_assistant.sh path/to/notchora}"
 bin=$(dirname "$app")
 here=$(cd "$(dirname "$0")" && pwd)
 
-[ -n "${DISPLAY:-}" ] || { echo "SKIP: ${NOTCHORA_NO_X:-no X server}"; exit 77; }
-for tool in xdotool import convert curl python3; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  [ -f "$work/shot.png" ] && cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-assistant-failure.png" &&
-    echo "last screenshot: ${TMPDIR:-/tmp}/notchora-assistant-failure.png"
-  [ -f "$work/app.log" ] && { echo "--- program output"; cat "$work/app.log"; }
-  exit 1
-}
-
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM NOTCHORA_PLATFORM
+source "$here/lib.sh"
+e2e_require xdotool import convert curl python3 xmessage xclip
+e2e_profile assistant
 # Secrets in the private file; the stand-in browser approves the sign-in at once.
 export NOTCHORA_SECRET_STORE=file NOTCHORA_BIN_DIR="$bin" BROWSER="$here/../answerclient/fake-browser.sh"
 
@@ -41,22 +18,10 @@ port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0));
 "$bin/notchora-answerd" --port "$port" >"$work/answerd.log" 2>&1 &
 pids+=($!)
 "$app" defaults write ai.baseURL "\"http://127.0.0.1:$port\"" >/dev/null || fail "cannot set the service address"
-"$app" >"$work/app.log" 2>&1 &
-pids+=($!)
-app_pid=$!
+start_app
 
-shot() { import -window root "$work/shot.png" 2>/dev/null; }
-level() { convert "$work/shot.png" -crop "1x1+$1+$2" -format '%[fx:int(255*max(r,max(g,b)))]' info:; }
 # The popup's card (360 x 340 at the top right of the 1440 x 900 work area, 16 points in).
 popup_shown() { shot && [ "$(level 1250 200)" -le 20 ] && [ "$(level 1040 200)" -ge 100 ]; }
-wait_until() {
-  local until=$((SECONDS + $1)); shift
-  until "$@"; do
-    kill -0 "$app_pid" 2>/dev/null || fail "notchora exited"
-    [ $SECONDS -ge "$until" ] && return 1
-    sleep 0.2
-  done
-}
 
 sleep 1
 signin=$("$app" signin) || fail "signing in failed: $signin"
@@ -68,12 +33,16 @@ echo "ok: signed in"
 sleep 0.5
 xdotool mousemove 720 450
 sleep 0.1
-xdotool mousemove_relative -- 0 -220
-xdotool mousemove_relative -- 0 -220
-sleep 0.05
-xdotool mousemove_relative -- 1 0
+rest_at_notch -220 -220
 wait_until 5 eval 'shot && [ "$(level 500 60)" -le 8 ]' || fail "the tray did not open"
 popup_shown && fail "the popup shows before any question"
+
+# Another window has the keyboard; the field borrows it and gives it back once sent.
+xmessage -geometry +100+600 "ketik di sini" >/dev/null 2>&1 &
+pids+=($!)
+other=$(xdotool search --sync --onlyvisible --class xmessage | head -n 1)
+xdotool windowactivate --sync "$other" >/dev/null 2>&1
+[ "$(xdotool getwindowfocus)" = "$other" ] || fail "the test window did not get the keyboard"
 
 # The question field sits in the middle of the page's input row.
 xdotool mousemove 680 66 click 1
@@ -82,6 +51,9 @@ xdotool type --delay 20 "Apa itu notch?"
 xdotool key Return
 wait_until 5 popup_shown || fail "the popup did not open at the top right"
 echo "ok: the popup opened at the top right"
+wait_until 2 eval '[ "$(xdotool getwindowfocus)" = "$other" ]' ||
+  fail "sending did not hand the keyboard back"
+echo "ok: the keyboard went back to the window that had it"
 
 answer='Asisten: Jawaban uji untuk “Apa itu notch?”'
 wait_until 10 eval '"$app" history show | grep -qF "$answer"' || fail "the history does not hold the answer"
@@ -98,3 +70,40 @@ case "$out" in
 esac
 "$app" history show | grep -qF "Kamu: Lalu?" || fail "the follow-up is not in the current thread"
 echo "ok: notchora ask streamed through the running program"
+
+# Ctrl+V with an image on the clipboard: its thumbnail shows in the page.
+convert -size 64x64 xc:'#0000ff' "$work/blue.png"
+xclip -selection clipboard -t image/png -i "$work/blue.png"
+has_blue() {
+  shot && [ "$(convert "$work/shot.png" -crop 460x172+490+0 +repage -fuzz 8% -fill black +opaque '#0000ff' \
+    -fill white -opaque '#0000ff' -format '%[fx:int(mean*10000)]' info:)" -gt 0 ]
+}
+has_blue && fail "blue on the page before pasting"
+xdotool mousemove 680 66 click 1
+sleep 0.3
+xdotool key ctrl+v
+wait_until 5 has_blue || fail "pasting an image showed no thumbnail"
+cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-assistant-paste.png"
+xdotool key Escape
+echo "ok: a pasted image shows as a thumbnail"
+
+# The place chosen in the settings: asked from a terminal, the popup opens at the left.
+"$app" defaults write ai.popupPosition '"left"' >/dev/null
+xdotool mousemove 720 600
+out=$("$app" ask "Di kiri?") || fail "notchora ask failed: $out"
+popup_left() { shot && [ "$(level 190 200)" -le 20 ] && [ "$(level 400 200)" -ge 100 ]; }
+wait_until 5 popup_left || fail "the popup did not move to the left"
+echo "ok: the popup opened at the left"
+
+# Dragging its header moves it, and the place is kept.
+xdotool mousemove 200 30 mousedown 1
+for _ in 1 2 3 4 5 6 7 8 9 10; do xdotool mousemove_relative -- 30 20; done
+xdotool mouseup 1
+popup_moved() { shot && [ "$(level 500 400)" -le 20 ] && [ "$(level 190 200)" -ge 100 ]; }
+wait_until 5 popup_moved || fail "dragging did not move the popup"
+kept=$("$app" defaults read ai.popupPosition)
+[ "$kept" = '"free"' ] || fail "the dragged place is not kept: $kept"
+echo "ok: dragged and kept"
+
+quiet_log || fail "the program printed warnings"
+echo "PASS"

@@ -8,43 +8,11 @@
 set -u
 app="${1:?usage: e2e_notch.sh path/to/notchora}"
 
-[ -n "${DISPLAY:-}" ] || { echo "SKIP: ${NOTCHORA_NO_X:-no X server}"; exit 77; }
-for tool in xdotool xprop xmessage import convert; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed (scripts/install-deps.sh installs it)"
-    exit 77
-  fi
-done
+source "$(dirname "$0")/lib.sh"
+e2e_require xdotool xprop xmessage import convert
+e2e_profile notch
+start_app
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  [ -f "$work/shot.png" ] && cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-e2e-failure.png" &&
-    echo "last screenshot: ${TMPDIR:-/tmp}/notchora-e2e-failure.png"
-  [ -f "$work/app.log" ] && { echo "--- program output"; cat "$work/app.log"; }
-  exit 1
-}
-
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM NOTCHORA_PLATFORM
-
-"$app" >"$work/app.log" 2>&1 &
-pids+=($!)
-app_pid=$!
-
-shot() { import -window root "$work/shot.png" 2>/dev/null; }
-# Brightness 0..255 of the brightest channel at x,y of the last screenshot.
-level() { convert "$work/shot.png" -crop "1x1+$1+$2" -format '%[fx:int(255*max(r,max(g,b)))]' info:; }
 is_black() { [ "$(level "$1" "$2")" -le 8 ]; }
 
 # holds CHECK...: every "x,y,black|light" check holds on a fresh screenshot.
@@ -60,17 +28,9 @@ stays() {
   local until=$((SECONDS + $1)); shift
   while [ $SECONDS -lt "$until" ]; do holds "$@" || return 1; done
 }
-panel_id() { xdotool search --onlyvisible --pid "$app_pid" --name '^Notchora$' | head -n 1; }
-
 # wait_for SECONDS CHECK...: screenshots until every check holds.
-wait_for() {
-  local until=$((SECONDS + $1)); shift
-  until holds "$@"; do
-    kill -0 "$app_pid" 2>/dev/null || { wait "$app_pid"; fail "notchora exited (status $?)"; }
-    [ $SECONDS -ge "$until" ] && return 1
-    sleep 0.1
-  done
-}
+wait_for() { local seconds=$1; shift; wait_until "$seconds" holds "$@"; }
+panel_id() { xdotool search --onlyvisible --pid "$app_pid" --name '^Notchora$' | head -n 1; }
 
 # Collapsed: the 190 x 24 notch at the top centre (x 625..815), nothing below it.
 collapsed=(720,3,black 630,12,black 810,12,black 720,23,black
@@ -81,13 +41,6 @@ expanded=(720,3,black 500,60,black 940,60,black 720,150,black 480,60,light 720,1
 wait_for 15 "${collapsed[@]}" || fail "the collapsed notch is not at the top centre"
 echo "ok: black notch at the top centre"
 
-# Pointer up to the notch in relative steps (a warp would make no motion events), then
-# rest there.
-rest_at_notch() {
-  for dy in "$@"; do xdotool mousemove_relative -- 0 "$dy"; done
-  sleep 0.05
-  xdotool mousemove_relative -- 1 0
-}
 rest_at_notch -220 -220
 wait_for 5 "${expanded[@]}" || fail "resting at the notch did not open the tray"
 echo "ok: the tray opened"
@@ -154,16 +107,12 @@ status=$?
 [ "$status" = 0 ] || fail "quitting ended with status $status"
 echo "ok: the power button quit"
 
-if grep -Eiq "error|warning|critical" "$work/app.log"; then
-  fail "the program printed warnings"
-fi
+quiet_log || fail "the program printed warnings"
 
 # Not moving with the desktops: on every desktop from the start and after hiding and
 # showing again, out of taskbars and pagers; a desktop switch does not fade it.
 "$app" defaults write store.moveWithSpaces false >/dev/null || fail "writing the setting failed"
-"$app" >"$work/app.log" 2>&1 &
-pids+=($!)
-app_pid=$!
+start_app
 wait_for 15 "${collapsed[@]}" || fail "the notch did not come back after a restart"
 sticky_hints() {
   local id
@@ -220,7 +169,5 @@ echo "ok: above a dock mapped later"
 
 kill "$app_pid"
 wait "$app_pid"
-if grep -Eiq "error|warning|critical" "$work/app.log"; then
-  fail "the program printed warnings"
-fi
+quiet_log || fail "the program printed warnings"
 echo "PASS"

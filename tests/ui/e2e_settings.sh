@@ -7,36 +7,11 @@
 set -u
 app="${1:?usage: e2e_settings.sh path/to/notchora}"
 
-[ -n "${DISPLAY:-}" ] || { echo "SKIP: ${NOTCHORA_NO_X:-no X server}"; exit 77; }
-for tool in xdotool import convert trayer; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed (scripts/install-deps.sh installs it)"
-    exit 77
-  fi
-done
-
-work=$(mktemp -d)
+source "$(dirname "$0")/lib.sh"
+e2e_require xdotool import convert trayer
+e2e_profile settings
 shots="${NOTCHORA_E2E_SHOTS:-${TMPDIR:-/tmp}/notchora-settings}"
 rm -rf "$shots" && mkdir -p "$shots"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  import -window root "$shots/failure.png" 2>/dev/null && echo "screen: $shots/failure.png"
-  [ -f "$work/app.log" ] && { echo "--- program output"; cat "$work/app.log"; }
-  exit 1
-}
-
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM NOTCHORA_PLATFORM
 # No D-Bus session: Qt docks its icon in the X11 tray.
 unset DBUS_SESSION_BUS_ADDRESS
 
@@ -46,34 +21,12 @@ pids+=($!)
 tray=$(xdotool search --sync --onlyvisible --class trayer | head -n 1)
 [ -n "$tray" ] || fail "the tray host did not start"
 
-"$app" >"$work/app.log" 2>&1 &
-pids+=($!)
-app_pid=$!
+start_app
 
 settings_window() { xdotool search --onlyvisible --name '^Pengaturan Notchora$' 2>/dev/null | head -n 1; }
-wait_window() {
-  local until=$((SECONDS + $1))
-  while [ -z "$(settings_window)" ]; do
-    kill -0 "$app_pid" 2>/dev/null || { wait "$app_pid"; fail "notchora exited (status $?)"; }
-    [ $SECONDS -ge "$until" ] && return 1
-    sleep 0.1
-  done
-}
-wait_gone() {
-  local until=$((SECONDS + $1))
-  while [ -n "$(settings_window)" ]; do
-    [ $SECONDS -ge "$until" ] && return 1
-    sleep 0.1
-  done
-}
-# The pointer position, as "X Y".
-pointer() { xdotool getmouselocation --shell | awk -F= '/^[XY]=/{printf "%s ", $2}'; }
-# Moves the pointer to X,Y in relative steps (real motion, as a mouse makes).
-move_to() {
-  local here
-  read -r -a here <<<"$(pointer)"
-  xdotool mousemove_relative -- $(($1 - here[0])) $(($2 - here[1]))
-}
+has_window() { [ -n "$(settings_window)" ]; }
+wait_window() { wait_until "$1" has_window; }
+wait_gone() { wait_until "$1" eval '! has_window'; }
 
 # A second start opens the window in the running program (the tray menu's action calls the
 # same show(), checked in the status menu test).
@@ -120,10 +73,7 @@ wait_gone 5 || fail "the settings window did not close"
 
 # The gear at the left of the open notch (tray x 490..950, gear x 504..528).
 move_to 720 450
-xdotool mousemove_relative -- 0 -220
-xdotool mousemove_relative -- 0 -220
-sleep 0.05
-xdotool mousemove_relative -- 1 0
+rest_at_notch -220 -220
 sleep 1
 move_to 516 12
 sleep 0.3
@@ -135,7 +85,5 @@ echo "ok: opened from the notch"
   fail "more than one settings window"
 kill "$app_pid"
 wait "$app_pid"
-if grep -Eiq "error|warning|critical" "$work/app.log"; then
-  fail "the program printed warnings: $(cat "$work/app.log")"
-fi
+quiet_log || fail "the program printed warnings"
 echo "PASS"
