@@ -40,7 +40,6 @@ private slots:
         const QStringList shot{"shot.png"}, notes{"notes.txt"};
         offered("nothing", {}, "", false, false, {});
         offered("png only", {}, "", true, false, pngBytes);
-        offered("tiff only", {}, "", false, true, tiffBytes);
         offered("png before tiff", {}, "", true, true, pngBytes);
         offered("text with png is a text paste", {}, "hello", true, false, {});
         offered("text alone", {}, "hello", false, false, {});
@@ -58,7 +57,6 @@ private slots:
         offered("oversized image file falls through", {"huge.png"}, "", true, false, pngBytes);
         offered("web address is not a file", {"https://example.com/a.png"}, "", false, false, {});
     }
-
     void order() {
         QFETCH(QStringList, files);
         QFETCH(QString, text);
@@ -73,7 +71,6 @@ private slots:
         QFile huge(root + "/huge.png");
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(ClipboardImage::maxFileBytes + 1));
         huge.close();
-
         QMimeData data;
         QList<QUrl> urls;
         for (const QString& file : files)
@@ -88,7 +85,6 @@ private slots:
         QCOMPARE(ClipboardImage::imageData(data).value_or("(none)"),
                  expected.isEmpty() ? "(none)" : expected);
     }
-
     // The red-box editor copies a QImage; within this program that is what the clipboard holds.
     void imageCopiedInThisProgram() {
         QImage image(12, 8, QImage::Format_RGB32);

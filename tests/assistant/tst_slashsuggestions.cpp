@@ -27,7 +27,6 @@ private slots:
                                  " /c", "compact", ""})
             QTest::addRow("\"%s\"", none) << QString(none) << QStringList();
     }
-
     void matches() {
         QFETCH(QString, text);
         QFETCH(QStringList, expected);
@@ -38,7 +37,6 @@ private slots:
         }
         QCOMPARE(found, expected);
     }
-
     // Keys U(p), D(own), T(ab), R(eturn), L(eft) pressed in turn on a field holding `text`
     // with the highlight at `start`: the index after each, and the text at the end.
     void keys_data() {
@@ -61,7 +59,6 @@ private slots:
         pressed("plain text", "hello", 0, "UDT", false, {0, 0, 0}, "hello");
         pressed("whole command", "/compact", 0, "TD", false, {0, 0}, "/compact");
     }
-
     void keys() {
         QFETCH(QString, text);
         QFETCH(int, start);
@@ -90,7 +87,6 @@ private slots:
             QCOMPARE(handling.count(), 0); // the list closes on a whole command
         }
     }
-
     void textChangeStartsOver() {
         SlashKeyHandling handling;
         handling.setText("/");

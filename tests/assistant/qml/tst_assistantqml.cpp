@@ -76,7 +76,6 @@ public:
         m_notch.reset();
         m_store.reset();
     }
-
     // A model (owned by the caller's engine) showing `count` fresh attachments.
     Q_INVOKABLE QObject* attachmentModel(int count) {
         auto* model = new AttachmentListModel;
@@ -89,11 +88,6 @@ public:
         }
         model->setAttachments(list);
         return model;
-    }
-    // Keeps the first `count` rows of such a model, as removing the others would.
-    Q_INVOKABLE void keepFirst(QObject* model, int count) {
-        auto* attachments = qobject_cast<AttachmentListModel*>(model);
-        attachments->setAttachments(attachments->attachments().first(count));
     }
     Q_INVOKABLE void clearAttachments() { AIAssistantService::shared().setAttachments({}); }
 
@@ -117,7 +111,6 @@ public:
     Q_INVOKABLE bool isOfferedImage(const QByteArray& bytes) const {
         return QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32) == picture();
     }
-
     Q_INVOKABLE notchora::NotchViewModel* notchViewModel() const {
         QQmlEngine::setObjectOwnership(m_notch.get(), QQmlEngine::CppOwnership);
         return m_notch.get();

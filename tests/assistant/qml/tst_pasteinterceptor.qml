@@ -45,7 +45,6 @@ Item {
                     { tag: "text and image: the text", offered: "hello", keys: ctrl, text: "hello" },
                     { tag: "inactive", inactive: true, keys: ctrl, text: "" }]
         }
-
         function test_ctrlV(row) {
             Fixture.offerImage(row.offered || "")
             const field = createTemporaryObject(fieldComponent, root)

@@ -1,5 +1,6 @@
 #include "assistant/ConfidenceStyle.h"
 #include "assistant/MarkdownText.h"
+#include "assistant/StreamingText.h"
 
 #include <QTest>
 #include <QTextBlock>
@@ -9,7 +10,6 @@
 using namespace notchora;
 
 namespace {
-
 enum Style { Plain = 0, Bold = 1, Italic = 2, Code = 4, Strike = 8, Link = 16 };
 
 int styleOf(const QTextCharFormat& format) {
@@ -33,11 +33,56 @@ void plain(const char* tag, const QString& text) {
     rendered(tag, text, text, QString(text.size(), u'0'));
 }
 
+void shows(const char* tag, const QString& raw, const QString& shown) {
+    QTest::newRow(tag) << raw << shown;
+}
 } // namespace
 
-class MarkdownTextTest : public QObject {
+// How an answer is shown: the text of a streamed reply, the rendered markdown and the
+// confidence ring.
+class AnswerTextTest : public QObject {
     Q_OBJECT
 private slots:
+    void display_data();
+    void display() {
+        QFETCH(QString, raw);
+        QFETCH(QString, shown);
+        QCOMPARE(StreamingText::display(raw), shown);
+    }
+    void everyPrefixShowsWhatTheWholeTextWould_data();
+    void everyPrefixShowsWhatTheWholeTextWould() {
+        QFETCH(QString, raw);
+        // One character at a time, and in uneven pieces.
+        for (const int step : {1, 3}) {
+            StreamingText text;
+            QString lastShown;
+            for (qsizetype end = 0; end < raw.size();) {
+                const qsizetype next = std::min(raw.size(), end + step);
+                const bool changed = text.append(QStringView(raw).mid(end, next - end));
+                end = next;
+                const QString expected = StreamingText::display(raw.left(end));
+                QCOMPARE(text.displayText(), expected);
+                QCOMPARE(changed, !expected.isEmpty() && expected != lastShown);
+                if (!expected.isEmpty())
+                    lastShown = expected;
+                QCOMPARE(text.shown(), lastShown);
+            }
+        }
+    }
+    void shownKeepsTheLastTextWhenAFenceHidesIt() {
+        StreamingText text;
+        QVERIFY(text.append(u"``"));
+        // The fence completes: the display is empty now, the view keeps what it showed.
+        QVERIFY(!text.append(u"`json{\"te"));
+        QCOMPARE(text.displayText(), QString());
+        QCOMPARE(text.shown(), QStringLiteral("``"));
+        QVERIFY(!text.append(u"xt\":\""));
+        // The field now shows the same text: nothing changes for the view.
+        QVERIFY(!text.append(u"``"));
+        QCOMPARE(text.displayText(), QStringLiteral("``"));
+        QVERIFY(text.append(u"!"));
+        QCOMPARE(text.shown(), QStringLiteral("``!"));
+    }
     void rendering_data() {
         QTest::addColumn<QString>("markdown");
         QTest::addColumn<QString>("shown");
@@ -64,7 +109,6 @@ private slots:
         plain("a star next to a blank opens nothing", "2 * 3 * 4");
         plain("markup in the answer is text", "<b>x</b> <img src=\"a.png\"> &amp;");
     }
-
     void rendering() {
         QFETCH(QString, markdown);
         QFETCH(QString, shown);
@@ -85,7 +129,6 @@ private slots:
         }
         QCOMPARE(actual, styles);
     }
-
     void linksOnlyToWhatABrowserOpens_data() {
         QTest::addColumn<QString>("markdown");
         QTest::addColumn<QString>("href"); // empty: the link stays text
@@ -98,7 +141,6 @@ private slots:
         QTest::newRow("file") << "[a](file:///etc/passwd)" << QString();
         QTest::newRow("no scheme") << "[a](x.org)" << QString();
     }
-
     void linksOnlyToWhatABrowserOpens() {
         QFETCH(QString, markdown);
         QFETCH(QString, href);
@@ -110,7 +152,6 @@ private slots:
         if (href.isEmpty())
             QCOMPARE(document.toPlainText(), markdown);
     }
-
     void confidence_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
@@ -128,7 +169,6 @@ private slots:
         QTest::newRow("below zero is empty") << -0.2 << "0%" << orange << 0.0;
         QTest::newRow("not a number") << qQNaN() << "0%" << orange << 0.0;
     }
-
     void confidence() {
         QFETCH(double, value);
         QFETCH(QString, text);
@@ -142,5 +182,48 @@ private slots:
     }
 };
 
-QTEST_MAIN(MarkdownTextTest)
-#include "tst_markdowntext.moc"
+// Raw strings the meta-object compiler cannot read stay below the class.
+void AnswerTextTest::display_data() {
+    QTest::addColumn<QString>("raw");
+    QTest::addColumn<QString>("shown");
+    shows("partial JSON with an escape, cut off before the closing quote",
+          R"({"text": "Hal\u006f dunia)", "Halo dunia");
+    shows("plain text keeps its leading blanks", "  Halo", "  Halo");
+    shows("only blanks", " \n\t ", "");
+    shows("JSON without a text key", R"({"answer": "x", "n": 1})", "");
+    shows("array, key after blanks around the colon", "[{\"id\":1, \"text\" \n:\t \"a\"}]", "a");
+    shows("fenced JSON", "\n```json\n{\"text\":\"b\\nc\\td\\re\"}", "b\nc\tde");
+    shows("a fence of another language is plain", "```js {\"text\":\"x\"}",
+          "```js {\"text\":\"x\"}");
+    shows("escaped quote, backslash and slash", R"({"text":"a\"b\\c\/d" , "text":"no"})",
+          R"(a"b\c/d)");
+    shows("an unfinished escape drops nothing before it", R"({"text":"ab\)", "ab");
+    shows("an unfinished \\u escape", R"({"text":"ab\u00)", "ab");
+    shows("an invalid \\u escape adds nothing", R"({"text":"a\u12G4b)", "ab");
+    shows("half a surrogate pair adds nothing", R"({"text":"a\uD83Db)", "ab");
+    shows("the first key that matches wins", R"({"context":"t", "text":"first", "text":"second"})",
+          "first");
+    shows("a key closing quote that opens the real key", R"({""text":"x"})", "x");
+    shows("no-break space is not a blank of the key pattern",
+          QString::fromUtf8("{\"text\"\u00a0:\"x\"}"), "");
+}
+
+void AnswerTextTest::everyPrefixShowsWhatTheWholeTextWould_data() {
+    QTest::addColumn<QString>("raw");
+    // Texts whose interest lies between their characters.
+    int row = 0;
+    for (const char* raw : {
+             R"(  {"text": "Hal\u006f dunia)",
+             "  Halo\n dunia",
+             "  ``",
+             "\t```json\n{\"text\" : \"ok\\\"\\\\\"} tail \"text\":\"x\"",
+             R"({"text"text": "te"text"  :"v\u00e9\uD800!")",
+             R"({"tex "text"x":"no", "text"   :   "yes\u0021\u00)",
+             R"([1, {"t":"text", "text":"\\\u0041\n"}])",
+             "{\"text\"\x0b:\f\"vt\"}",
+         })
+        QTest::addRow("%d", row++) << QString::fromUtf8(raw);
+}
+
+QTEST_MAIN(AnswerTextTest)
+#include "tst_answertext.moc"
