@@ -105,22 +105,6 @@ private slots:
         QCOMPARE(AnswerPopupController::placement(position, free, QRectF(0, 0, 1440, 875), screens),
                  origin);
     }
-    void ownMoves_data() {
-        QTest::addColumn<Origin>("programmatic");
-        QTest::addColumn<QPointF>("origin");
-        QTest::addColumn<bool>("own");
-        const Origin at(QPointF(1064, 519));
-        QTest::newRow("same place") << at << QPointF(1064, 519) << true;
-        QTest::newRow("just under a point") << at << QPointF(1063.01, 519.99) << true;
-        QTest::newRow("a point to the right") << at << QPointF(1065, 519) << false;
-        QTest::newRow("never placed by us") << Origin() << QPointF(1064, 519) << false;
-    }
-    void ownMoves() {
-        QFETCH(Origin, programmatic);
-        QFETCH(QPointF, origin);
-        QFETCH(bool, own);
-        QCOMPARE(AnswerPopupController::isOwnMove(programmatic, origin), own);
-    }
     void showPlacesAndFadesIn() {
         popup().applyPosition(); // nothing to place yet
         QVERIFY(!popup().panel());

@@ -85,19 +85,6 @@ private slots:
         QCOMPARE(ClipboardImage::imageData(data).value_or("(none)"),
                  expected.isEmpty() ? "(none)" : expected);
     }
-    // The red-box editor copies a QImage; within this program that is what the clipboard holds.
-    void imageCopiedInThisProgram() {
-        QImage image(12, 8, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QMimeData data;
-        data.setImageData(image);
-        QImage decoded;
-        QVERIFY(decoded.loadFromData(ClipboardImage::imageData(data).value_or(""), "PNG"));
-        QCOMPARE(decoded.size(), image.size());
-        QCOMPARE(decoded.pixelColor(3, 3), QColor(Qt::red));
-        data.setText("caption");
-        QVERIFY(!ClipboardImage::imageData(data));
-    }
 };
 
 QTEST_MAIN(ClipboardImageTest)
