@@ -2,9 +2,6 @@
 #include "answer/AISettings.h"
 #include "answer/ChatMessageListModel.h"
 #include "assistant/AssistantPageModel.h"
-#include "core/ModuleRegistry.h"
-#include "core/WidgetStore.h"
-#include "notch/NotchViewModel.h"
 #include "platform/Defaults.h"
 
 #include <QSignalSpy>
@@ -17,43 +14,27 @@ using Action = AssistantPageModel::TrailingAction;
 
 namespace {
 
-NotchGeometry laptop() {
-    ScreenInfo screen;
-    screen.frame = QRectF(0, 0, 1440, 900);
-    screen.visibleFrame = QRectF(0, 0, 1440, 870);
-    return NotchGeometry(screen);
-}
-
 QList<ChatMessage> conversation() {
     return {ChatMessage::make(ChatMessage::Role::User, "Apa ini?", QDateTime())};
 }
 
 } // namespace
 
-// What the assistant's notch page shows and allows: the status line, when a question can go,
-// the include-screen setting, and the notch held open while the field is typed in.
+// What the assistant's notch page shows and allows: the status line, when a question can go
+// and the include-screen setting.
 class AssistantPageModelTest : public QObject {
     Q_OBJECT
 
-    struct World {
-        test::TestEnvironment env;
-        Defaults defaults{env.configHome() + "/notchora/defaults.json"};
-        ModuleRegistry registry{ModuleRegistry::defaultModules()};
-        WidgetStore store{registry, defaults};
-        NotchViewModel notch{laptop(), store};
-    };
-    std::unique_ptr<World> m_world;
-    int m_releases = 0;
+    std::unique_ptr<test::TestEnvironment> m_env;
+    std::unique_ptr<Defaults> m_defaults;
 
-    Defaults& defaults() { return m_world->defaults; }
+    Defaults& defaults() { return *m_defaults; }
 
 private slots:
     void init() {
-        m_world = std::make_unique<World>();
-        m_releases = 0;
-        m_world->notch.setOnKeepExpandedReleased([this] { ++m_releases; });
+        m_env = std::make_unique<test::TestEnvironment>();
+        m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
     }
-    void cleanup() { m_world.reset(); }
 
     void statusLine_data() {
         QTest::addColumn<bool>("busy");
@@ -124,7 +105,6 @@ private slots:
             << false << QString::fromUtf8("\u00a0\u3000") << 0 << false;
         QTest::newRow("only an image") << false << "" << 1 << true;
         QTest::newRow("busy with text") << true << "Apa ini?" << 0 << false;
-        QTest::newRow("busy with images") << true << "" << 2 << false;
     }
     void canSend() {
         QFETCH(bool, busy);
@@ -193,29 +173,6 @@ private slots:
         // A value of the wrong type reads as the default.
         defaults().setString("ai.attachScreen", "yes");
         QVERIFY(!page.attachScreen());
-    }
-    void focusHoldsTheNotchOpen() {
-        NotchViewModel& notch = m_world->notch;
-        auto page = std::make_unique<AssistantPageModel>(defaults());
-        page->setNotchViewModel(&notch);
-        page->setFieldFocused(true);
-        QVERIFY(notch.keepsExpanded());
-        QCOMPARE(m_releases, 0);
-        page->setFieldFocused(false);
-        QVERIFY(!notch.keepsExpanded());
-        QCOMPARE(m_releases, 1);
-        // A page going away while typing lets the notch go; one not typing releases nothing.
-        page->setFieldFocused(true);
-        page.reset();
-        QVERIFY(!notch.keepsExpanded());
-        QCOMPARE(m_releases, 2);
-        AssistantPageModel(defaults()).setNotchViewModel(&notch);
-        QCOMPARE(m_releases, 2);
-        // Shown on its own, the page has no notch to hold.
-        AssistantPageModel alone(defaults());
-        alone.setFieldFocused(true);
-        alone.setFieldFocused(false);
-        QCOMPARE(m_releases, 2);
     }
 };
 

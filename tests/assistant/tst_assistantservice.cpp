@@ -132,16 +132,12 @@ struct AssistantFixture : AnswerStack {
     std::unique_ptr<QSignalSpy> ended;
 };
 
-// The development services, one per argument list.
-AnswerdPool& pool() {
-    static AnswerdPool services;
-    return services;
-}
+AnswerdPool pool; // one development service per argument list
 
 // A signed-in assistant against a development service started with `arguments`.
 std::unique_ptr<AssistantFixture> assistant(const QStringList& arguments = {},
                                             bool signedIn = true) {
-    AnswerdProcess* server = pool().get(arguments);
+    AnswerdProcess* server = pool.get(arguments);
     if (!server)
         return nullptr;
     const QString refresh =
@@ -150,7 +146,7 @@ std::unique_ptr<AssistantFixture> assistant(const QStringList& arguments = {},
 }
 
 int calls(const QStringList& arguments, const char* endpoint) {
-    AnswerdProcess* server = pool().get(arguments);
+    AnswerdProcess* server = pool.get(arguments);
     return AnswerdClient(*server).get(server->url("/dev/stats")).json()[endpoint].toInt();
 }
 

@@ -67,9 +67,7 @@ private slots:
         QTest::addColumn<int>("moved");
         QTest::addColumn<bool>("reset");
         change("first paste", "", "a", 1, 0);
-        change("paste appends", "abc", "abcd", 1, 0);
         change("remove the middle one", "abcd", "acd", 0, 1);
-        change("remove the first one", "abc", "bc", 0, 1);
         change("sent: all gone", "abcd", "", 0, 4);
         change("same list", "ab", "ab", 0, 0);
         change("returned after a failure", "c", "abc", 2, 0);

@@ -223,26 +223,20 @@ Item {
             Fixture.selectModule("characters")
             verify(!field.activeFocus)
             verify(!notch.keepsExpanded)
+            // A page going away lets the notch fold if it was typing, and only then.
+            Fixture.selectModule("assistant")
+            mouseClick(field)
+            const other = makePage()
+            other.environment.notchViewModel = notch
+            const pages = root.children.length
+            other.destroy()
+            tryVerify(() => root.children.length === pages - 1)
+            verify(notch.keepsExpanded)
+            page.destroy()
+            tryVerify(() => !notch.keepsExpanded)
         }
-    }
-
-    // The answer popup as the program shows it, drawing the same service.
-    Component {
-        id: popupComponent
-        AnswerPopup {
-            controller: AnswerPopupController
-        }
-    }
-
-    TestCase {
-        name: "AnswerPopupBinding"
-        when: windowShown
-
-        function init() {            Fixture.releaseCaptures()
-            tryVerify(() => !AIAssistantService.isBusy)
-            Fixture.clearAttachments()
-        }
-        function test_followsTheQuestion() {
+        // The answer popup as the program shows it, drawing the same service.
+        function test_popupFollowsTheQuestion() {
             const popup = createTemporaryObject(popupComponent, root)
             verify(popup)
             AIAssistantService.ask("halo", "ask", false, false, false)
@@ -253,7 +247,7 @@ Item {
             compare(popup.failureText, AIAssistantService.failureMessage)
             compare(popup.statusText, "")
         }
-        function test_followUpAsksAsFollowUp() {
+        function test_popupAsksFollowUps() {
             const popup = createTemporaryObject(popupComponent, root)
             const field = findChild(popup, "followUpField")
             verify(field)
@@ -264,6 +258,13 @@ Item {
             compare(field.text, "")
             compare(AIAssistantService.lastPrompt, "lanjut")
             compare(AIAssistantService.lastMode, "follow_up")
+        }
+    }
+
+    Component {
+        id: popupComponent
+        AnswerPopup {
+            controller: AnswerPopupController
         }
     }
 }

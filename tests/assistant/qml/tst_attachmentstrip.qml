@@ -36,18 +36,6 @@ Item {
         function part(strip, row, name) {
             return findChild(findChild(strip, "attachment-" + idOf(strip, row)), name)
         }
-        function test_oneThumbnailPerAttachment_data() {
-            return [{ tag: "none", count: 0 }, { tag: "four", count: 4 }]
-        }
-        function test_oneThumbnailPerAttachment(row) {
-            const strip = makeStrip(row.count)
-            compare(strip.count, row.count)
-            for (let i = 0; i < row.count; ++i) {
-                const thumbnail = part(strip, i, "thumbnail")
-                tryCompare(thumbnail, "status", Image.Ready)
-                compare(thumbnail.width, 44)
-            }
-        }
         function test_removeAsksForThatAttachment() {
             const strip = makeStrip(3)
             const button = part(strip, 1, "removeButton")

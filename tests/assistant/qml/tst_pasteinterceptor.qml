@@ -40,7 +40,6 @@ Item {
                       intercepted: true, text: "" },
                     { tag: "image, ctrl+shift+v", keys: ctrl | Qt.ShiftModifier, text: "" },
                     { tag: "image, ctrl+alt+v", keys: ctrl | Qt.AltModifier },
-                    { tag: "image, ctrl+meta+v", keys: ctrl | Qt.MetaModifier },
                     { tag: "image, v alone", keys: Qt.NoModifier, text: "v" },
                     { tag: "text and image: the text", offered: "hello", keys: ctrl, text: "hello" },
                     { tag: "inactive", inactive: true, keys: ctrl, text: "" }]

@@ -34,13 +34,5 @@ Item {
                 compare(findChild(list, "slash-" + item.command).color.a > 0,
                         item.command === row.highlighted, item.command)
         }
-        function test_emptyListFadesOut() {
-            const list = createTemporaryObject(listComponent, root, { items: root.both, selected: 0 })
-            verify(list.visible)
-            list.items = []
-            tryCompare(list, "visible", false)
-            list.items = root.both
-            tryCompare(list, "opacity", 1)
-        }
     }
 }
