@@ -49,19 +49,13 @@ class AnswerPopupTest : public QObject {
         test::TestEnvironment env;
         Defaults defaults{env.configHome() + "/notchora/defaults.json"};
         QQmlEngine engine;
-        std::unique_ptr<AnswerPopupController> controller;
+        HeadlessWindowSystem windows;
+        AnswerPopupController popup{{windows, defaults, &engine}};
     };
     std::unique_ptr<World> m_world;
-    HeadlessWindowSystem m_windows;
 
     Defaults& defaults() { return m_world->defaults; }
-    // Made on first use, so a test can store settings before.
-    AnswerPopupController& popup() {
-        if (!m_world->controller)
-            m_world->controller = std::make_unique<AnswerPopupController>(
-                AnswerPopupController::Services{m_windows, defaults(), &m_world->engine});
-        return *m_world->controller;
-    }
+    AnswerPopupController& popup() { return m_world->popup; }
     AnswerPanel& shown() {
         popup().show();
         return *popup().panel();
@@ -80,22 +74,18 @@ private slots:
         QTest::addColumn<QPointF>("origin");
         // A 1440 x 875 work area on a 1440 x 900 screen, a 1920 x 1080 one to its right.
         const QPointF right(1064, 519);
+        const auto freeAt = [&](const char* tag, QPointF at, QPointF origin) {
+            QTest::newRow(tag) << Position::Free << Origin(at) << origin;
+        };
         QTest::newRow("right") << Position::Right << Origin() << right;
         QTest::newRow("left") << Position::Left << Origin() << QPointF(16, 519);
-        QTest::newRow("right ignores a free origin")
-            << Position::Right << Origin({200, 300}) << right;
-        QTest::newRow("free") << Position::Free << Origin({200, 300}) << QPointF(200, 300);
-        QTest::newRow("free, not fitted into the work area")
-            << Position::Free << Origin({1200.5, -250}) << QPointF(1200.5, -250);
+        QTest::newRow("right ignores a free origin") << Position::Right << Origin({2, 3}) << right;
         QTest::newRow("free without an origin goes right") << Position::Free << Origin() << right;
-        QTest::newRow("free origin off every screen goes right")
-            << Position::Free << Origin({4000, 300}) << right;
-        QTest::newRow("free origin with only a sliver on a screen goes right")
-            << Position::Free << Origin({3350, 300}) << right;
-        QTest::newRow("free origin with the card's top above the screen goes right")
-            << Position::Free << Origin({200, 890}) << right;
-        QTest::newRow("free origin on the second screen")
-            << Position::Free << Origin({1500, 100}) << QPointF(1500, 100);
+        freeAt("free, not fitted into the work area", {1200.5, -250}, {1200.5, -250});
+        freeAt("free origin off every screen goes right", {4000, 300}, right);
+        freeAt("free origin with only a sliver on a screen goes right", {3350, 300}, right);
+        freeAt("free origin with the card's top above the screen goes right", {200, 890}, right);
+        freeAt("free origin on the second screen", {1500, 100}, {1500, 100});
     }
     void placement() {
         QFETCH(Position, position);
@@ -112,13 +102,13 @@ private slots:
         QVERIFY2(panel.errors().isEmpty(), qPrintable(panel.errors().value(0).toString()));
         QVERIFY(panel.isVisible());
         QVERIFY(panel.flags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(m_windows.isOnAllDesktops(&panel));
+        QVERIFY(m_world->windows.isOnAllDesktops(&panel));
         QCOMPARE(panel.cardGeometry().size(), QSize(360, 340));
         QCOMPARE(popup().currentOrigin(), placed(Position::Right));
         QVERIFY(popup().isFading());
         QVERIFY(panel.alpha() < 0.5);
         // The shadow round the card lets clicks through.
-        const QRegion input = m_windows.inputRegion(&panel).value_or(QRegion());
+        const QRegion input = m_world->windows.inputRegion(&panel).value_or(QRegion());
         const int m = AnswerPanel::shadowMargin;
         QVERIFY(input.contains(QPoint(m + 180, m + 170)));
         QVERIFY(!input.contains(QPoint(4, 4)));
@@ -180,17 +170,6 @@ private slots:
         QCOMPARE(changes.count(), 2);
         QCOMPARE(popup().position(), "right");
     }
-    void closeHidesAndAnnounces() {
-        AnswerPanel& panel = shown();
-        QSignalSpy closed(&popup(), &AnswerPopupController::closed);
-        QTest::mouseClick(&panel, Qt::LeftButton, {}, header(24)); // the header's last button
-        QCOMPARE(closed.count(), 1);
-        QVERIFY(!panel.isVisible());
-        QVERIFY(!popup().isVisible());
-        QVERIFY(!defaults().contains("ai.popupPosition")); // the clicks were no drag
-        popup().show();
-        QVERIFY(panel.isVisible() && panel.alpha() < 0.5);
-    }
     void keyboardOnlyForATextField() {
         AnswerPanel& panel = shown();
         QQmlComponent component(&m_world->engine);
@@ -200,23 +179,23 @@ private slots:
         QVERIFY2(field, qPrintable(component.errorString()));
         field->setParentItem(panel.contentItem());
         const WId editor = 4242; // another program's window
-        m_windows.setFocusedWindow(editor);
+        m_world->windows.setFocusedWindow(editor);
         // Clicks on the card leave the keyboard where it was; the field takes it, and closing
         // gives it back.
         QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(200, 40));
-        QCOMPARE(m_windows.focusedWindow(), editor);
+        QCOMPARE(m_world->windows.focusedWindow(), editor);
         QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(60, 310));
         QVERIFY(field->hasActiveFocus());
-        QCOMPARE(m_windows.focusedWindow(), panel.winId());
+        QCOMPARE(m_world->windows.focusedWindow(), panel.winId());
         popup().close();
-        QCOMPARE(m_windows.focusedWindow(), editor);
+        QCOMPARE(m_world->windows.focusedWindow(), editor);
         QVERIFY(!field->hasActiveFocus());
         // The user moved on to a third window while typing: hiding leaves it there.
         popup().show();
         QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(60, 310));
-        m_windows.setFocusedWindow(77);
+        m_world->windows.setFocusedWindow(77);
         popup().close();
-        QCOMPARE(m_windows.focusedWindow(), WId(77));
+        QCOMPARE(m_world->windows.focusedWindow(), WId(77));
     }
     void ownCaptureHidesThePopup() {
         CaptureVisibility& visibility = CaptureVisibility::shared();
@@ -244,7 +223,7 @@ private slots:
         visibility.setAICaptureInProgress(false);
         QVERIFY(!panel.isVisible());
     }
-    void copyButtonCopiesTheLastAnswer() {
+    void headerButtonsCopyAndClose() {
         AnswerPanel& panel = shown();
         QGuiApplication::clipboard()->setText("older");
         panel.rootObject()->setProperty("lastAnswer", "Jawabannya **42**.");
@@ -254,6 +233,15 @@ private slots:
         panel.rootObject()->setProperty("lastAnswer", QString());
         QTest::mouseClick(&panel, Qt::LeftButton, {}, copy);
         QCOMPARE(QGuiApplication::clipboard()->text(), QString());
+
+        QSignalSpy closed(&popup(), &AnswerPopupController::closed);
+        QTest::mouseClick(&panel, Qt::LeftButton, {}, header(24));
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!panel.isVisible());
+        QVERIFY(!popup().isVisible());
+        QVERIFY(!defaults().contains("ai.popupPosition")); // the clicks were no drag
+        popup().show();
+        QVERIFY(panel.isVisible() && panel.alpha() < 0.5);
     }
 };
 

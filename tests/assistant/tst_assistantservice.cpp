@@ -27,11 +27,9 @@ using Mood = CharacterMood;
 struct Question {
     QString prompt;
     AIMode mode;
-    bool screen = false;
-    bool continues = false;
+    bool screen = false, continues = false;
     int earlier = 0;
-    QString stored; // empty: nothing is asked
-    QString answer;
+    QString stored, answer; // stored empty: nothing is asked
     AIMode sent = AIMode::Ask;
 };
 struct Compaction {
@@ -40,14 +38,12 @@ struct Compaction {
     bool whileAsking = false;
     QString notice;
     bool isError = false;
-    int requests = 0;
-    int messagesLeft = 0;
+    int requests = 0, messagesLeft = 0;
 };
 struct Failure {
     QStringList server;
     QString message;
-    bool signedIn = true;
-    bool captureFails = false;
+    bool signedIn = true, captureFails = false;
 };
 Q_DECLARE_METATYPE(Question)
 Q_DECLARE_METATYPE(Compaction)
@@ -60,9 +56,7 @@ QByteArray jpeg(int width, int height) {
     image.fill(QColor(40, 120, 200));
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
-    return bytes;
+    return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "JPG") ? bytes : QByteArray();
 }
 
 // The assistant over a temporary profile, asking a service at `base`: a screen capture that

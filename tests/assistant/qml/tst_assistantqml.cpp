@@ -116,9 +116,6 @@ public:
         return m_notch.get();
     }
     Q_INVOKABLE void selectModule(const QString& id) { m_store->select(id); }
-    Q_INVOKABLE bool storedAttachScreen() const {
-        return AISettings::attachScreen(Defaults(Defaults::shared().filePath()));
-    }
     Q_INVOKABLE void setStoredAttachScreen(bool on) {
         Defaults::shared().write(AISettings::attachScreenSetting, on);
     }
