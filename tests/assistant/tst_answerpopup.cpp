@@ -27,7 +27,6 @@ Q_DECLARE_METATYPE(Origin)
 Q_DECLARE_METATYPE(notchora::AIPopupPosition)
 
 namespace {
-
 // Where the controller puts the card on this run's screen.
 QPointF placed(Position position) {
     const auto screen = Screens::shared().mainScreen();
@@ -39,7 +38,6 @@ QPoint header(int fromRight = 0) {
     const int m = AnswerPanel::shadowMargin;
     return QPoint(fromRight ? m + 360 - fromRight : m + 170, m + 20);
 }
-
 } // namespace
 
 class AnswerPopupTest : public QObject {

@@ -13,11 +13,9 @@ using State = AnswerAuth::State;
 using Action = AssistantPageModel::TrailingAction;
 
 namespace {
-
 QList<ChatMessage> conversation() {
     return {ChatMessage::make(ChatMessage::Role::User, "Apa ini?", QDateTime())};
 }
-
 } // namespace
 
 // What the assistant's notch page shows and allows: the status line, when a question can go

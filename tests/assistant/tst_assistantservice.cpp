@@ -50,7 +50,6 @@ Q_DECLARE_METATYPE(Compaction)
 Q_DECLARE_METATYPE(Failure)
 
 namespace {
-
 QByteArray jpeg(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor(40, 120, 200));
@@ -182,7 +181,6 @@ struct ScriptedService {
     std::mutex mutex;
     QJsonObject body;
 };
-
 } // namespace
 
 class AssistantServiceTest : public QObject {

@@ -57,8 +57,7 @@ private slots:
         m_byLetter.clear();
         QCOMPARE(AttachmentThumbnails::shared().size(), 0);
     }
-    // From one list to the next: how many rows were inserted, removed and moved, and whether
-    // the model was reset.
+    // The row signals and thumbnails from one list of attachments to the next.
     void changes_data() {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");

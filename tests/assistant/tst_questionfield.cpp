@@ -13,7 +13,6 @@
 using namespace notchora;
 
 namespace {
-
 const QByteArray pngBytes = "\x89PNG fake png bytes";
 const QByteArray tiffBytes = "II*\0 fake tiff bytes";
 const QByteArray fileBytes = "\x89PNG bytes of the copied file";

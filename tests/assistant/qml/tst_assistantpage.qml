@@ -12,12 +12,6 @@ Item {
     width: 420
     height: 126
 
-    // The tray is black.
-    Rectangle {
-        anchors.fill: parent
-        color: "black"
-    }
-
     Component {
         id: pageComponent
         AIAssistantExpandedView {
@@ -171,6 +165,8 @@ Item {
             tryCompare(list, "opacity", 1)
             keyClick(Qt.Key_Down)
             compare(list.highlighted, 1)
+            verify(findChild(list, "slash-/new").color.a > 0)
+            verify(findChild(list, "slash-/compact").color.a === 0)
             keyClick(Qt.Key_Tab)
             compare(field.text, "/new")
             tryCompare(list, "opacity", 0)
@@ -233,7 +229,6 @@ Item {
         // The answer popup as the program shows it, drawing the same service.
         function test_popupFollowsTheQuestion() {
             const popup = createTemporaryObject(popupComponent, root)
-            verify(popup)
             AIAssistantService.ask("halo", "ask", false, false, false)
             compare(popup.statusText, "Menunggu jawaban…")
             compare(popup.isBusy, true)
@@ -245,7 +240,6 @@ Item {
         function test_popupAsksFollowUps() {
             const popup = createTemporaryObject(popupComponent, root)
             const field = findChild(popup, "followUpField")
-            verify(field)
             popup.send()
             compare(AIAssistantService.isBusy, false, "nothing typed, nothing sent")
             field.text = "  lanjut  "

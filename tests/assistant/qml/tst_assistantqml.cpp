@@ -1,6 +1,4 @@
-// Runs the QML test cases in this folder against the real assistant service, over a
-// temporary profile with a stand-in screenshot tool that logs its arguments and writes no
-// picture, and an answer service address where nothing listens.
+// The QML test cases in this folder, against the real assistant service.
 #include "TestEnvironment.h"
 #include "answer/AISettings.h"
 #include "assistant/AIAssistantService.h"
@@ -135,7 +133,6 @@ public slots:
     }
     void cleanupTestCase() { m_fixture->dropNotch(); }
 };
-
 } // namespace notchora::test
 
 QUICK_TEST_MAIN_WITH_SETUP(AssistantQml, notchora::test::Setup)

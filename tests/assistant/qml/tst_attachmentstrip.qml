@@ -23,26 +23,16 @@ Item {
         name: "AttachmentStrip"
         when: windowShown
 
-        function makeStrip(count) {
-            const strip = createTemporaryObject(stripComponent, root,
-                                                { model: Fixture.attachmentModel(count), size: 44 })
-            removeSpy.clear()
-            removeSpy.target = strip
-            return strip
-        }
-        function idOf(strip, row) {
-            return strip.model.data(strip.model.index(row, 0), Qt.UserRole + 1)
-        }
-        function part(strip, row, name) {
-            return findChild(findChild(strip, "attachment-" + idOf(strip, row)), name)
-        }
         function test_removeAsksForThatAttachment() {
-            const strip = makeStrip(3)
-            const button = part(strip, 1, "removeButton")
+            const strip = createTemporaryObject(stripComponent, root,
+                                                { model: Fixture.attachmentModel(3), size: 44 })
+            removeSpy.target = strip
+            const second = strip.model.data(strip.model.index(1, 0), Qt.UserRole + 1)
+            const button = findChild(findChild(strip, "attachment-" + second), "removeButton")
             compare(button.Accessible.name, "Hapus gambar")
             mouseClick(button)
             compare(removeSpy.count, 1)
-            compare(removeSpy.signalArguments[0][0], idOf(strip, 1))
+            compare(removeSpy.signalArguments[0][0], second)
             // Asking is all the strip does: the rows follow the model.
             compare(strip.count, 3)
             strip.model = Fixture.attachmentModel(1)

@@ -16,7 +16,6 @@ Item {
         TextField {
             property int keysSeen: 0 // presses of V that reached the field
             property var pasted: []
-
             width: 300
             height: 40
             PasteInterceptor.onImagePasted: data => pasted.push(data)
