@@ -123,22 +123,60 @@ ListView {
         }
     }
 
-    // A new message, a new thread or a change of what the running question shows brings
-    // the end into view.
-    function scrollToEnd() {
+    // As the answer streams in (and when the view first shows) the end comes into view at
+    // once; a new message, a new thread or a change of the running question's state glides
+    // there.
+    function scrollToEnd(glide: bool) {
+        scroller.glide = scroller.glide || glide
         scroller.restart()
+        holdsEnd = true
+    }
+    // Rows and the footer grow after they are laid out: the end stays in view until the
+    // user scrolls.
+    property bool holdsEnd: false
+    onMovementStarted: holdsEnd = false
+    onContentHeightChanged: if (holdsEnd && !gliding.running && !scroller.running) showEnd()
+    // The last row and the margin below it (positionViewAtEnd stops short of the margin).
+    function showEnd() {
+        positionViewAtEnd()
+        contentY = Math.max(contentY, originY + contentHeight + bottomMargin - height)
     }
     // Once the rows are laid out.
     Timer {
         id: scroller
+        property bool glide: false
+        // The first time the rows come in, they are simply shown at their end.
+        property bool firstDone: false
         interval: 0
-        onTriggered: list.positionViewAtEnd()
+        onTriggered: {
+            gliding.stop()
+            const from = list.contentY
+            list.showEnd()
+            const to = list.contentY
+            if (glide && firstDone && to !== from) {
+                list.contentY = from
+                gliding.from = from
+                gliding.to = to
+                gliding.start()
+            }
+            glide = false
+            firstDone = true
+        }
     }
-    onCountChanged: scrollToEnd()
-    onStreamingTextChanged: scrollToEnd()
-    onStatusTextChanged: scrollToEnd()
-    onFailureTextChanged: scrollToEnd()
-    onNoticeTextChanged: scrollToEnd()
-    onIsCompactingChanged: scrollToEnd()
-    Component.onCompleted: scrollToEnd()
+    NumberAnimation {
+        id: gliding
+        target: list
+        property: "contentY"
+        duration: 200
+        easing.type: Easing.OutQuad
+        // Rows measured on the way may have moved the end a little.
+        onFinished: list.showEnd()
+    }
+    onCountChanged: scrollToEnd(true)
+    onStreamingTextChanged: scrollToEnd(false)
+    onStatusTextChanged: scrollToEnd(true)
+    onFailureTextChanged: scrollToEnd(true)
+    onNoticeTextChanged: scrollToEnd(true)
+    onIsCompactingChanged: scrollToEnd(true)
+    Component.onCompleted: scrollToEnd(false)
 }

@@ -16,6 +16,11 @@ Menu {
     signal selectThread(string threadID)
     signal clearHistory
 
+    // Wide enough for "Bebas (posisi terakhir)" with its check box. The card's window is
+    // too narrow for a history list beside the menu: it opens over the menu instead.
+    width: 240
+    cascade: false
+
     // Dark, like the card it opens over.
     palette.window: "#2c2c2e"
     palette.base: "#2c2c2e"
@@ -56,6 +61,7 @@ Menu {
     Menu {
         id: history
         title: "Riwayat"
+        palette: menu.palette
 
         MenuItem {
             text: "Belum ada riwayat"

@@ -2,27 +2,30 @@
 
 #include "platform/WindowSystem.h"
 
-#include <QQuickItem>
-#include <QQuickWindow>
+#include <QCoreApplication>
+#include <QInputMethodQueryEvent>
 
 namespace notchora {
 
 namespace {
 
-bool isTextField(const QQuickItem* item) {
-    return item && item->flags().testFlag(QQuickItem::ItemAcceptsInputMethod);
+bool isTextField(QObject* object) {
+    if (!object)
+        return false;
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QCoreApplication::sendEvent(object, &query);
+    return query.value(Qt::ImEnabled).toBool();
 }
 
 } // namespace
 
-KeyboardLease::KeyboardLease(QQuickWindow& window, WindowSystem& windows,
-                             std::function<bool()> mayTake)
+KeyboardLease::KeyboardLease(QWindow& window, WindowSystem& windows, std::function<bool()> mayTake)
     : m_window(window), m_windows(windows), m_mayTake(std::move(mayTake)) {
-    connect(&window, &QQuickWindow::activeFocusItemChanged, this, &KeyboardLease::followFocusItem);
+    connect(&window, &QWindow::focusObjectChanged, this, &KeyboardLease::followFocusItem);
 }
 
 void KeyboardLease::followFocusItem() {
-    if (isTextField(m_window.activeFocusItem())) {
+    if (isTextField(m_window.focusObject())) {
         if (!m_held && m_mayTake())
             take();
     } else if (m_held) {
@@ -42,8 +45,8 @@ void KeyboardLease::release() {
         return;
     m_held = false;
     m_window.setFlag(Qt::WindowDoesNotAcceptFocus, true);
-    if (QQuickItem* item = m_window.activeFocusItem(); isTextField(item))
-        item->setFocus(false);
+    if (QObject* field = m_window.focusObject(); isTextField(field))
+        field->setProperty("focus", false);
     // Only if we still have it: the user may have moved on to another window.
     if (m_windows.focusedWindow() == m_window.winId() && m_previousFocus != m_window.winId())
         m_windows.restoreFocus(m_previousFocus);

@@ -105,5 +105,18 @@ kept=$("$app" defaults read ai.popupPosition)
 [ "$kept" = '"free"' ] || fail "the dragged place is not kept: $kept"
 echo "ok: dragged and kept"
 
+# The menu's "Riwayat" lists both threads (the newest first); picking the older one makes
+# it the current thread.
+"$app" history show | grep -qF "Kamu: Di kiri?" || fail "the question asked from a terminal is not the current thread"
+xdotool mousemove 620 235 click 1
+sleep 0.5
+xdotool mousemove 428 432 click 1
+sleep 0.5
+shot
+cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-assistant-history.png"
+xdotool mousemove 490 349 click 1
+wait_until 5 eval '"$app" history show | grep -qF "Kamu: Apa itu notch?"' || fail "picking a thread in Riwayat did not switch to it"
+echo "ok: switched threads from the menu"
+
 quiet_log || fail "the program printed warnings"
 echo "PASS"

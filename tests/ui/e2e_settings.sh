@@ -28,9 +28,20 @@ has_window() { [ -n "$(settings_window)" ]; }
 wait_window() { wait_until "$1" has_window; }
 wait_gone() { wait_until "$1" eval '! has_window'; }
 
-# A second start opens the window in the running program (the tray menu's action calls the
-# same show(), checked in the status menu test).
-sleep 1
+# "Pengaturan…" in the tray icon's menu (right click; the item second from the bottom).
+icon_at() { xwininfo -tree -id "$tray" | awk '/"Notchora": \("notchora"/ { print $NF; exit }'; }
+wait_until 10 eval '[ -n "$(icon_at)" ]' || fail "the tray icon did not dock"
+IFS=+ read -r _ icon_x icon_y <<<"$(icon_at)"
+xdotool mousemove $((icon_x + 8)) $((icon_y + 8)) click 3
+sleep 0.5
+xdotool key Up Up Return
+wait_window 10 || fail "Pengaturan… in the tray menu did not open the settings window"
+echo "ok: opened from the tray menu"
+xdotool windowactivate --sync "$(settings_window)" >/dev/null 2>&1
+xdotool key --clearmodifiers alt+F4
+wait_gone 5 || fail "the settings window did not close"
+
+# A second start opens it too.
 "$app" || fail "handing 'reopen' to the running program failed"
 wait_window 10 || fail "a second start did not open the settings window"
 echo "ok: opened by a second start"
