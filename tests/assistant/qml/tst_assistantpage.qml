@@ -62,13 +62,6 @@ Item {
                 keyClick(c)
             return field
         }
-        function hoverSwitch(page) {
-            mouseMove(page, 1, 1)
-            mouseMove(findChild(page, "includeScreenSwitch"))
-            const hint = findChild(page, "includeScreenHint")
-            tryCompare(hint, "opacity", 1)
-            return hint
-        }
         // With the slash list and the include-screen card open too.
         function test_nothingIsCutOff_data() {
             return [{ tag: "status", images: 0 }, { tag: "images", images: 2 }]
@@ -89,7 +82,11 @@ Item {
             tryCompare(findChild(page, "slashSuggestions"), "opacity", 1)
             // The strip moves the row down: hover only once the page is laid out again.
             verify(waitForItemPolished(findChild(page, "inputRow").parent))
-            hoverSwitch(page)
+            mouseMove(page, 1, 1)
+            mouseMove(findChild(page, "includeScreenSwitch"))
+            const hint = findChild(page, "includeScreenHint")
+            tryCompare(hint, "opacity", 1)
+            verify(!hint.enabled) // the card never takes the pointer from the switch
             const cut = outside(page, page, [])
             compare(cut.length, 0, cut.join("; "))
         }
@@ -178,18 +175,6 @@ Item {
             compare(field.text, "/compact")
             verify(field.activeFocus)
             compare(AIAssistantService.lastPrompt, lastPrompt)
-        }
-        function test_includeScreenSwitch() {
-            const page = makePage()
-            const hint = hoverSwitch(page)
-            verify(!hint.enabled) // the card never takes the pointer from the control
-            mouseClick(findChild(page, "includeScreenSwitch"))
-            verify(findChild(page, "includeScreenSwitch").isOn)
-            mouseMove(page, 5, 5)
-            tryCompare(hint, "opacity", 0)
-            // The settings window writes the same setting.
-            Fixture.setStoredAttachScreen(false)
-            compare(findChild(page, "includeScreenSwitch").isOn, false)
         }
         function test_fieldHoldsTheNotchOpen() {
             const notch = Fixture.notchViewModel()
