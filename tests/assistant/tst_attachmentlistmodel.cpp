@@ -3,6 +3,7 @@
 #include "assistant/AttachmentThumbnails.h"
 
 #include <QAbstractItemModelTester>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -11,18 +12,11 @@ using namespace notchora;
 // The pending attachments as rows, and the thumbnails the strip gets for them.
 class AttachmentListModelTest : public QObject {
     Q_OBJECT
-private slots:
-    void init();
-    void cleanup();
-    void changes_data();
-    void changes();
-    void roles();
-    void thumbnailStaysWhileAnyListShowsIt();
-    void repeatedAttachmentIsOneRow();
-    void roundedSquare_data();
-    void roundedSquare();
 
-private:
+    QHash<QChar, ChatAttachment> m_byLetter;
+    std::unique_ptr<AttachmentListModel> m_model;
+    std::unique_ptr<QAbstractItemModelTester> m_tester;
+
     // One attachment per letter, the same letter always the same attachment.
     QList<ChatAttachment> attachments(const QString& letters) {
         QList<ChatAttachment> list;
@@ -36,178 +30,137 @@ private:
         }
         return list;
     }
-    QString letters(const AttachmentListModel& model) const {
+    QString letters() const {
         QString shown;
-        for (int row = 0; row < model.rowCount(); ++row) {
-            const QString id = model.index(row).data(AttachmentListModel::IdRole).toString();
-            for (auto it = m_byLetter.begin(); it != m_byLetter.end(); ++it)
-                if (it->id.toString(QUuid::WithoutBraces) == id)
-                    shown += it.key();
+        for (int row = 0; row < m_model->rowCount(); ++row) {
+            const QUuid id(m_model->index(row).data(AttachmentListModel::IdRole).toString());
+            for (const auto& [letter, attachment] : m_byLetter.asKeyValueRange())
+                shown += attachment.id == id ? QString(letter) : QString();
         }
         return shown;
     }
+    static void change(const char* tag, const char* before, const char* after, int inserted,
+                       int removed, int moved = 0, bool reset = false) {
+        QTest::newRow(tag) << QString(before) << QString(after) << inserted << removed << moved
+                           << reset;
+    }
 
-    QHash<QChar, ChatAttachment> m_byLetter;
-    std::unique_ptr<AttachmentListModel> m_model;
-    std::unique_ptr<QAbstractItemModelTester> m_tester;
+private slots:
+    void init() {
+        m_model = std::make_unique<AttachmentListModel>();
+        m_tester = std::make_unique<QAbstractItemModelTester>(
+            m_model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    }
+    void cleanup() {
+        m_tester.reset();
+        m_model.reset();
+        m_byLetter.clear();
+        QCOMPARE(AttachmentThumbnails::shared().size(), 0);
+    }
+    // The row signals and thumbnails from one list of attachments to the next.
+    void changes_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("inserted");
+        QTest::addColumn<int>("removed");
+        QTest::addColumn<int>("moved");
+        QTest::addColumn<bool>("reset");
+        change("first paste", "", "a", 1, 0);
+        change("remove the middle one", "abcd", "acd", 0, 1);
+        change("sent: all gone", "abcd", "", 0, 4);
+        change("same list", "ab", "ab", 0, 0);
+        change("returned after a failure", "c", "abc", 2, 0);
+        change("reordered", "abc", "cab", 0, 0, 1);
+        change("all replaced", "ab", "cd", 0, 0, 0, true);
+        change("a repeated attachment is one row", "b", "aba", 1, 0);
+    }
+    void changes() {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(int, inserted);
+        QFETCH(int, removed);
+        QFETCH(int, moved);
+        QFETCH(bool, reset);
+        m_model->setAttachments(attachments(before));
+        QSignalSpy insertedSpy(m_model.get(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy removedSpy(m_model.get(), &QAbstractItemModel::rowsRemoved);
+        QSignalSpy movedSpy(m_model.get(), &QAbstractItemModel::rowsMoved);
+        QSignalSpy resetSpy(m_model.get(), &QAbstractItemModel::modelReset);
+        QSignalSpy countSpy(m_model.get(), &AttachmentListModel::countChanged);
+        m_model->setAttachments(attachments(after));
+        QString shown;
+        for (QChar letter : after)
+            shown += shown.contains(letter) ? QString() : QString(letter);
+        QCOMPARE(letters(), shown);
+        QCOMPARE(m_model->property("count").toInt(), shown.size());
+        QCOMPARE(insertedSpy.size(), inserted);
+        QCOMPARE(removedSpy.size(), removed);
+        QCOMPARE(movedSpy.size(), moved);
+        QCOMPARE(resetSpy.size(), reset ? 1 : 0);
+        QCOMPARE(countSpy.size(), before.size() == shown.size() ? 0 : 1);
+        // Exactly the thumbnails of the rows shown are served.
+        QCOMPARE(AttachmentThumbnails::shared().size(), shown.size());
+        for (const ChatAttachment& attachment : attachments(before + after))
+            QCOMPARE(AttachmentThumbnails::shared().thumbnail(attachment.id).isNull(),
+                     !after.contains(m_byLetter.key(attachment)));
+    }
+    // What the engine asks the provider for is the thumbnail URL's path without its slash.
+    void thumbnailsAreServedAtTheSizeAsked() {
+        const QList<ChatAttachment> list = attachments("ab");
+        m_model->setAttachments(list);
+        const QUrl source = m_model->index(1).data(AttachmentListModel::ThumbnailRole).toUrl();
+        AttachmentImageProvider provider;
+        QSize size;
+        const QImage served = provider.requestImage(source.path().mid(1), &size, QSize(30, 30));
+        QCOMPARE(served.size(), QSize(30, 30));
+        QCOMPARE(size, QSize(30, 30));
+        QCOMPARE(served.pixelColor(15, 15), list.at(1).thumbnail.pixelColor(4, 4));
+        QCOMPARE(provider.requestImage(source.path().mid(1), &size, QSize()).size(), QSize(8, 8));
+        QVERIFY(provider.requestImage("not-an-id", &size, QSize(30, 30)).isNull());
+    }
+    // The notch page and the popup each show the same attachments through their own model.
+    void thumbnailStaysWhileAnyListShowsIt() {
+        const QList<ChatAttachment> list = attachments("ab");
+        auto other = std::make_unique<AttachmentListModel>();
+        m_model->setAttachments(list);
+        other->setAttachments(list);
+        m_model->setAttachments({});
+        QVERIFY(!AttachmentThumbnails::shared().thumbnail(list.at(0).id).isNull());
+        other.reset();
+        QVERIFY(AttachmentThumbnails::shared().thumbnail(list.at(0).id).isNull());
+    }
+    void roundedSquare_data() {
+        QTest::addColumn<QSize>("source");
+        QTest::addColumn<int>("side");
+        QTest::newRow("wide") << QSize(200, 100) << 50;
+        QTest::newRow("tall") << QSize(100, 300) << 44;
+    }
+    // Left half red, right half blue (top and bottom for a tall one): filled into a square,
+    // both halves meet in the middle, and the corners are cut away.
+    void roundedSquare() {
+        QFETCH(QSize, source);
+        QFETCH(int, side);
+        const bool wide = source.width() >= source.height();
+        QImage image(source, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        const QRect second = wide ? QRect(source.width() / 2, 0, source.width(), source.height())
+                                  : QRect(0, source.height() / 2, source.width(), source.height());
+        QPainter(&image).fillRect(second, Qt::blue);
+        const QImage square = AttachmentImageProvider::roundedSquare(image, side);
+        QCOMPARE(square.size(), QSize(side, side));
+        // Far enough from the seam that smooth scaling does not blend the halves.
+        const int mid = side / 2, away = std::max(4, side / 8);
+        const QPoint step = wide ? QPoint(away, 0) : QPoint(0, away);
+        QCOMPARE(square.pixelColor(QPoint(mid, mid) - step), QColor(Qt::red));
+        QCOMPARE(square.pixelColor(QPoint(mid, mid) + step), QColor(Qt::blue));
+        // Corners of radius side / 5: the very corner is empty, the middle of each edge is not.
+        for (const QPoint corner :
+             {QPoint(0, 0), QPoint(side - 1, 0), QPoint(0, side - 1), QPoint(side - 1, side - 1)})
+            QCOMPARE(square.pixelColor(corner).alpha(), 0);
+        for (const QPoint edge : {QPoint(mid, 0), QPoint(0, mid), QPoint(side - 1, mid)})
+            QVERIFY(square.pixelColor(edge).alpha() > 200);
+    }
 };
-
-void AttachmentListModelTest::init() {
-    m_model = std::make_unique<AttachmentListModel>();
-    m_tester = std::make_unique<QAbstractItemModelTester>(
-        m_model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-}
-
-void AttachmentListModelTest::cleanup() {
-    m_tester.reset();
-    m_model.reset();
-    m_byLetter.clear();
-    QCOMPARE(AttachmentThumbnails::shared().size(), 0);
-}
-
-// From one list to the next: how many rows were inserted, removed and moved, whether the
-// model was reset, and how often the count changed.
-void AttachmentListModelTest::changes_data() {
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<QString>("after");
-    QTest::addColumn<int>("inserted");
-    QTest::addColumn<int>("removed");
-    QTest::addColumn<int>("moved");
-    QTest::addColumn<bool>("reset");
-
-    QTest::newRow("first paste") << ""
-                                 << "a" << 1 << 0 << 0 << false;
-    QTest::newRow("paste appends") << "abc"
-                                   << "abcd" << 1 << 0 << 0 << false;
-    QTest::newRow("remove the middle one") << "abcd"
-                                           << "acd" << 0 << 1 << 0 << false;
-    QTest::newRow("remove the first one") << "abc"
-                                          << "bc" << 0 << 1 << 0 << false;
-    QTest::newRow("sent: all gone") << "abcd"
-                                    << "" << 0 << 4 << 0 << false;
-    QTest::newRow("same list") << "ab"
-                               << "ab" << 0 << 0 << 0 << false;
-    QTest::newRow("returned after a failure") << "c"
-                                              << "abc" << 2 << 0 << 0 << false;
-    QTest::newRow("reordered") << "abc"
-                               << "cab" << 0 << 0 << 1 << false;
-    QTest::newRow("all replaced") << "ab"
-                                  << "cd" << 0 << 0 << 0 << true;
-}
-
-void AttachmentListModelTest::changes() {
-    QFETCH(QString, before);
-    QFETCH(QString, after);
-    QFETCH(int, inserted);
-    QFETCH(int, removed);
-    QFETCH(int, moved);
-    QFETCH(bool, reset);
-
-    m_model->setAttachments(attachments(before));
-    QSignalSpy insertedSpy(m_model.get(), &QAbstractItemModel::rowsInserted);
-    QSignalSpy removedSpy(m_model.get(), &QAbstractItemModel::rowsRemoved);
-    QSignalSpy movedSpy(m_model.get(), &QAbstractItemModel::rowsMoved);
-    QSignalSpy resetSpy(m_model.get(), &QAbstractItemModel::modelReset);
-    QSignalSpy countSpy(m_model.get(), &AttachmentListModel::countChanged);
-
-    m_model->setAttachments(attachments(after));
-    QCOMPARE(letters(*m_model), after);
-    QCOMPARE(m_model->property("count").toInt(), after.size());
-    QCOMPARE(insertedSpy.size(), inserted);
-    QCOMPARE(removedSpy.size(), removed);
-    QCOMPARE(movedSpy.size(), moved);
-    QCOMPARE(resetSpy.size(), reset ? 1 : 0);
-    QCOMPARE(countSpy.size(), before.size() == after.size() ? 0 : 1);
-    // Exactly the thumbnails of the rows shown are served.
-    QCOMPARE(AttachmentThumbnails::shared().size(), after.size());
-    for (const ChatAttachment& attachment : attachments(before + after))
-        QCOMPARE(AttachmentThumbnails::shared().thumbnail(attachment.id).isNull(),
-                 !after.contains(m_byLetter.key(attachment)));
-}
-
-void AttachmentListModelTest::roles() {
-    const QList<ChatAttachment> list = attachments("ab");
-    m_model->setAttachments(list);
-    const QHash<int, QByteArray> names = m_model->roleNames();
-    QCOMPARE(names.value(AttachmentListModel::IdRole), QByteArray("attachmentID"));
-    QCOMPARE(names.value(AttachmentListModel::ThumbnailRole), QByteArray("thumbnail"));
-
-    const QModelIndex second = m_model->index(1);
-    const QString id = list.at(1).id.toString(QUuid::WithoutBraces);
-    QCOMPARE(second.data(AttachmentListModel::IdRole).toString(), id);
-    const QUrl source = second.data(AttachmentListModel::ThumbnailRole).toUrl();
-    QCOMPARE(source.scheme(), QStringLiteral("image"));
-    QCOMPARE(source.host(), QStringLiteral("attachments"));
-
-    // What the engine asks the provider for is the URL's path without its slash.
-    AttachmentImageProvider provider;
-    QSize size;
-    const QImage served = provider.requestImage(source.path().mid(1), &size, QSize(30, 30));
-    QCOMPARE(served.size(), QSize(30, 30));
-    QCOMPARE(size, QSize(30, 30));
-    QCOMPARE(served.pixelColor(15, 15), list.at(1).thumbnail.pixelColor(4, 4));
-    QCOMPARE(provider.requestImage(id, &size, QSize()).size(), QSize(8, 8));
-
-    m_model->setAttachments(attachments("a"));
-    QVERIFY(provider.requestImage(id, &size, QSize(30, 30)).isNull());
-    QVERIFY(provider.requestImage("not-an-id", &size, QSize(30, 30)).isNull());
-}
-
-// The notch page and the popup each show the same attachments through their own model.
-void AttachmentListModelTest::thumbnailStaysWhileAnyListShowsIt() {
-    const QList<ChatAttachment> list = attachments("ab");
-    auto other = std::make_unique<AttachmentListModel>();
-    m_model->setAttachments(list);
-    other->setAttachments(list);
-    m_model->setAttachments({});
-    QVERIFY(!AttachmentThumbnails::shared().thumbnail(list.at(0).id).isNull());
-    other.reset();
-    QVERIFY(AttachmentThumbnails::shared().thumbnail(list.at(0).id).isNull());
-}
-
-void AttachmentListModelTest::repeatedAttachmentIsOneRow() {
-    m_model->setAttachments(attachments("aba"));
-    QCOMPARE(letters(*m_model), QStringLiteral("ab"));
-    m_model->setAttachments(attachments("b"));
-    QCOMPARE(AttachmentThumbnails::shared().size(), 1);
-}
-
-void AttachmentListModelTest::roundedSquare_data() {
-    QTest::addColumn<QSize>("source");
-    QTest::addColumn<int>("side");
-    QTest::newRow("wide") << QSize(200, 100) << 50;
-    QTest::newRow("tall") << QSize(100, 300) << 44;
-}
-
-// Left half red, right half blue (top and bottom for a tall one): filled into a square, both
-// halves meet in the middle, and the corners are cut away.
-void AttachmentListModelTest::roundedSquare() {
-    QFETCH(QSize, source);
-    QFETCH(int, side);
-    const bool wide = source.width() >= source.height();
-    QImage image(source, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    for (int y = 0; y < source.height(); ++y)
-        for (int x = 0; x < source.width(); ++x)
-            if (wide ? x >= source.width() / 2 : y >= source.height() / 2)
-                image.setPixelColor(x, y, Qt::blue);
-
-    const QImage square = AttachmentImageProvider::roundedSquare(image, side);
-    QCOMPARE(square.size(), QSize(side, side));
-    // Far enough from the seam that smooth scaling does not blend the halves.
-    const int mid = side / 2;
-    const int away = std::max(4, side / 8);
-    const QPoint before = wide ? QPoint(mid - away, mid) : QPoint(mid, mid - away);
-    const QPoint after = wide ? QPoint(mid + away, mid) : QPoint(mid, mid + away);
-    QCOMPARE(square.pixelColor(before), QColor(Qt::red));
-    QCOMPARE(square.pixelColor(after), QColor(Qt::blue));
-    // Corners of radius side / 5: the very corner is empty, the middle of each edge is not.
-    for (const QPoint corner :
-         {QPoint(0, 0), QPoint(side - 1, 0), QPoint(0, side - 1), QPoint(side - 1, side - 1)})
-        QCOMPARE(square.pixelColor(corner).alpha(), 0);
-    for (const QPoint edge : {QPoint(mid, 0), QPoint(0, mid), QPoint(side - 1, mid)})
-        QVERIFY(square.pixelColor(edge).alpha() > 200);
-}
 
 QTEST_MAIN(AttachmentListModelTest)
 #include "tst_attachmentlistmodel.moc"
