@@ -45,10 +45,12 @@ rest_at_notch -220 -220
 wait_for 5 "${expanded[@]}" || fail "resting at the notch did not open the tray"
 echo "ok: the tray opened"
 
+# Still open just after the pointer left (it closes 0.4 s later; the screenshot comes well
+# before that even on a busy machine).
 xdotool mousemove_relative -- 0 300
-sleep 0.3
+sleep 0.1
 shot
-is_black 500 60 || fail "the tray closed before 0.4 s"
+is_black 500 60 || fail "the tray closed at once when the pointer left"
 wait_for 5 "${collapsed[@]}" || fail "the tray did not close after the pointer left"
 echo "ok: the tray closed"
 
