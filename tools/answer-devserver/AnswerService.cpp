@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <httplib.h>
+#include <sys/socket.h>
 
 namespace notchora::answerd {
 
@@ -163,9 +164,20 @@ void AnswerService::installRoutes() {
 int AnswerService::bind() {
     const std::string host =
         m_options.host == u"localhost" ? "127.0.0.1" : m_options.host.toStdString();
-    if (m_options.port == 0)
-        return std::max(m_server->bind_to_any_port(host), 0);
-    return m_server->bind_to_port(host, m_options.port) ? m_options.port : 0;
+    int listening = -1;
+    m_server->set_socket_options([&listening](socket_t socket) {
+        httplib::default_socket_options(socket);
+        listening = socket;
+    });
+    const int port = m_options.port == 0 ? std::max(m_server->bind_to_any_port(host), 0)
+                     : m_server->bind_to_port(host, m_options.port) ? m_options.port
+                                                                    : 0;
+    // The library listens with a backlog of 5: of a few hundred clients connecting at once,
+    // most would wait for their connection attempts to be retried, a second and more.
+    // Listening again on the bound socket raises the backlog.
+    if (port > 0 && listening >= 0 && ::listen(listening, SOMAXCONN) != 0)
+        std::perror("notchora-answerd: listen");
+    return port;
 }
 
 bool AnswerService::run() {
