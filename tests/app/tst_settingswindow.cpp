@@ -1,5 +1,6 @@
 #include "AnswerStack.h"
 #include "ManualClock.h"
+#include "QuickTextures.h"
 #include "TestHttpServer.h"
 #include "answer/ChatHistoryStore.h"
 #include "app/LoginItem.h"
@@ -102,6 +103,7 @@ class SettingsWindowTest : public QObject {
 
 private slots:
     void initTestCase() { QQuickWindow::setGraphicsApi(QSGRendererInterface::Software); }
+    void cleanupTestCase() { QVERIFY(test::releaseQuickTextures()); }
 
     void init() {
         m_stack = std::make_unique<test::AnswerStack>();

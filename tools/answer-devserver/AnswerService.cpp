@@ -2,6 +2,7 @@
 
 #include "AnswerEndpoints.h"
 #include "AuthEndpoints.h"
+#include "ConnectionWorkers.h"
 #include "ModelAnswerer.h"
 
 #include <QJsonArray>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <httplib.h>
+#include <sys/socket.h>
 
 namespace notchora::answerd {
 
@@ -53,7 +55,22 @@ const char* endpointName(Endpoint endpoint) {
     return "";
 }
 
+// Workers kept when idle, the most at once, and how long an extra one idles before it ends.
+constexpr std::size_t keptWorkers = 8;
+constexpr std::size_t maxWorkers = 1024;
+constexpr std::chrono::milliseconds workerIdleTimeout{10'000};
+
 } // namespace
+
+unsigned long AnswerService::bodyLimit(const std::string& method, const std::string& path) {
+    if (method != "POST")
+        return 0;
+    if (path == "/api/oauth/token")
+        return maxTokenBodyBytes;
+    if (path.starts_with("/api/v1/answer"))
+        return maxAnswerBodyBytes;
+    return 0;
+}
 
 AnswerService::AnswerService(ServerOptions options, QByteArray apiKey,
                              std::unique_ptr<RefreshTokenFile> state)
@@ -88,28 +105,38 @@ void AnswerService::installRoutes() {
     httplib::Server& server = *m_server;
     // Events are small writes that must leave at once.
     server.set_tcp_nodelay(true);
-    server.set_payload_max_length(64 * 1024 * 1024);
-    // The token endpoint takes a few hundred bytes: a larger body is refused from its
-    // headers, before it is read, let alone parsed.
+    // A backstop only: the check below refuses an oversize body before it is read.
+    server.set_payload_max_length(maxAnswerBodyBytes);
+    // A body larger than its route takes is refused from the headers, before it is read (the
+    // library would read it all only to drop it), let alone parsed. A body of unknown length
+    // could be any size, so it is refused as well.
     server.set_pre_routing_handler(
         [](const httplib::Request& request, httplib::Response& response) {
-            if (request.method != "POST" || request.path != "/api/oauth/token")
-                return httplib::Server::HandlerResponse::Unhandled;
+            const unsigned long limit = bodyLimit(request.method, request.path);
             const std::string length = request.get_header_value("Content-Length");
-            const bool small = !length.empty() && length.size() <= 6 &&
-                               std::all_of(length.begin(), length.end(), ::isdigit) &&
-                               std::stoul(length) <= maxTokenBodyBytes;
-            if (small)
+            const bool known = !length.empty() && length.size() <= 10 &&
+                               std::all_of(length.begin(), length.end(), ::isdigit);
+            if (known && std::stoull(length) <= limit)
                 return httplib::Server::HandlerResponse::Unhandled;
-            response.status = 413;
+            const bool streamed = request.has_header("Transfer-Encoding");
+            if (!known && limit == 0 && !streamed)
+                return httplib::Server::HandlerResponse::Unhandled;
+            // Ten digits and more is over any limit; a body sent without a length is asked
+            // for one.
+            const bool tooLarge = !length.empty();
+            response.status = tooLarge ? 413 : 411;
             // The unread body stays on the connection: it cannot carry another request.
             response.set_header("Connection", "close");
-            response.set_content(R"({"detail":"body too large"})", "application/json");
+            response.set_content(tooLarge ? R"({"detail":"body too large"})"
+                                          : R"({"detail":"Content-Length required"})",
+                                 "application/json");
             return httplib::Server::HandlerResponse::Handled;
         });
-    // Each kept-alive connection holds a worker while idle; a client's connection pool plus
-    // a browser and slow streams must not leave a new request waiting in the queue.
-    server.new_task_queue = [] { return new httplib::ThreadPool(32); };
+    // One thread per connection, so slow clients and long streams hold only their own. The
+    // library deletes the queue when the server stops.
+    server.new_task_queue = [] {
+        return new ConnectionWorkers(keptWorkers, maxWorkers, workerIdleTimeout);
+    };
     m_auth->install(server);
     m_answers->install(server);
 
@@ -137,9 +164,20 @@ void AnswerService::installRoutes() {
 int AnswerService::bind() {
     const std::string host =
         m_options.host == u"localhost" ? "127.0.0.1" : m_options.host.toStdString();
-    if (m_options.port == 0)
-        return std::max(m_server->bind_to_any_port(host), 0);
-    return m_server->bind_to_port(host, m_options.port) ? m_options.port : 0;
+    int listening = -1;
+    m_server->set_socket_options([&listening](socket_t socket) {
+        httplib::default_socket_options(socket);
+        listening = socket;
+    });
+    const int port = m_options.port == 0 ? std::max(m_server->bind_to_any_port(host), 0)
+                     : m_server->bind_to_port(host, m_options.port) ? m_options.port
+                                                                    : 0;
+    // The library listens with a backlog of 5: of a few hundred clients connecting at once,
+    // most would wait for their connection attempts to be retried, a second and more.
+    // Listening again on the bound socket raises the backlog.
+    if (port > 0 && listening >= 0 && ::listen(listening, SOMAXCONN) != 0)
+        std::perror("notchora-answerd: listen");
+    return port;
 }
 
 bool AnswerService::run() {

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace httplib {
@@ -29,6 +30,12 @@ class AnswerService {
 public:
     // The most the token endpoint reads; its requests are a few hundred bytes.
     static constexpr unsigned long maxTokenBodyBytes = 64 * 1024;
+    // The most an answer endpoint reads. The program's largest question (four 1.2 MB JPEGs
+    // in Base64, 40 history messages of 4,000 characters, an 8,000-character question) stays
+    // under 8 MB as JSON.
+    static constexpr unsigned long maxAnswerBodyBytes = 16 * 1024 * 1024;
+    // The body a route reads at most; 0 when it takes none.
+    static unsigned long bodyLimit(const std::string& method, const std::string& path);
 
     // `apiKey` goes to the model only; `state` keeps refresh tokens across restarts.
     explicit AnswerService(ServerOptions options, QByteArray apiKey = {},

@@ -1,4 +1,5 @@
 // The QML test cases in this folder, against the real assistant service.
+#include "QuickTextures.h"
 #include "TestEnvironment.h"
 #include "answer/AISettings.h"
 #include "assistant/AIAssistantService.h"
@@ -131,7 +132,11 @@ public slots:
         qmlRegisterSingletonInstance("NotchoraTest", 1, 0, "Fixture", m_fixture.get());
         m_fixture->makeNotch();
     }
-    void cleanupTestCase() { m_fixture->dropNotch(); }
+    void cleanupTestCase() {
+        m_fixture->dropNotch();
+        if (!releaseQuickTextures())
+            qWarning("the empty window was never drawn: its textures may show as leaks");
+    }
 };
 } // namespace notchora::test
 
