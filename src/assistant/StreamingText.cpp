@@ -61,7 +61,14 @@ QString StreamingText::display(const QString& raw) {
 
 std::optional<QString> StreamingText::extractTextField(const QString& raw) {
     static const QRegularExpression keyPattern(QStringLiteral(R"("text"\s*:\s*")"));
-    const QRegularExpressionMatch match = keyPattern.match(raw);
+    // The expression engine may refuse text that ends between the halves of a surrogate
+    // pair (a piece can end there). The key is ASCII, so it matches at the same place in a
+    // copy without surrogates.
+    QString searchable = raw;
+    for (QChar& c : searchable)
+        if (c.isSurrogate())
+            c = QChar::ReplacementCharacter;
+    const QRegularExpressionMatch match = keyPattern.match(searchable);
     if (!match.hasMatch())
         return std::nullopt;
     QString value;
