@@ -6,13 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-// Shared by the fuzz targets: quiet logging (warnings for bad input are expected and would
-// slow every run), and a check that stops the run where an invariant breaks.
+// Shared by the fuzz targets: a check that stops the run where an invariant breaks.
+// (FuzzSupport.cpp, linked into every target, quiets the logging.)
 namespace notchora::fuzz {
-
-inline void quietLogging() {
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-}
 
 // Ends the run the way a crash does, so libFuzzer keeps the input.
 inline void require(bool holds, const char* what) {

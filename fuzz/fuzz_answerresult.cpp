@@ -13,11 +13,6 @@
 using namespace notchora;
 using namespace notchora::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    quietLogging();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes(data, size), &error);

@@ -6,11 +6,6 @@
 using notchora::AnswerHTTP;
 using namespace notchora::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    quietLogging();
-    return 0;
-}
-
 // Layout: two bytes of status, one byte of Retry-After length, the Retry-After text, the body.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3)

@@ -8,11 +8,6 @@
 using notchora::ChatHistoryFile;
 using namespace notchora::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    quietLogging();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto threads = ChatHistoryFile::decode(bytes(data, size));
     if (!threads)

@@ -8,11 +8,6 @@
 using notchora::Defaults;
 using namespace notchora::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    quietLogging();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto values = Defaults::decode(bytes(data, size));
     if (!values)

@@ -9,11 +9,6 @@ using notchora::MessageText;
 using notchora::SingleInstanceRequest;
 using namespace notchora::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    quietLogging();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray line = bytes(data, size);
     const auto parsed = SingleInstanceRequest::parse(line);

@@ -42,7 +42,7 @@ for target in "${targets[@]}"; do
   "$build_dir/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings_dir/$target-" \
     "$corpus" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
-  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
+  runs=$(grep -ao 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
   found=$(find "$findings_dir" -name "$target-*" | wc -l)
   summary+=("$(printf '%-22s %12s executions  %3s findings  exit %s' "$target" "${runs:-?}" "$found" "$status")")
   if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
