@@ -37,7 +37,12 @@ AnnotationWindowController::~AnnotationWindowController() {
 }
 
 void AnnotationWindowController::shutDown() {
-    delete m_window.data();
+    if (m_window) {
+        // A visible window announces that it hides from inside its destructor, when it is no
+        // longer a QQuickWindow; our handler must not see that.
+        m_window->disconnect(this);
+        delete m_window.data();
+    }
     m_window = nullptr;
     m_editor = nullptr;
     delete m_engine;
