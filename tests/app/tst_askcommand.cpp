@@ -1,13 +1,11 @@
 #include "AnswerStack.h"
 #include "AnswerdProcess.h"
 #include "ProgramRun.h"
-#include "TestEnvironment.h"
 
 #include <QProcess>
 #include <QTest>
 
 using namespace notchora;
-
 using test::runNotchora;
 
 class AskCommandTest : public QObject {

@@ -169,8 +169,10 @@ private slots:
         for (int i = SingleInstance::maxWaitingConnections; i < idleCount + 1; ++i)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("too many connections"));
         std::vector<std::unique_ptr<QLocalSocket>> idle;
-        for (int i = 0; i < idleCount; ++i)
-            idle.push_back(send(instance.socketPath(), {}));
+        for (int i = 0; i < idleCount; ++i) {
+            idle.push_back(std::make_unique<QLocalSocket>());
+            idle.back()->connectToServer(instance.socketPath());
+        }
         const auto connected = [&] {
             return int(std::count_if(idle.begin(), idle.end(), [](const auto& socket) {
                 return socket->state() == QLocalSocket::ConnectedState;
