@@ -13,6 +13,7 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <cstring>
@@ -197,6 +198,25 @@ private slots:
         clock.advance(1);
         QCOMPARE(instance.waitingConnections(), 0);
         QTRY_COMPARE(connected(), 0);
+    }
+    // The real program, asked for something it does not know, says so (and cuts what it echoes).
+    void runningProgramRefusesUnknownCommands() {
+        test::TestEnvironment env;
+        QProcess running;
+        QVERIFY(test::startNotchora(running));
+        const auto stop = qScopeGuard([&] {
+            running.kill();
+            running.waitForFinished();
+        });
+        const QString command = "frobnicate-" + QString(500, 'q');
+        const auto client =
+            send(SingleInstance::defaultSocketPath(), Request::encode({command, "argument"}));
+        QTRY_VERIFY(client->canReadLine());
+        const QByteArray reply = client->readLine();
+        QCOMPARE(
+            Request::parseReply(reply),
+            (Request::Reply{Request::badRequestExitCode, Request::unknownCommandMessage(command)}));
+        QVERIFY(reply.size() < 200);
     }
     void secondStartHandsOver_data() {
         QTest::addColumn<QByteArray>("reply"); // what the running program sends back
