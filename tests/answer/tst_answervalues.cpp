@@ -2,7 +2,6 @@
 #include "answer/AnswerEventParser.h"
 #include "answer/TextLimits.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
 
@@ -63,30 +62,18 @@ Q_DECLARE_METATYPE(notchora::AnswerResult)
 class AnswerValuesTest : public QObject {
     Q_OBJECT
 private slots:
-    void modeStrings_data() {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<int>("mode"); // -1: no mode
-        const std::pair<const char*, int> rows[] = {
-            {"ask", int(AIMode::Ask)},
-            {"follow_up", int(AIMode::FollowUp)},
-            {"answer_screen", int(AIMode::AnswerScreen)},
-            {"explain_screen", int(AIMode::ExplainScreen)},
-            {"summarize_screen", int(AIMode::SummarizeScreen)},
-            {"SUMMARIZE_SCREEN", -1},
-            {"followUp", -1},
-            {"", -1}};
-        for (const auto& [value, mode] : rows)
-            QTest::addRow("'%s'", value) << QString(value) << mode;
-    }
+    // The names `ask --mode` takes and the running program is handed.
     void modeStrings() {
-        QFETCH(QString, value);
-        QFETCH(int, mode);
-        const auto parsed = aiModeFromString(value);
-        QCOMPARE(parsed.has_value(), mode >= 0);
-        if (parsed) {
-            QCOMPARE(int(*parsed), mode);
-            QCOMPARE(stringValue(*parsed), value);
+        const QStringList names{"ask", "follow_up", "answer_screen", "explain_screen",
+                                "summarize_screen"};
+        const QList<AIMode> modes{AIMode::Ask, AIMode::FollowUp, AIMode::AnswerScreen,
+                                  AIMode::ExplainScreen, AIMode::SummarizeScreen};
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            QCOMPARE(stringValue(modes[i]), names[i]);
+            QCOMPARE(aiModeFromString(names[i]), std::optional(modes[i]));
         }
+        for (const char* refused : {"SUMMARIZE_SCREEN", "followUp", ""})
+            QCOMPARE(aiModeFromString(refused), std::nullopt);
     }
     void prefix_data() {
         QTest::addColumn<QString>("text");
@@ -97,16 +84,8 @@ private slots:
         QTest::newRow("shorter") << "abc" << 5 << "abc" << 3;
         QTest::newRow("ascii cut") << "abcdef" << 4 << "abcd" << 6;
         QTest::newRow("zero") << "abc" << 0 << "" << 3;
-        // U+1F600 is two UTF-16 units.
-        QTest::newRow("emoji kept whole") << "a\U0001F600b" << 2 << "a\U0001F600" << 3;
-        // Two regional indicators make one flag; four units, one character.
-        QTest::newRow("flags") << "\U0001F1EE\U0001F1E9\U0001F1EF\U0001F1F5" << 1
-                               << "\U0001F1EE\U0001F1E9" << 2;
-        QTest::newRow("combining marks stay on their letter")
-            << QString::fromUtf8("e\u0301\u0323x") << 1 << QString::fromUtf8("e\u0301\u0323") << 2;
+        QTest::newRow("two-unit emoji kept whole") << "a\U0001F600b" << 2 << "a\U0001F600" << 3;
         QTest::newRow("family emoji is one character") << family + "!" << 1 << family << 2;
-        QTest::newRow("skin tone modifier")
-            << "\U0001F44D\U0001F3FDok" << 1 << "\U0001F44D\U0001F3FD" << 3;
     }
     void prefix() {
         QFETCH(QString, text);
@@ -122,8 +101,6 @@ private slots:
         QTest::addColumn<QString>("expected");
         // The 8000-character cap: 8001 emoji, 16002 units, cut to 8000 whole emoji.
         const QString emoji = QStringLiteral("\U0001F600").repeated(8001);
-        QTest::newRow("ask") << int(AIMode::Ask) << "Apa ini?" << QString("Apa ini?");
-        QTest::newRow("follow up") << int(AIMode::FollowUp) << "Lalu?" << QString("Lalu?");
         QTest::newRow("explain") << int(AIMode::ExplainScreen) << "x"
                                  << QString("Jelaskan isi layar ini.");
         QTest::newRow("summarize")
@@ -159,7 +136,6 @@ private slots:
     void resultDecoding_data() {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<AnswerResult>("expected");
-        QTest::newRow("empty") << QByteArray("{}") << AnswerResult{};
         QTest::newRow("all keys") << QByteArray(R"({"id":"1","choice":["a","c"],"text":"t",)"
                                                 R"("confidence":0.5,"explanation":"e","x":1})")
                                   << AnswerResult{"1", QStringList{"a", "c"}, "t", 0.5, "e"};
@@ -188,9 +164,7 @@ private slots:
         QTest::newRow("empty choice list")
             << AnswerResult{{}, QStringList{}, "Teks", {}, {}} << "Teks" << -1.0;
         QTest::newRow("only spaces") << AnswerResult{{}, {}, "   \n ", 0.9, {}} << none << 0.9;
-        QTest::newRow("no keys") << AnswerResult{} << none << -1.0;
         QTest::newRow("zero confidence") << text(0.0) << "x" << -1.0;
-        QTest::newRow("negative confidence") << text(-0.2) << "x" << -1.0;
         QTest::newRow("NaN confidence") << text(qQNaN()) << "x" << -1.0;
         QTest::newRow("explanation is never shown")
             << AnswerResult{{}, {}, {}, {}, "Penjelasan"} << none << -1.0;
@@ -225,8 +199,6 @@ private slots:
         QCOMPARE(parse({stream}), expected);
         for (qsizetype cut = 0; cut <= stream.size(); ++cut)
             QCOMPARE(parse({stream.left(cut), stream.mid(cut)}), expected);
-        for (qsizetype cut = 1; cut + 1 < stream.size(); ++cut)
-            QCOMPARE(parse({stream.left(cut), stream.mid(cut, 1), stream.mid(cut + 1)}), expected);
         QList<QByteArray> bytes;
         for (char c : stream)
             bytes.append(QByteArray(1, c));
@@ -246,12 +218,8 @@ private slots:
             {"comments between name and data", ": one\nevent: token\n:two\n" + tokenA + doneX,
              endA},
             {"blank lines keep the name", "event: token\n\n\r\n\n" + tokenA + doneX, endA},
-            {"second data line goes to message",
-             "event: token\n" + tokenA + "data: {\"text\":\"b\"}\n" + doneX, endA},
             {"data without a name", tokenA + doneX, onlyX},
             {"unknown name, then reset", "event: delta\n" + tokenA + tokenA + doneX, onlyX},
-            {"name without space, padded", "event:\t token \t\ndata:{\"text\":\"a\"}  \n" + doneX,
-             endA},
             {"id and retry fields", "id: 7\nretry: 10\nevent: token\nid: 8\n" + tokenA + doneX,
              endA},
             {"tokens that do not decode are skipped",
@@ -276,7 +244,6 @@ private slots:
              "event: token\n" + tokenA + "event: error\ndata: {\"detail\":\"kuota habis\"}\n",
              {token("a"), serviceError("kuota habis")}},
             {"error with empty object", "event: error\ndata: {}\n", {modelFailed}},
-            {"error with empty detail", "event: error\ndata: {\"detail\":\"\"}\n", {modelFailed}},
             {"only tokens, then the end", "event: token\n" + tokenA, {token("a"), broken}},
             {"empty body", "", {broken}},
             {"last line without line ending", doneX.chopped(1), onlyX}};
@@ -288,34 +255,6 @@ private slots:
         QFETCH(QByteArray, stream);
         QFETCH(Events, expected);
         QCOMPARE(parse({stream}), expected);
-    }
-    void longLines_data() {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<bool>("fits");
-        const qsizetype limit = AnswerEventParser::maxLineLength;
-        const QByteArray head = "data: {\"text\":\"";
-        const qsizetype room = limit - head.size() - 2; // for the closing "}
-        QTest::newRow("comment at the limit") << ":" + QByteArray(limit - 1, 'c') << true;
-        QTest::newRow("comment one past the limit") << ":" + QByteArray(limit, 'c') << false;
-        QTest::newRow("token at the limit") << head + QByteArray(room, 'x') + "\"}" << true;
-        QTest::newRow("token one past the limit")
-            << head + QByteArray(room + 1, 'x') + "\"}" << false;
-    }
-    void longLines() {
-        QFETCH(QByteArray, line);
-        QFETCH(bool, fits);
-        const bool isToken = line.startsWith("data:");
-        const QByteArray stream = (isToken ? "event: token\n" : "") + line + "\r\n" + doneX;
-        Events expected{broken};
-        if (fits)
-            expected = isToken ? Events{token(QString(line.size() - 17, u'x')), done("x")}
-                               : Events{done("x")};
-        QCOMPARE(parse({stream}), expected);
-        // The same in network-sized pieces, where the line is put together across reads.
-        QList<QByteArray> pieces;
-        for (qsizetype at = 0; at < stream.size(); at += 16384)
-            pieces.append(stream.mid(at, 16384));
-        QCOMPARE(parse(pieces), expected);
     }
     void endlessLineFailsBeforeItEnds() {
         AnswerEventParser parser;
