@@ -3,8 +3,6 @@
 #include "TableRows.h"
 #include "TestEnvironment.h"
 
-#include <QFile>
-#include <QJsonArray>
 #include <QTest>
 #include <QUrlQuery>
 

@@ -5,8 +5,6 @@
 #include "TestEnvironment.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QNetworkReply>
 #include <QTest>
 
 using namespace notchora::test;
