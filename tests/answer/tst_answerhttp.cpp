@@ -4,6 +4,7 @@
 #include "answer/AISettings.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -98,10 +99,7 @@ private slots:
             {R"({"error":"","message":"b"})", "b"},
             {R"({"detail":" \n","error":"e"})", "e"},
             {R"({"error":" ","message":""})", nullptr},
-            {R"({"detail":[{"msg":""}]})", nullptr},
-            {R"(["x"])", nullptr},
-            {"<html>500</html>", nullptr},
-            {"", nullptr}};
+            {R"(["x"])", nullptr}};
         for (const auto& [body, expected] : rows)
             QTest::newRow(body) << QByteArray(body) << QString(expected);
     }
@@ -129,20 +127,14 @@ private slots:
             {"422 empty", 422, none, {}, "Data ditolak server: validasi gagal.", -1},
             {"429 seconds", 429, none, "30", "Terlalu banyak permintaan. Coba lagi dalam 30 detik.",
              30},
-            {"429 plus sign", 429, none, "+5",
-             "Terlalu banyak permintaan. Coba lagi dalam 5 detik.",
-             5},
             {"429 no header", 429, detail, {}, tooMany, -1},
             {"429 date", 429, none, "Wed, 21 Oct 2026 07:28:00 GMT", tooMany, -1},
-            {"429 empty header", 429, none, "", tooMany, -1},
-            {"429 fraction", 429, none, "1.5", tooMany, -1},
             {"502", 502, detail, {}, "Layanan AI sedang tidak tersedia. Coba lagi beberapa saat.",
              -1},
             {"503", 503, detail, "60", "Fitur jawaban AI sedang dimatikan oleh administrator.", 60},
             {"500 html", 500, "<html>oops</html>", {}, html, -1},
             {"404 message", 404, R"({"message":"Tidak ada"})", {}, "Tidak ada", -1},
-            {"status 0", 0, none, {}, "Server mengembalikan HTTP 0.", -1},
-            {"500 blank error", 500, R"({"error":"","mxessage":"y"})", {}, html, -1}});
+            {"status 0", 0, none, {}, "Server mengembalikan HTTP 0.", -1}});
         // clang-format on
     }
     void mapError() {
@@ -150,29 +142,9 @@ private slots:
         const AnswerAPIError error = AnswerHTTP::mapError(
             row.status, row.body,
             row.retryAfter.isNull() ? std::nullopt : std::optional(row.retryAfter));
-        QCOMPARE(error.status, row.status);
-        QCOMPARE(error.message, row.message);
-        QCOMPARE(error.retryAfter, row.seconds < 0 ? std::nullopt : std::optional(row.seconds));
-        QCOMPARE(error.needsSignIn, row.status == 401);
-    }
-    void camelCase_data() {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("expected");
-        const std::pair<const char*, const char*> rows[] = {{"access_token", "accessToken"},
-                                                            {"expires_in", "expiresIn"},
-                                                            {"text", "text"},
-                                                            {"_refresh_token_", "_refreshToken_"},
-                                                            {"a__b", "aB"},
-                                                            {"URL_value", "urlValue"},
-                                                            {"hadImages", "hadImages"},
-                                                            {"__", "__"}};
-        for (const auto& [key, expected] : rows)
-            QTest::addRow("%s", key) << QString(key) << QString(expected);
-    }
-    void camelCase() {
-        QFETCH(QString, key);
-        QFETCH(QString, expected);
-        QCOMPARE(AnswerHTTP::camelCaseKey(key), expected);
+        AnswerAPIError expected = AnswerAPIError::make(row.status, row.message, row.status == 401);
+        expected.retryAfter = row.seconds < 0 ? std::nullopt : std::optional(row.seconds);
+        QCOMPARE(error, expected);
     }
     void webBase_data() {
         QTest::addColumn<QString>("stored");
@@ -180,7 +152,11 @@ private slots:
         QTest::newRow("http") << "http://127.0.0.1:9000" << QString("http://127.0.0.1:9000");
         QTest::newRow("with path")
             << "https://x.example/base/" << QString("https://x.example/base/");
-        QTest::newRow("not a URL") << "bukan url" << QString(AISettings::productionBaseURL);
+        const QString production = AISettings::productionBaseURL;
+        QTest::newRow("not set") << QString() << production;
+        QTest::newRow("empty") << QString("") << production;
+        QTest::newRow("the old development default") << "http://127.0.0.1:8787" << production;
+        QTest::newRow("not a URL") << "bukan url" << production;
         // Addresses that parse but reach no web service are refused, not sent to production.
         QTest::newRow("no scheme") << "answer.example.com" << QString();
         QTest::newRow("other scheme") << "ftp://answer.example.com" << QString();
@@ -192,7 +168,8 @@ private slots:
     void webBase() {
         QFETCH(QString, stored);
         QFETCH(QString, expected);
-        m_stack->defaults.setString("ai.baseURL", stored);
+        m_stack->defaults.setValue("ai.baseURL",
+                                   stored.isNull() ? QJsonValue(QJsonValue::Undefined) : stored);
         QCOMPARE(m_stack->http.webBase(), QUrl(expected));
         QCOMPARE(AISettings::baseURLProblem(stored).isEmpty(), !expected.isEmpty());
         QCOMPARE(AnswerHTTP::appendingPath(m_stack->http.webBase(), "api").path().count("//"), 0);
@@ -200,14 +177,9 @@ private slots:
             return;
         // Every call ends with the reason, and nothing is sent anywhere. What is logged names
         // the address without any key it carries.
-        static QStringList logged;
-        logged.clear();
-        const auto previous = qInstallMessageHandler(
-            [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
+        QTest::failOnWarning(QRegularExpression("s3cret"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^(?!.*s3cret)"));
         const AnswerHTTPResult result = postAndWait(QString("tok"), {});
-        qInstallMessageHandler(previous);
-        QVERIFY(!logged.isEmpty());
-        QVERIFY2(!logged.join('\n').contains("s3cret"), qPrintable(logged.join('\n')));
         QVERIFY(result.error.has_value());
         QCOMPARE(result.error->message, AISettings::baseURLProblem(stored));
     }
@@ -232,12 +204,10 @@ private slots:
         serve(200, R"({"access_token":"a","expires_in":60,"answers":[{"explanation_text":"e"}]})");
         const AnswerHTTPResult result = postAndWait(std::nullopt);
         QVERIFY(result.ok());
-        QCOMPARE(result.status, 200);
-        const QJsonObject json = result.json.toObject();
-        QCOMPARE(json.value("accessToken").toString(), "a");
-        QCOMPARE(json.value("expiresIn").toInt(), 60);
-        QVERIFY(!json.contains("access_token"));
-        QCOMPARE(json["answers"][0]["explanationText"], "e");
+        QCOMPARE(result.json,
+                 QJsonObject({{"accessToken", "a"},
+                              {"expiresIn", 60},
+                              {"answers", QJsonArray{QJsonObject{{"explanationText", "e"}}}}}));
         const QByteArray detail = R"({"detail":"x"})";
         serve(429, detail.toStdString(), "10");
         QCOMPARE(postAndWait(QString("t")).error,
@@ -280,11 +250,9 @@ private slots:
         });
         m_stack->setBase(QUrl(QString("http://127.0.0.1:%1").arg(port)));
         const AnswerHTTPResult result = postAndWait(std::nullopt);
-        QVERIFY(result.error);
-        QCOMPARE(result.error->kind, row.kind);
-        QCOMPARE(result.error->status, 0);
-        QCOMPARE(result.error->message, row.message);
-        QVERIFY(!result.error->needsSignIn);
+        AnswerAPIError expected = AnswerAPIError::make(0, row.message);
+        expected.kind = row.kind;
+        QCOMPARE(result.error, std::optional(expected));
     }
     void destroyingTheOwnerCancels() {
         bool called = false;

@@ -1,7 +1,6 @@
 #!/bin/sh
-# Runs a command inside its own D-Bus session with an unlocked gnome-keyring serving the
-# Secret Service, all in a throw-away home. Without those tools the command runs as it is
-# and its secret-service cases skip.
+# Runs a command in its own D-Bus session with an unlocked gnome-keyring serving the Secret
+# Service, in a throw-away home; without those tools as it is (its secret-service cases skip).
 set -u
 if ! command -v dbus-run-session >/dev/null 2>&1 ||
    ! command -v gnome-keyring-daemon >/dev/null 2>&1; then

@@ -3,10 +3,7 @@
 # service approves at once) and hands the redirect back the way a browser would.
 [ -n "$NOTCHORA_TEST_BROWSER_DELAY" ] && sleep "$NOTCHORA_TEST_BROWSER_DELAY"
 location=$(curl -s -o /dev/null -w '%{redirect_url}' "$1") || exit 1
-if [ -n "$NOTCHORA_TEST_CALLBACK_FILE" ]; then
-    printf '%s' "$location" > "$NOTCHORA_TEST_CALLBACK_FILE.tmp" &&
-        mv "$NOTCHORA_TEST_CALLBACK_FILE.tmp" "$NOTCHORA_TEST_CALLBACK_FILE"
-elif [ -n "$NOTCHORA_TEST_OUTPUT_DIR" ]; then
+if [ -n "$NOTCHORA_TEST_OUTPUT_DIR" ]; then
     # For the secrets check: the redirect (with its code) is remembered apart, and what the
     # program says while handling it is kept with the other outputs.
     printf '%s\n' "$location" >> "$NOTCHORA_TEST_OUTPUT_DIR/redirects"

@@ -1,13 +1,10 @@
 #include "AnswerStack.h"
-#include "AnswerdProcess.h"
 #include "ManualClock.h"
 #include "TestHttpServer.h"
-#include "platform/Browser.h"
 #include "platform/SystemClock.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTest>
 #include <QUrlQuery>
 #include <atomic>
@@ -67,84 +64,46 @@ struct Fixture : test::AnswerStack {
 class AnswerAuthTest : public QObject {
     Q_OBJECT
 private slots:
-    // What the service checks of the address (client, redirect, challenge) the sign-in through
-    // the browser below covers.
+    // What the service checks of the address (client, redirect, challenge) the sign-in
+    // command's run against the development service covers; here the two random values.
     void signInRequest() {
         const auto request = std::get<SignInRequest>(SignInRequest::make(QUrl("https://x.test/b")));
-        QCOMPARE(request.verifier.size(), 43);
-        QCOMPARE(request.state.size(), 43);
+        const QRegularExpression urlSafe("^[A-Za-z0-9_-]{43}$");
+        QVERIFY(urlSafe.match(request.verifier).hasMatch());
+        QVERIFY(urlSafe.match(request.state).hasMatch());
         QVERIFY(request.verifier != request.state);
-        QVERIFY(!request.verifier.contains('+') && !request.verifier.contains('/') &&
-                !request.verifier.contains('='));
-        QCOMPARE(request.authorizationURL.toString(QUrl::RemoveQuery),
-                 "https://x.test/b/oauth/authorize");
         QCOMPARE(QUrlQuery(request.authorizationURL).queryItemValue("state"), request.state);
         QVERIFY(std::holds_alternative<AnswerAPIError>(SignInRequest::make(QUrl("not a url"))));
     }
-    void startUpReadsTheStoreWithoutNetwork_data() {
-        QTest::addColumn<bool>("hasToken");
-        QTest::newRow("stored refresh token") << true;
-        QTest::newRow("nothing stored") << false;
-    }
-    void startUpReadsTheStoreWithoutNetwork() {
-        QFETCH(bool, hasToken);
-        Fixture f;
-        if (hasToken)
-            f.storeRefreshToken("kept");
-        f.makeAuth(Clock::system(), nullptr);
-        QCOMPARE(f.auth->state(), State::Checking);
-        QCOMPARE(f.auth->accountText(), QStringLiteral("Memeriksa…"));
-        QTRY_VERIFY(f.auth->state() != State::Checking);
-        QCOMPARE(f.auth->state(), hasToken ? State::SignedIn : State::SignedOut);
-        QCOMPARE(f.auth->accountText(), hasToken ? "Sudah masuk" : "Belum masuk");
-        QCOMPARE(f.requests.load(), 0);
-    }
-    void signInThroughTheBrowser() {
-        test::AnswerdProcess answerd;
-        QVERIFY(answerd.start());
-        test::AnswerStack f(QUrl(answerd.base()));
-        const QString callbackFile = f.env.root() + "/callback-url";
-        qputenv("NOTCHORA_TEST_CALLBACK_FILE", callbackFile.toUtf8());
-        qputenv("BROWSER", NOTCHORA_FAKE_BROWSER);
-        f.makeAuth(Clock::system(), &Browser::open);
-        QTRY_COMPARE(f.auth->state(), State::SignedOut);
-        QSignalSpy finished(f.auth.get(), &AnswerAuth::signInFinished);
-        f.auth->signIn();
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(callbackFile), 10000);
-        const QUrl callback(QString::fromUtf8(test::readFile(callbackFile)));
-        QVERIFY(f.auth->handleCallback(callback));
-        QVERIFY(!f.auth->handleCallback(callback)); // nothing waits for a second one
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(f.auth->state(), State::SignedIn);
-        // The waiting text is the settings window's to show, the stored token the sign-in
-        // command's to check.
-        QVERIFY(!std::get<QString>(f.token()).isEmpty());
-        qunsetenv("BROWSER");
-        qunsetenv("NOTCHORA_TEST_CALLBACK_FILE");
-    }
     void deniedOrGivenUpLeavesTheSession_data() {
         QTest::addColumn<bool>("signedInBefore");
-        QTest::addColumn<bool>("pressAgain"); // else the service reports an error
-        QTest::newRow("denied while signed out") << false << false;
-        QTest::newRow("denied while signed in") << true << false;
-        QTest::newRow("given up while signed in") << true << true;
-        QTest::newRow("given up while signed out") << false << true;
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("denied while signed out") << false << "denied";
+        QTest::newRow("denied while signed in") << true << "denied";
+        QTest::newRow("given up while signed in") << true << "pressed again";
+        QTest::newRow("given up while signed out") << false << "pressed again";
+        QTest::newRow("waited too long") << false << "timed out";
     }
     void deniedOrGivenUpLeavesTheSession() {
         QFETCH(bool, signedInBefore);
-        QFETCH(bool, pressAgain);
+        QFETCH(QString, ending);
+        ManualClock clock;
         Fixture f;
         if (signedInBefore)
             f.storeRefreshToken("old");
-        AnswerAuth& auth = f.started();
+        AnswerAuth& auth = f.started(clock);
         auth.signIn();
+        const QUrl denial("soalika-answer://callback?error=access_denied&state=" +
+                          auth.pendingRequest()->state);
+        clock.advance(AnswerAuth::signInTimeout - 1);
         QCOMPARE(auth.state(), State::SigningIn);
-        if (pressAgain)
+        if (ending == "pressed again")
             auth.signIn();
+        else if (ending == "timed out")
+            clock.advance(1);
         else
-            QVERIFY(
-                auth.handleCallback(QUrl("soalika-answer://callback?error=access_denied&state=" +
-                                         auth.pendingRequest()->state)));
+            QVERIFY(auth.handleCallback(denial));
+        QVERIFY(!auth.handleCallback(denial)); // nothing waits for it any more
         QCOMPARE(auth.state(), signedInBefore ? State::SignedIn : State::SignedOut);
         QCOMPARE(f.storedRefreshToken(),
                  signedInBefore ? std::optional<QString>("old") : std::nullopt);
@@ -155,10 +114,8 @@ private slots:
         QTest::addColumn<bool>("ours");     // carries the attempt's state, so it ends the attempt
         QTest::newRow("state off by one character") << "code=abc&state=%1x" << false;
         QTest::newRow("state missing") << "code=abc" << false;
-        QTest::newRow("state empty") << "code=abc&state=" << false;
         QTest::newRow("an error with another state") << "error=access_denied&state=x" << false;
         QTest::newRow("code missing") << "state=%1" << true;
-        QTest::newRow("code empty") << "code=&state=%1" << true;
     }
     // A forged link can neither finish nor cancel a real sign-in; one with the right state but
     // no code fails it; none of them sends a token request.
@@ -197,17 +154,6 @@ private slots:
         QCOMPARE(f.auth->failureMessage(), QStringLiteral("Gagal membuka jendela login."));
         QVERIFY(!f.auth->pendingRequest());
     }
-    void waitingSignInTimesOut() {
-        ManualClock clock;
-        Fixture f;
-        AnswerAuth& auth = f.started(clock);
-        auth.signIn();
-        clock.advance(AnswerAuth::signInTimeout - 1);
-        QCOMPARE(auth.state(), State::SigningIn);
-        clock.advance(1);
-        QCOMPARE(auth.state(), State::SignedOut);
-        QVERIFY(!auth.pendingRequest());
-    }
     void concurrentCallersShareOneRefresh() {
         Fixture f;
         f.answer(200, tokens("A1", "R2", 3600));
@@ -218,14 +164,12 @@ private slots:
             f.auth->validAccessToken(&f.context, [&](const auto& r) { results << r; });
         QTRY_COMPARE(results.size(), 2);
         QCOMPARE(f.requests.load(), 1);
-        QCOMPARE(std::get<QString>(results[0]), QStringLiteral("A1"));
-        QCOMPARE(std::get<QString>(results[1]), QStringLiteral("A1"));
+        QCOMPARE(results, (QList<AnswerAuth::TokenResult>{QString("A1"), QString("A1")}));
         QCOMPARE(f.lastBody, (QJsonObject{{"grant_type", "refresh_token"},
                                           {"refresh_token", "R1"},
                                           {"client_id", "notchora-desktop"}}));
         // The rotated refresh token replaced the old one.
         QCOMPARE(f.storedRefreshToken(), std::optional<QString>("R2"));
-        QCOMPARE(f.auth->state(), State::SignedIn);
     }
     void shortLivedTokenRefreshesAgain() {
         Fixture f;
@@ -241,12 +185,6 @@ private slots:
         // Invalidating forces the next caller to refresh.
         f.auth->invalidateAccessToken();
         f.token();
-        QCOMPARE(f.requests.load(), 4);
-        // Signing out forgets everything.
-        f.auth->signOut();
-        QCOMPARE(f.auth->state(), State::SignedOut);
-        QCOMPARE(f.storedRefreshToken(), std::nullopt);
-        QVERIFY(std::get<AnswerAPIError>(f.token()).needsSignIn);
         QCOMPARE(f.requests.load(), 4);
     }
     void refreshFailures_data() {
@@ -272,6 +210,7 @@ private slots:
             f.storeRefreshToken(stored);
             f.makeAuth(Clock::system(), nullptr);
             QTRY_COMPARE(f.auth->state(), State::SignedIn);
+            QCOMPARE(f.requests.load(), 0); // starting only reads the store
         }
         QCOMPARE(std::get<AnswerAPIError>(f.token()), error);
         QCOMPARE(f.auth->state(), keepsSession ? State::SignedIn : State::SignedOut);

@@ -1,15 +1,11 @@
 #include "AnswerStack.h"
 #include "AnswerdProcess.h"
-#include "TestHttpServer.h"
 #include "answer/AnswerAPIClient.h"
 #include "answer/AnswerStream.h"
 #include "platform/SystemClock.h"
 
 #include <QJsonArray>
-#include <QNetworkReply>
-#include <QSignalSpy>
 #include <QTest>
-#include <httplib.h>
 
 using namespace notchora;
 
@@ -17,8 +13,7 @@ Q_DECLARE_METATYPE(std::optional<int>)
 
 namespace {
 
-// A signed-in client talking to a development service (none when it did not start), or to a
-// service of the test's own at `base`.
+// A signed-in client talking to a development service (none when it did not start).
 struct Session : test::AnswerStack {
     explicit Session(test::AnswerdProcess* answerd) {
         // Sign in the way the browser flow would, and keep only the refresh token.
@@ -26,7 +21,6 @@ struct Session : test::AnswerStack {
             signIn(QUrl(answerd->base()),
                    test::AnswerdClient(*answerd).signIn().value("refresh_token").toString());
     }
-    explicit Session(const QUrl& base) { signIn(base, "R"); }
     void signIn(const QUrl& base, const QString& refresh) {
         setBase(base);
         storeRefreshToken(refresh);
@@ -95,7 +89,6 @@ private slots:
         const QJsonObject body =
             AnswerAPIClient::answerBody(makeQuestion("Apa?", AIMode::Ask, {}), context);
         QCOMPARE(body.value("essay_style").toString(), QStringLiteral("singkat"));
-        QCOMPARE(body.value("questions").toArray().size(), 1);
         QCOMPARE(body.contains("history"), sentMessages > 0);
         const QJsonArray history = body.value("history").toArray();
         QCOMPARE(history.size(), sentMessages);
@@ -133,12 +126,13 @@ private slots:
         QCOMPARE(outcome.finishedCount, 1);
     }
     // Each kind of failure on the way reaches the caller once, as a failure; the messages are
-    // the error table's and the parser's.
+    // the error table's and the parser's. A single 401 is retried with a fresh token, unseen.
     void failures_data() {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("status"); // -1: answered
         QTest::addColumn<std::optional<int>>("retryAfter");
         const std::optional<int> none;
+        QTest::newRow("401 once") << QStringList{"--fail", "stream:401-once"} << -1 << none;
         QTest::newRow("401 twice") << QStringList{"--fail", "stream:401"} << 401 << none;
         QTest::newRow("429 with Retry-After")
             << QStringList{"--fail", "stream:429", "--retry-after", "10"} << 429
@@ -153,75 +147,17 @@ private slots:
         Session s(m_services.get(arguments));
         QVERIFY(s.ready);
         const auto outcome = s.ask("Apa ini?");
-        QVERIFY(outcome.error.has_value());
+        QCOMPARE(outcome.finishedCount, 1);
+        QCOMPARE(outcome.result.has_value(), status < 0);
+        QCOMPARE(outcome.error.has_value(), status >= 0);
+        if (!outcome.error)
+            return;
         QCOMPARE(outcome.error->status, status);
         QCOMPARE(outcome.error->retryAfter, retryAfter);
-        QCOMPARE(outcome.error->needsSignIn, status == 401);
         // A second refusal after a fresh token means the sign-in is gone.
+        QCOMPARE(outcome.error->needsSignIn, status == 401);
         QCOMPARE(outcome.error->message == QString::fromUtf8(AnswerAPIError::notSignedInMessage),
                  status == 401);
-        QVERIFY(!outcome.result);
-        QCOMPARE(outcome.finishedCount, 1);
-    }
-    void unauthorizedOnceIsRetriedUnseen() {
-        Session s(m_services.get({"--fail", "stream:401-once"}));
-        QVERIFY(s.ready);
-        const auto outcome = s.ask("Lagi?");
-        QVERIFY2(!outcome.error, qPrintable(outcome.error ? outcome.error->message : QString()));
-        QVERIFY(outcome.result.has_value());
-        test::AnswerdProcess* answerd = m_services.get({"--fail", "stream:401-once"});
-        QCOMPARE(test::AnswerdClient(*answerd)
-                     .get(answerd->url("/dev/stats"))
-                     .json()
-                     .value("stream")
-                     .toInt(),
-                 2);
-    }
-    void oneShotAnswerAndCompaction() {
-        Session s(m_services.get({}));
-        QVERIFY(s.ready);
-        std::optional<std::variant<AnswerResult, AnswerAPIError>> answer;
-        s.api->answer(makeQuestion("Satu kali", AIMode::Ask, {}), contextOf(3), &s.context,
-                      [&](const auto& r) { answer = r; });
-        QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 10000);
-        QCOMPARE(std::get<AnswerResult>(*answer).text,
-                 std::optional<QString>("Jawaban uji untuk “Satu kali”. Riwayat: 3 pesan."));
-        std::optional<std::variant<QString, AnswerAPIError>> summary;
-        s.api->compact(contextOf(7), &s.context, [&](const auto& r) { summary = r; });
-        QTRY_VERIFY_WITH_TIMEOUT(summary.has_value(), 10000);
-        QVERIFY(std::get<QString>(*summary).startsWith("Ringkasan 7 pesan."));
-    }
-    void destroyingTheStreamCancelsIt() {
-        Session s(m_services.get({"--fail", "slow", "--token-delay", "300"}));
-        QVERIFY(s.ready);
-        int tokens = 0;
-        auto* stream = s.api->stream(makeQuestion("Pelan", AIMode::Ask, {}), {}, &s.context);
-        QObject::connect(stream, &AnswerStream::event, [&] { ++tokens; });
-        QTRY_VERIFY_WITH_TIMEOUT(tokens >= 1, 10000);
-        QSignalSpy replies(&s.http.network(), &QNetworkAccessManager::finished);
-        delete stream;
-        // The request ends at once, cancelled, instead of reading the rest of the slow answer.
-        QTRY_COMPARE(replies.size(), 1);
-        QCOMPARE(replies.first().first().value<QNetworkReply*>()->error(),
-                 QNetworkReply::OperationCanceledError);
-    }
-    void unreadableFinalAnswerIsADecodingError() {
-        // A service whose "done" payload is not JSON, after one good token.
-        test::TestHttpServer server;
-        server.server().Post("/api/oauth/token", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content(R"({"access_token":"A","refresh_token":"R","expires_in":3600})",
-                          "application/json");
-        });
-        server.server().Post("/api/v1/answer/stream", [](const httplib::Request&,
-                                                         httplib::Response& r) {
-            r.set_content("event: token\ndata: {\"text\":\"Hai\"}\n\nevent: done\ndata: {oops\n\n",
-                          "text/event-stream");
-        });
-        QVERIFY(server.start());
-        const auto outcome = Session(server.url()).ask("Apa?");
-        QCOMPARE(outcome.tokens, QStringList{"Hai"});
-        QCOMPARE(outcome.error, std::optional(AnswerHTTP::decodingError(200)));
-        QCOMPARE(outcome.finishedCount, 1);
     }
 };
 

@@ -2,10 +2,12 @@
 
 #include "TestHttpServer.h"
 
-#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
-#include <condition_variable>
+#include <httplib.h>
+#include <memory>
 #include <mutex>
 
 namespace notchora::test {
@@ -19,18 +21,21 @@ public:
         QByteArray retryAfter;    // sent when not empty
         QList<QByteArray> chunks; // written one by one, as separate network writes
         bool cut = false;         // the connection is cut after the chunks
-        bool hold = false;        // after the chunks, stay open until the caller hangs up
     };
 
-    static Reply streaming(QList<QByteArray> chunks, bool cut = false, bool hold = false) {
-        return {200, {}, std::move(chunks), cut, hold};
+    static Reply streaming(QList<QByteArray> chunks, bool cut = false) {
+        return {200, {}, std::move(chunks), cut};
     }
     static Reply refusing(int status, QByteArray retryAfter = {}) {
-        return {status, std::move(retryAfter), {}, false, false};
+        return {status, std::move(retryAfter), {}, false};
     }
 
-    FakeModel();
-    ~FakeModel();
+    FakeModel() {
+        m_server.server().Post("/v1/chat/completions",
+                               [this](const httplib::Request& request,
+                                      httplib::Response& response) { serve(request, response); });
+    }
+    ~FakeModel() { m_server.stop(); }
     bool start() { return m_server.start(); }
     // The base URL a service is given ("http://127.0.0.1:PORT/v1").
     QString endpoint() const { return m_server.url(QStringLiteral("/v1")).toString(); }
@@ -41,29 +46,67 @@ public:
     }
     QList<QJsonObject> requests() const { return locked(m_requests); }
     QList<QByteArray> authorizations() const { return locked(m_authorizations); }
-    // Whether a held reply found its caller gone.
-    bool sawHangUp() const { return locked(m_hangUp); }
 
     // One streamed delta, as such services send it.
-    static QByteArray delta(const QString& text);
+    static QByteArray delta(const QString& text) {
+        const QJsonObject chunk{
+            {"object", "chat.completion.chunk"},
+            {"choices", QJsonArray{QJsonObject{{"index", 0},
+                                               {"delta", QJsonObject{{"content", text}}},
+                                               {"finish_reason", QJsonValue::Null}}}}};
+        return "data: " + QJsonDocument(chunk).toJson(QJsonDocument::Compact) + "\n\n";
+    }
     static QByteArray done() { return "data: [DONE]\n\n"; }
     // A whole streamed reply of these deltas, ending in [DONE].
-    static QList<QByteArray> streamOf(const QStringList& deltas);
+    static QList<QByteArray> streamOf(const QStringList& deltas) {
+        QList<QByteArray> chunks;
+        for (const QString& text : deltas)
+            chunks.append(delta(text));
+        chunks.append(done());
+        return chunks;
+    }
 
 private:
     template <class T> T locked(const T& value) const {
         std::lock_guard lock(m_mutex);
         return value;
     }
+    void serve(const httplib::Request& request, httplib::Response& response) {
+        Reply reply;
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.append(
+                QJsonDocument::fromJson(QByteArray::fromStdString(request.body)).object());
+            m_authorizations.append(
+                QByteArray::fromStdString(request.get_header_value("Authorization")));
+            reply = m_reply;
+        }
+        if (!reply.retryAfter.isEmpty())
+            response.set_header("Retry-After", reply.retryAfter.toStdString());
+        if (reply.status != 200) {
+            response.status = reply.status;
+            response.set_content(R"({"error":{"message":"refused"}})", "application/json");
+            return;
+        }
+        auto next = std::make_shared<qsizetype>(0);
+        response.set_chunked_content_provider(
+            "text/event-stream", [reply, next](size_t, httplib::DataSink& sink) {
+                if (*next < reply.chunks.size()) {
+                    const QByteArray& chunk = reply.chunks[(*next)++];
+                    return sink.write(chunk.constData(), size_t(chunk.size()));
+                }
+                if (reply.cut)
+                    return false;
+                sink.done();
+                return true;
+            });
+    }
 
     TestHttpServer m_server;
     mutable std::mutex m_mutex;
-    std::condition_variable m_stopping;
-    bool m_stopped = false;
     Reply m_reply;
     QList<QJsonObject> m_requests;
     QList<QByteArray> m_authorizations;
-    bool m_hangUp = false;
 };
 
 } // namespace notchora::test

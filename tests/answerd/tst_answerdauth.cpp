@@ -3,8 +3,6 @@
 #include "TableRows.h"
 #include "TestEnvironment.h"
 
-#include <QFile>
-#include <QJsonArray>
 #include <QTest>
 #include <QUrlQuery>
 
@@ -38,7 +36,6 @@ struct ExchangeRow {
     QString clientID;
     QString redirect;
     QString grantType;
-    bool asForm;
     QString error; // empty: tokens are expected
 };
 struct CommandLineRow {
@@ -104,15 +101,13 @@ private slots:
         offByOne[10] = u'x';
         const QString& uri = redirectUri;
         addRows<ExchangeRow>(
-            {{"right verifier", rfcVerifier, clientID, uri, grant, false, ""},
-             {"verifier off by one", offByOne, clientID, uri, grant, false, "invalid_grant"},
-             {"challenge as verifier", rfcChallenge, clientID, uri, grant, false, "invalid_grant"},
-             {"wrong client id", rfcVerifier, "notchora", uri, grant, false, "invalid_client"},
-             {"wrong redirect", rfcVerifier, clientID, "soalika-answer://other", grant, false,
+            {{"right verifier", rfcVerifier, clientID, uri, grant, ""},
+             {"verifier off by one", offByOne, clientID, uri, grant, "invalid_grant"},
+             {"challenge as verifier", rfcChallenge, clientID, uri, grant, "invalid_grant"},
+             {"wrong client id", rfcVerifier, "notchora", uri, grant, "invalid_client"},
+             {"wrong redirect", rfcVerifier, clientID, "soalika-answer://other", grant,
               "invalid_grant"},
-             {"unknown grant", rfcVerifier, clientID, uri, "password", false,
-              "unsupported_grant_type"},
-             {"form body", rfcVerifier, clientID, uri, grant, true, "invalid_request"}});
+             {"unknown grant", rfcVerifier, clientID, uri, "password", "unsupported_grant_type"}});
     }
     void codeExchange() {
         QFETCH(ExchangeRow, row);
@@ -126,16 +121,7 @@ private slots:
                                {"code", code},
                                {"code_verifier", row.verifier},
                                {"redirect_uri", row.redirect}};
-        HttpReply reply;
-        if (row.asForm) {
-            QUrlQuery form;
-            for (auto it = body.begin(); it != body.end(); ++it)
-                form.addQueryItem(it.key(), it.value().toString());
-            reply = client.postRaw(tokenPath, form.toString(QUrl::FullyEncoded).toUtf8(),
-                                   "application/x-www-form-urlencoded");
-        } else {
-            reply = client.postJson(tokenPath, body);
-        }
+        const HttpReply reply = client.postJson(tokenPath, body);
         if (!row.error.isEmpty()) {
             QCOMPARE(reply.status, 400);
             QCOMPARE(detailError(reply), row.error);
@@ -185,79 +171,13 @@ private slots:
         QCOMPARE(refresh(newRefresh, "someone-else").status, 400);
         QCOMPARE(refresh(newRefresh).status, 200);
         QCOMPARE(refresh(newRefresh).status, 400);
-        const QJsonObject stats = client.get(server.url("/dev/stats")).json();
-        QCOMPARE(stats.value("token_refresh").toInt(), 6);
-        QCOMPARE(stats.value("token_code").toInt(), 1);
-        QCOMPARE(stats.value("authorize").toInt(), 1);
     }
 
-    void expiredAccessTokenIsRefused() {
-        AnswerdProcess* server = m_services.get({"--token-lifetime", "0"});
-        QVERIFY(server);
-        AnswerdClient client(*server);
-        const QJsonObject tokens = client.signIn();
-        QCOMPARE(tokens.value("expires_in").toInt(), 0);
-        QCOMPARE(client
-                     .postJson("/api/v1/answer/stream", AnswerdClient::answerBody("x"),
-                               tokens.value("access_token").toString())
-                     .status,
-                 401);
-        // The refresh token still works: that is how the client gets going again.
-        const QString refresh = tokens.value("refresh_token").toString();
-        QCOMPARE(client.postJson(tokenPath, AnswerdClient::refreshBody(refresh)).status, 200);
-    }
-
-    // The token endpoint refuses a large body by its length alone; a normal one still works.
-    void largeTokenBodyIsRefused() {
-        AnswerdProcess* server = m_services.get();
-        QVERIFY(server);
-        AnswerdClient client(*server);
-        const QByteArray padding(1024 * 1024, ' ');
-        QCOMPARE(
-            client.postRaw(tokenPath, "{\"grant_type\":\"x\"" + padding + "}", "application/json")
-                .status,
-            413);
-        QVERIFY(!client.accessToken().isEmpty());
-    }
-
-    void expiredEntriesArePurged_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("codes"); // what is left of five unused codes and one sign-in
-        QTest::addColumn<int>("accessTokens");
-        QTest::newRow("long lifetimes keep them")
-            << QStringList{"--code-lifetime", "600", "--token-lifetime", "600"} << 5 << 1;
-        QTest::newRow("short lifetimes drop them")
-            << QStringList{"--code-lifetime", "1", "--token-lifetime", "1"} << 0 << 0;
-    }
-    void expiredEntriesArePurged() {
-        QFETCH(QStringList, args);
-        QFETCH(int, codes);
-        QFETCH(int, accessTokens);
-        AnswerdProcess server;
-        QVERIFY(server.start(args));
-        AnswerdClient client(server);
-        QVERIFY(!client.accessToken().isEmpty());
-        for (int i = 0; i < 5; ++i)
-            QVERIFY(!client.authorize(rfcVerifier, "s").isEmpty());
-        const auto held = [&](const char* key) {
-            return client.get(server.url("/dev/stats")).json().value(key).toInt();
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(held("codes"), codes, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(held("access_tokens"), accessTokens, 10000);
-        // A refresh token outlives both; the sign-in can always be renewed.
-        QCOMPARE(held("refresh_tokens"), 1);
-    }
-
-    void signInSurvivesRestart_data() {
-        QTest::addColumn<bool>("withState");
-        QTest::newRow("in memory: lost") << false;
-        QTest::newRow("with --state: kept") << true;
-    }
+    // With --state a sign-in outlives a restart; rotation holds across it, and only hashes
+    // are on disk.
     void signInSurvivesRestart() {
-        QFETCH(bool, withState);
         const QString state = m_env.root() + "/answerd-state.db";
-        QFile::remove(state);
-        const QStringList args = withState ? QStringList{"--state", state} : QStringList();
+        const QStringList args{"--state", state};
         AnswerdProcess first;
         QVERIFY(first.start(args));
         const QString refresh = AnswerdClient(first).signIn().value("refresh_token").toString();
@@ -267,17 +187,12 @@ private slots:
         QVERIFY(second.start(args));
         AnswerdClient client(second);
         const HttpReply renewed = client.postJson(tokenPath, AnswerdClient::refreshBody(refresh));
-        QCOMPARE(renewed.status, withState ? 200 : 400);
-        if (!withState)
-            return;
-        // Rotation holds across restarts too, and only hashes are on disk.
+        QCOMPARE(renewed.status, 200);
         QCOMPARE(client.postJson(tokenPath, AnswerdClient::refreshBody(refresh)).status, 400);
         const QString next = renewed.json().value("refresh_token").toString();
-        QFile file(state);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = readFile(state);
         QVERIFY(!bytes.contains(refresh.toLatin1()) && !bytes.contains(next.toLatin1()));
-        QCOMPARE(file.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+        QCOMPARE(fileMode(state) & 077, 0);
         QCOMPARE(client.postJson(tokenPath, AnswerdClient::refreshBody(next)).status, 200);
     }
 
@@ -286,7 +201,6 @@ private slots:
         // clang-format off
         addRows<CommandLineRow>({
             {"any address", {"--host", "0.0.0.0"}, "loopback"},
-            {"LAN address", {"--host", "192.168.1.10"}, "loopback"},
             {"IPv6 any", {"--host", "::"}, "loopback"},
             {"host name", {"--host", "example.com"}, "loopback"},
             {"127 lookalike", {"--host", "127.0.0.1.example.com"}, "loopback"},

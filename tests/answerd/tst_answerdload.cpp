@@ -90,108 +90,89 @@ QString checkedStreamText(const QByteArray& body) {
 
 class AnswerdLoadTest : public QObject {
     Q_OBJECT
-private slots:
-    void slowClientsDoNotHoldUpOthers();
-    void concurrentStreamsComplete();
-    void bodyRefusedFromHeaders_data();
-    void bodyRefusedFromHeaders();
-
-private:
     TestEnvironment m_env;
     AnswerdPool m_services;
+
+private slots:
+    // 200 connections trickle their headers and never finish them; a real question is answered
+    // while every one of them is still open.
+    void slowClientsDoNotHoldUpOthers() {
+        AnswerdProcess* server = m_services.get();
+        QVERIFY(server);
+        const QString token = AnswerdClient(*server).accessToken();
+        QVERIFY(!token.isEmpty());
+        const QUrl base(server->base());
+        TricklingClients slow(base, 200, requestHead(base, "GET", "/", "X-Slow: "), "a");
+        QTRY_COMPARE_WITH_TIMEOUT(slow.connected(), 200, 30000);
+        QNetworkAccessManager network;
+        std::unique_ptr<QNetworkReply> reply(
+            postStream(network, server->url(streamPath), token, "Masih ada yang menjawab?"));
+        QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 30000);
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+        QVERIFY(checkedStreamText(reply->readAll()).contains("Masih ada yang menjawab?"));
+        QCOMPARE(slow.connected(), 200);
+    }
+    // 50 slow streams at once: each completes, its tokens in order, with its own answer.
+    void concurrentStreamsComplete() {
+        AnswerdProcess* server = m_services.get({"--fail", "slow", "--token-delay", "20"});
+        QVERIFY(server);
+        const QString token = AnswerdClient(*server).accessToken();
+        QVERIFY(!token.isEmpty());
+        constexpr int streams = 50;
+        // One manager each: a manager opens at most six connections to a host.
+        std::vector<std::unique_ptr<QNetworkAccessManager>> networks;
+        std::vector<std::unique_ptr<QNetworkReply>> replies;
+        for (int i = 0; i < streams; ++i) {
+            networks.push_back(std::make_unique<QNetworkAccessManager>());
+            replies.emplace_back(postStream(*networks.back(), server->url(streamPath), token,
+                                            QStringLiteral("Pertanyaan [%1]").arg(i)));
+        }
+        const auto finished = [&] {
+            int count = 0;
+            for (const auto& reply : replies)
+                count += reply->isFinished() ? 1 : 0;
+            return count;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(finished(), streams, 60000);
+        for (int i = 0; i < streams; ++i) {
+            QNetworkReply& reply = *replies[size_t(i)];
+            QCOMPARE(reply.error(), QNetworkReply::NoError);
+            const QString text = checkedStreamText(reply.readAll());
+            QVERIFY2(text.contains(QStringLiteral("Pertanyaan [%1]").arg(i)),
+                     qPrintable(QStringLiteral("stream %1: %2").arg(i).arg(text)));
+        }
+    }
+    void bodyRefusedFromHeaders_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("headers");
+        QTest::addColumn<int>("status");
+        const QByteArray json = "Content-Type: application/json\r\n";
+        const std::tuple<const char*, const char*, const char*, int> rows[] = {
+            {"answer over 16 MiB", "/api/v1/answer", "Content-Length: 16777217", 413},
+            {"stream of 16 GiB", "/api/v1/answer/stream", "Content-Length: 17179869184", 413},
+            {"length beyond 64 bits", "/api/v1/answer/compact",
+             "Content-Length: 99999999999999999999999", 413},
+            {"token over 64 KiB", "/api/oauth/token", "Content-Length: 65537", 413},
+            {"answer without a length", "/api/v1/answer", "Transfer-Encoding: chunked", 411}};
+        for (const auto& [name, path, header, status] : rows)
+            QTest::newRow(name) << QString(path) << json + header + "\r\n" << status;
+    }
+    // Only the headers and then a trickle of body: a refusal has to come from the headers, as a
+    // service reading the body first would wait for all of it.
+    void bodyRefusedFromHeaders() {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, headers);
+        QFETCH(int, status);
+        AnswerdProcess* server = m_services.get();
+        QVERIFY(server);
+        const QUrl base(server->base());
+        TricklingClients sender(base, 1, requestHead(base, "POST", path, headers + "\r\n"), " ");
+        QTcpSocket& socket = sender.first();
+        QTRY_VERIFY_WITH_TIMEOUT(socket.canReadLine(), 20000);
+        const QByteArray statusLine = socket.readLine();
+        QVERIFY2(statusLine.startsWith("HTTP/1.1 " + QByteArray::number(status)), statusLine);
+    }
 };
-
-// 200 connections trickle their headers and never finish them; a real question is answered
-// while every one of them is still open.
-void AnswerdLoadTest::slowClientsDoNotHoldUpOthers() {
-    AnswerdProcess* server = m_services.get();
-    QVERIFY(server);
-    AnswerdClient client(*server);
-    const QString token = client.signIn().value("access_token").toString();
-    QVERIFY(!token.isEmpty());
-
-    const QUrl base(server->base());
-    TricklingClients slow(base, 200, requestHead(base, "GET", "/", "X-Slow: "), "a");
-    QTRY_COMPARE_WITH_TIMEOUT(slow.connected(), 200, 30000);
-
-    QNetworkAccessManager network;
-    std::unique_ptr<QNetworkReply> reply(
-        postStream(network, server->url(streamPath), token, "Masih ada yang menjawab?"));
-    QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 30000);
-    QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
-    QVERIFY(checkedStreamText(reply->readAll()).contains("Masih ada yang menjawab?"));
-    QCOMPARE(slow.connected(), 200);
-}
-
-// 50 slow streams at once: each completes, its tokens in order, with its own answer.
-void AnswerdLoadTest::concurrentStreamsComplete() {
-    AnswerdProcess* server = m_services.get({"--fail", "slow", "--token-delay", "20"});
-    QVERIFY(server);
-    AnswerdClient client(*server);
-    const QString token = client.signIn().value("access_token").toString();
-    QVERIFY(!token.isEmpty());
-
-    constexpr int streams = 50;
-    // One manager each: a manager opens at most six connections to a host.
-    std::vector<std::unique_ptr<QNetworkAccessManager>> networks;
-    std::vector<std::unique_ptr<QNetworkReply>> replies;
-    for (int i = 0; i < streams; ++i) {
-        networks.push_back(std::make_unique<QNetworkAccessManager>());
-        replies.emplace_back(postStream(*networks.back(), server->url(streamPath), token,
-                                        QStringLiteral("Pertanyaan [%1]").arg(i)));
-    }
-    const auto finished = [&] {
-        int count = 0;
-        for (const auto& reply : replies)
-            count += reply->isFinished() ? 1 : 0;
-        return count;
-    };
-    QTRY_COMPARE_WITH_TIMEOUT(finished(), streams, 60000);
-    for (int i = 0; i < streams; ++i) {
-        QNetworkReply& reply = *replies[size_t(i)];
-        QCOMPARE(reply.error(), QNetworkReply::NoError);
-        const QString text = checkedStreamText(reply.readAll());
-        QVERIFY2(text.contains(QStringLiteral("Pertanyaan [%1]").arg(i)),
-                 qPrintable(QStringLiteral("stream %1: %2").arg(i).arg(text)));
-    }
-}
-
-void AnswerdLoadTest::bodyRefusedFromHeaders_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("headers");
-    QTest::addColumn<int>("status");
-
-    const QByteArray json = "Content-Type: application/json\r\n";
-    QTest::newRow("answer over 16 MiB") << "/api/v1/answer" << json + "Content-Length: 16777217\r\n"
-                                        << 413;
-    QTest::newRow("stream of 16 GiB")
-        << "/api/v1/answer/stream" << json + "Content-Length: 17179869184\r\n"
-        << 413;
-    QTest::newRow("length beyond 64 bits")
-        << "/api/v1/answer/compact" << json + "Content-Length: 99999999999999999999999\r\n"
-        << 413;
-    QTest::newRow("token over 64 KiB") << "/api/oauth/token" << json + "Content-Length: 65537\r\n"
-                                       << 413;
-    QTest::newRow("answer without a length")
-        << "/api/v1/answer" << json + "Transfer-Encoding: chunked\r\n"
-        << 411;
-}
-
-// Only the headers and then a trickle of body: a refusal has to come from the headers, as a
-// service reading the body first would wait for all of it.
-void AnswerdLoadTest::bodyRefusedFromHeaders() {
-    QFETCH(QString, path);
-    QFETCH(QByteArray, headers);
-    QFETCH(int, status);
-    AnswerdProcess* server = m_services.get();
-    QVERIFY(server);
-    const QUrl base(server->base());
-    TricklingClients sender(base, 1, requestHead(base, "POST", path, headers + "\r\n"), " ");
-    QTcpSocket& socket = sender.first();
-    QTRY_VERIFY_WITH_TIMEOUT(socket.canReadLine(), 20000);
-    const QByteArray statusLine = socket.readLine();
-    QVERIFY2(statusLine.startsWith("HTTP/1.1 " + QByteArray::number(status)), statusLine);
-}
 
 QTEST_GUILESS_MAIN(AnswerdLoadTest)
 #include "tst_answerdload.moc"
