@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
+#include <condition_variable>
 #include <httplib.h>
 #include <memory>
 #include <mutex>
@@ -21,13 +22,14 @@ public:
         QByteArray retryAfter;    // sent when not empty
         QList<QByteArray> chunks; // written one by one, as separate network writes
         bool cut = false;         // the connection is cut after the chunks
+        bool hold = false;        // after the chunks, stay open until the caller hangs up
     };
 
-    static Reply streaming(QList<QByteArray> chunks, bool cut = false) {
-        return {200, {}, std::move(chunks), cut};
+    static Reply streaming(QList<QByteArray> chunks, bool cut = false, bool hold = false) {
+        return {200, {}, std::move(chunks), cut, hold};
     }
     static Reply refusing(int status, QByteArray retryAfter = {}) {
-        return {status, std::move(retryAfter), {}, false};
+        return {status, std::move(retryAfter), {}, false, false};
     }
 
     FakeModel() {
@@ -35,7 +37,14 @@ public:
                                [this](const httplib::Request& request,
                                       httplib::Response& response) { serve(request, response); });
     }
-    ~FakeModel() { m_server.stop(); }
+    ~FakeModel() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopped = true;
+        }
+        m_stopping.notify_all();
+        m_server.stop();
+    }
     bool start() { return m_server.start(); }
     // The base URL a service is given ("http://127.0.0.1:PORT/v1").
     QString endpoint() const { return m_server.url(QStringLiteral("/v1")).toString(); }
@@ -46,6 +55,8 @@ public:
     }
     QList<QJsonObject> requests() const { return locked(m_requests); }
     QList<QByteArray> authorizations() const { return locked(m_authorizations); }
+    // Whether a held reply found its caller gone.
+    bool sawHangUp() const { return locked(m_hangUp); }
 
     // One streamed delta, as such services send it.
     static QByteArray delta(const QString& text) {
@@ -90,15 +101,28 @@ private:
         }
         auto next = std::make_shared<qsizetype>(0);
         response.set_chunked_content_provider(
-            "text/event-stream", [reply, next](size_t, httplib::DataSink& sink) {
+            "text/event-stream", [this, reply, next](size_t, httplib::DataSink& sink) {
                 if (*next < reply.chunks.size()) {
                     const QByteArray& chunk = reply.chunks[(*next)++];
                     return sink.write(chunk.constData(), size_t(chunk.size()));
                 }
                 if (reply.cut)
                     return false;
-                sink.done();
-                return true;
+                if (!reply.hold) {
+                    sink.done();
+                    return true;
+                }
+                // Something must be written to learn that the other end has gone.
+                std::unique_lock lock(m_mutex);
+                if (m_stopping.wait_for(lock, std::chrono::milliseconds(20),
+                                        [this] { return m_stopped; }))
+                    return false;
+                lock.unlock();
+                if (sink.write(": ping\n\n", 8))
+                    return true;
+                lock.lock();
+                m_hangUp = true;
+                return false;
             });
     }
 
@@ -107,6 +131,9 @@ private:
     Reply m_reply;
     QList<QJsonObject> m_requests;
     QList<QByteArray> m_authorizations;
+    bool m_hangUp = false;
+    bool m_stopped = false;
+    std::condition_variable m_stopping;
 };
 
 } // namespace notchora::test

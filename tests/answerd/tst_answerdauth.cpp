@@ -173,6 +173,34 @@ private slots:
         QCOMPARE(refresh(newRefresh).status, 400);
     }
 
+    void expiredEntriesArePurged_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("codes"); // what is left of five unused codes and one sign-in
+        QTest::addColumn<int>("accessTokens");
+        QTest::newRow("long lifetimes keep them")
+            << QStringList{"--code-lifetime", "600", "--token-lifetime", "600"} << 5 << 1;
+        QTest::newRow("short lifetimes drop them")
+            << QStringList{"--code-lifetime", "1", "--token-lifetime", "1"} << 0 << 0;
+    }
+    void expiredEntriesArePurged() {
+        QFETCH(QStringList, args);
+        QFETCH(int, codes);
+        QFETCH(int, accessTokens);
+        AnswerdProcess server;
+        QVERIFY(server.start(args));
+        AnswerdClient client(server);
+        QVERIFY(!client.accessToken().isEmpty());
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(!client.authorize(rfcVerifier, "s").isEmpty());
+        const auto held = [&](const char* key) {
+            return client.get(server.url("/dev/stats")).json().value(key).toInt();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(held("codes"), codes, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(held("access_tokens"), accessTokens, 10000);
+        // A refresh token outlives both; the sign-in can always be renewed.
+        QCOMPARE(held("refresh_tokens"), 1);
+    }
+
     // With --state a sign-in outlives a restart; rotation holds across it, and only hashes
     // are on disk.
     void signInSurvivesRestart() {

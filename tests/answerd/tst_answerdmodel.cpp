@@ -5,6 +5,8 @@
 #include "TestEnvironment.h"
 
 #include <QJsonArray>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QTest>
 
 using namespace notchora::test;
@@ -371,6 +373,26 @@ private slots:
         QCOMPARE(tokensOf(events), QStringList{"Sebagian "});
         QCOMPARE(events.last().name, "error");
         QVERIFY2(events.last().data.value("detail").toString().contains(row.detailHas), reply.body);
+    }
+
+    void clientHangUpCancelsTheModel() {
+        AnswerdProcess* server = service();
+        QVERIFY(server);
+        m_model.setReply(FakeModel::streaming({FakeModel::delta("Mulai ")}, false, true));
+        QNetworkAccessManager network;
+        QNetworkRequest request(server->url(streamPath));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        request.setRawHeader("Authorization",
+                             "Bearer " + AnswerdClient(*server).accessToken().toUtf8());
+        QNetworkReply* reply = network.post(request, QJsonDocument(questionBody("Tanya")).toJson());
+        // The first words arrive while the model is still writing.
+        QByteArray received;
+        QTRY_VERIFY_WITH_TIMEOUT((received += reply->readAll()).contains("Mulai "), 10000);
+        QVERIFY(!reply->isFinished());
+        QVERIFY(!m_model.sawHangUp());
+        reply->abort();
+        reply->deleteLater();
+        QTRY_VERIFY_WITH_TIMEOUT(m_model.sawHangUp(), 5000);
     }
 
     void keyStaysOutOfTheLog() {
