@@ -1,4 +1,3 @@
-#include "notch/CursorTracker.h"
 #include "notch/NotchGeometry.h"
 #include "notch/TrayLayout.h"
 #include "platform/ScreenInfo.h"
@@ -88,7 +87,6 @@ private slots:
                    QRectF(-1512, 944, 662, 38), QRectF(-662, 944, 662, 38), "laptop");
         const ScreenInfo plain =
             screen(QRectF(2560, 0, 1920, 1080), QRectF(2560, 0, 1920, 1080), 0, {}, {}, "plain");
-
         QTest::newRow("cut-out screen wins over the main screen")
             << QList<ScreenInfo>{external, laptop} << true << "laptop";
         QTest::newRow("no cut-out: the main screen")
@@ -146,13 +144,6 @@ private slots:
         const QPointF point(733.5, 4);
         QCOMPARE(GlobalCoordinates::toQt(GlobalCoordinates::fromQt(point, primary), primary),
                  point);
-    }
-    void cursorRelativeToNotch() {
-        const NotchGeometry geometry(screen(QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 900)));
-        QList<QPointF> relative;
-        for (const QPointF pointer : {QPointF(720, 900), QPointF(700, 880), QPointF(1000, 450)})
-            relative << CursorTracker::relativeLocation(pointer, geometry);
-        QCOMPARE(relative, (QList<QPointF>{{0, 0}, {-20, 20}, {280, 450}}));
     }
     void trayLayout_data() {
         QTest::addColumn<TrayLayout::Inputs>("inputs");

@@ -157,13 +157,11 @@ private slots:
         field->setParentItem(panel.contentItem());
         const WId editor = 4242; // another program's window
         m_windows.setFocusedWindow(editor);
-
         // Open, it takes clicks but leaves the keyboard where it was.
         controller.setExpanded(true);
         QVERIFY(!m_windows.inputRegion(&panel).value_or(QRegion()).isEmpty());
         QVERIFY(panel.allowsKeyFocus());
         QVERIFY(panel.flags().testFlag(Qt::WindowDoesNotAcceptFocus));
-
         // A text field takes it, and the collapse gives it back.
         field->forceActiveFocus();
         QCOMPARE(m_windows.focusedWindow(), panel.winId());
@@ -174,14 +172,12 @@ private slots:
         QVERIFY(!field->hasActiveFocus());
         QVERIFY(!panel.allowsKeyFocus());
         QCOMPARE(m_windows.inputRegion(&panel), std::optional<QRegion>(QRegion()));
-
         // Opening again does not take it back on its own, nor does a field while collapsed.
         controller.setExpanded(true);
         QCOMPARE(m_windows.focusedWindow(), editor);
         controller.setExpanded(false);
         field->forceActiveFocus();
         QCOMPARE(m_windows.focusedWindow(), editor);
-
         // The user moved on to a third window while typing: the release leaves it there.
         field->setFocus(false);
         controller.setExpanded(true);
@@ -253,8 +249,6 @@ private slots:
         NotchPanelController& controller = makeController(false);
         NotchPanel& panel = controller.panel();
         NotchViewModel& model = controller.viewModel();
-        QVERIFY(panel.mask().isEmpty());
-
         // Without a compositor the window is cut to the tray and the collapsed module's slot,
         // which hangs below the notch.
         m_windows.setCompositor(false);
@@ -263,7 +257,6 @@ private slots:
         QVERIFY(panel.mask().contains(layout.slotRect().center().toPoint()));
         QVERIFY(panel.mask().contains(QPoint(360, 1)));
         QVERIFY(!panel.mask().contains(QPoint(360, 200)));
-
         // Opening follows the springs the root view writes.
         controller.setExpanded(true);
         model.setOpenness(1);
@@ -272,7 +265,6 @@ private slots:
         QVERIFY(panel.mask().contains(QPoint(360, 160)));
         // The bottom corners are rounded off.
         QVERIFY(!panel.mask().contains(layout.trayRect().bottomLeft().toPoint() - QPoint(-1, 1)));
-
         // A page dot's tooltip hangs below the tray, and the shape follows it open and shut.
         QObject* tip = nullptr;
         for (QQuickItem* dot : find("pageDots")->childItems())
@@ -287,7 +279,6 @@ private slots:
         QVERIFY(tipCentre().y() > layout.trayRect().bottom());
         tip->setProperty("visible", false);
         QTRY_VERIFY(!panel.mask().contains(tipCentre()));
-
         m_windows.setCompositor(true);
         QVERIFY(panel.mask().isEmpty());
     }
@@ -425,8 +416,7 @@ private slots:
         QVERIFY(!dots->property("visible").toBool());
         QVERIFY(!slot->isVisible());
     }
-    // The springs carry the tray to the store's scale and back; the flinch bumps it 6 % from
-    // the top centre.
+    // The springs carry the tray to the store's scale and back; the flinch bumps it 6 %.
     void springsCarryTheTray() {
         m_store->setWidgetScale(1.3);
         load();
