@@ -21,7 +21,6 @@ private slots:
             QTest::newRow(name) << script << log;
         };
         row("resting 70 ms opens", "in +71", "1");
-        row("not yet at 69 ms", "in +69", "");
         row("fast crossing opens nothing", "in +30 out +500", "");
         row("moving inside keeps one open timer", "in +30 in +30 in +11", "1");
         row("re-entry within 70 ms starts a new wait", "in +40 out +20 in +69", "");

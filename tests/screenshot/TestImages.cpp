@@ -41,15 +41,6 @@ QByteArray encoded(const QImage& image, const char* format, int quality) {
     return bytes;
 }
 
-QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation) {
-    // APP1 "Exif", a big-endian TIFF header, one IFD entry: Orientation, SHORT, one value.
-    const QByteArray exif = QByteArray::fromHex("ffe10022457869660000"
-                                                "4d4d002a00000008"
-                                                "0001011200030000000100") +
-                            char(orientation) + QByteArray::fromHex("000000000000");
-    return jpeg.left(2) + exif + jpeg.mid(2);
-}
-
 QString writeScript(const QString& path, const QByteArray& body) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);

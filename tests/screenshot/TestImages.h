@@ -10,8 +10,6 @@ namespace notchora::test {
 // given seed.
 QImage screenshotLike(int width, int height, quint32 seed = 7);
 QByteArray encoded(const QImage& image, const char* format, int quality = -1);
-// A JPEG that carries an EXIF orientation tag.
-QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation);
 // Writes an executable shell script and returns its path.
 QString writeScript(const QString& path, const QByteArray& body);
 

@@ -1,11 +1,21 @@
+// The capture tool and the global keys, on a private X server.
 #include "ProgramRun.h"
 #include "TestEnvironment.h"
+#include "TestImages.h"
+#include "platform/Defaults.h"
+#include "platform/X11GlobalShortcuts.h"
+#include "screenshot/ScreenshotAction.h"
+#include "screenshot/ScreenshotShortcuts.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
+#include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 using namespace notchora;
 
@@ -21,6 +31,31 @@ QRgb patternAt(int x, int y) {
 QString tool() {
     return test::TestEnvironment::binary("notchora-screencapture");
 }
+
+// Another client on the same display, taking Shift+Super+<keycode> before or after us.
+class OtherClient {
+public:
+    OtherClient() = default;
+    OtherClient(const OtherClient&) = delete;
+    OtherClient& operator=(const OtherClient&) = delete;
+    ~OtherClient() { xcb_disconnect(m_connection); }
+    bool grab(quint8 keycode) {
+        xcb_generic_error_t* error = xcb_request_check(
+            m_connection, xcb_grab_key_checked(m_connection, 1, m_root, modifiers, keycode,
+                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        free(error);
+        return !error;
+    }
+    void release(quint8 keycode) {
+        xcb_ungrab_key(m_connection, keycode, m_root, modifiers);
+        xcb_flush(m_connection);
+    }
+
+private:
+    static constexpr quint16 modifiers = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4;
+    xcb_connection_t* m_connection = xcb_connect(nullptr, nullptr);
+    xcb_window_t m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+};
 
 } // namespace
 
@@ -48,6 +83,13 @@ class ScreenCaptureToolTest : public QObject {
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
     QString path(const char* name) const { return m_env.root() + '/' + name; }
+    static Display* display() {
+        return qApp->nativeInterface<QNativeInterface::QX11Application>()->display();
+    }
+    static xcb_connection_t* connection() {
+        return qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    }
+    static quint8 keycode(char digit) { return quint8(XKeysymToKeycode(display(), KeySym(digit))); }
 
 private slots:
     void initTestCase() {
@@ -72,47 +114,41 @@ private slots:
     }
     void init() {
         const QByteArray name = QTest::currentTestFunction();
-        if (!m_noX.isEmpty() && name != "badArgumentLists" && name != "unreachableDisplay")
+        if (!m_noX.isEmpty() && name != "refusals")
             QSKIP(qPrintable(m_noX));
     }
-    void badArgumentLists_data() {
+    // Refused runs say why with their documented code, not a toolkit abort, and write nothing.
+    void refusals_data() {
         QTest::addColumn<QStringList>("args");
-        QTest::addRow("none") << QStringList();
-        QTest::addRow("only -x") << QStringList{"-x"};
-        QTest::addRow("png type") << QStringList{"-x", "-t", "png", "out.png"};
-        QTest::addRow("no path") << QStringList{"-i", "-s"};
-        QTest::addRow("silent, no path") << QStringList{"-i", "-s", "-x"};
-        QTest::addRow("swapped") << QStringList{"-s", "-i", "out.png"};
-        QTest::addRow("path not last") << QStringList{"-i", "-s", "out.png", "-x"};
-        QTest::addRow("extra") << QStringList{"-x", "-t", "jpg", "a.jpg", "b.jpg"};
+        QTest::addColumn<QString>("display"); // null: the test's own
+        QTest::addColumn<int>("code");
+        const QStringList full{"-x", "-t", "jpg", "out.jpg"};
+        QTest::addRow("no arguments") << QStringList() << QString() << 64;
+        QTest::addRow("png type") << QStringList{"-x", "-t", "png", "out.png"} << QString() << 64;
+        QTest::addRow("no path") << QStringList{"-i", "-s", "-x"} << QString() << 64;
+        QTest::addRow("path not last")
+            << QStringList{"-i", "-s", "out.png", "-x"} << QString() << 64;
+        QTest::addRow("extra") << QStringList{"-x", "-t", "jpg", "a.jpg", "b.jpg"} << QString()
+                               << 64;
+        QTest::addRow("no display") << full << "" << 69;
+        QTest::addRow("no server there") << full << ":987" << 69;
+        QTest::addRow("not a display name") << full << "nowhere" << 69;
     }
-    void badArgumentLists() {
+    void refusals() {
         QFETCH(QStringList, args);
+        QFETCH(QString, display);
+        QFETCH(int, code);
         const QString cwd = path("cwd");
         QDir().mkpath(cwd);
-        const test::ProgramRun run =
-            test::runProgram(tool(), args, QProcessEnvironment::systemEnvironment(), cwd);
-        QVERIFY(run.finished && run.exitCode != 0);
-        QVERIFY(run.err.contains("usage: notchora-screencapture"));
-        QCOMPARE(QDir(cwd).entryList(QDir::Files), QStringList());
-    }
-    // Without a reachable X server the tool says so with its documented code, not a toolkit
-    // abort.
-    void unreachableDisplay_data() {
-        QTest::addColumn<QString>("display");
-        QTest::addRow("none") << QString();
-        QTest::addRow("no server there") << ":987";
-        QTest::addRow("not a display name") << "nowhere";
-    }
-    void unreachableDisplay() {
-        QFETCH(QString, display);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DISPLAY", display);
-        const test::ProgramRun run =
-            test::runProgram(tool(), {"-x", "-t", "jpg", path("none.jpg")}, environment);
-        QCOMPARE(run.exitCode, 69);
-        QVERIFY2(run.err.contains("no X11 display to capture"), qPrintable(run.err));
-        QVERIFY(!QFile::exists(path("none.jpg")));
+        if (!display.isNull())
+            environment.insert("DISPLAY", display);
+        const test::ProgramRun run = test::runProgram(tool(), args, environment, cwd);
+        QCOMPARE(run.exitCode, code);
+        QVERIFY2(run.err.contains(code == 64 ? "usage: notchora-screencapture"
+                                             : "no X11 display to capture"),
+                 qPrintable(run.err));
+        QCOMPARE(QDir(cwd).entryList(QDir::Files), QStringList());
     }
     void fullScreenCapture() {
         QCOMPARE(test::runProgram(tool(), {"-x", "-t", "jpg", path("full.jpg")}).exitCode, 0);
@@ -128,7 +164,7 @@ private slots:
         }
     }
     // On a desktop scaled 2x the tool writes device pixels (xdotool moves in them) and says so
-    // in the file, which the editor reads as 2 pixels a point.
+    // in the file, which the editor reads as 2 pixels a point. A file already there is kept.
     void areaSelection_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QRect>("area"); // empty: nothing written
@@ -139,7 +175,6 @@ private slots:
         QTest::addRow("drag up-left")
             << "mousemove 700 500 mousedown 1 mousemove 650 460 mousemove 600 450 mouseup 1"
             << QRect(600, 450, 100, 50) << 1;
-        QTest::addRow("escape") << "mousemove 10 10 key Escape" << QRect() << 1;
         QTest::addRow("escape mid-drag")
             << "mousemove 10 10 mousedown 1 mousemove 200 200 key Escape mouseup 1" << QRect() << 1;
         QTest::addRow("click without drag") << "mousemove 300 300 click 1" << QRect() << 1;
@@ -151,9 +186,12 @@ private slots:
         QFETCH(QString, input);
         QFETCH(QRect, area);
         QFETCH(int, scale);
-        const QString out = path("area.png");
+        const QString out = path("Screenshot (2).png");
         QFile::remove(out);
-        QCOMPARE(select({"-i", "-s", "-x", out}, input, scale == 2 ? "2" : nullptr), 0);
+        QVERIFY(test::writeFile(path("Screenshot.png"), "precious"));
+        QCOMPARE(select({"-i", "-s", path("Screenshot.png")}, input, scale == 2 ? "2" : nullptr),
+                 0);
+        QCOMPARE(test::readFile(path("Screenshot.png")), QByteArray("precious"));
         if (area.isEmpty()) {
             QVERIFY(!QFile::exists(out));
             return;
@@ -169,16 +207,50 @@ private slots:
                 if (pixels.pixel(x, y) != patternAt(area.x() + x, area.y() + y))
                     QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
     }
-    // Without -x: the shutter plays when the desktop has one, and its absence is no error.
-    void areaNeverReplacesAFile() {
-        QVERIFY(test::writeFile(path("Screenshot.png"), "precious"));
-        QCOMPARE(select({"-i", "-s", path("Screenshot.png")},
-                        "mousemove 10 10 mousedown 1 mousemove 40 40 mousemove 60 50 mouseup 1"),
-                 0);
-        QCOMPARE(test::readFile(path("Screenshot.png")), QByteArray("precious"));
-        QCOMPARE(QImage(path("Screenshot (2).png")).size(), QSize(50, 40));
+    // The keys pressed anywhere run the commands; the capture tool stands in for the desktop's.
+    void keysRunTheCommands() {
+        const QString log = path("tool.log");
+        qputenv("NOTCHORA_SCREENCAPTURE_TOOL",
+                QFile::encodeName(
+                    test::writeScript(path("tool.sh"), "echo \"$@\" >> '" + log.toUtf8() + "'")));
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", "/nonexistent"); // no desktop screenshot tool to prefer
+        auto restore = qScopeGuard([&] { qputenv("PATH", oldPath); });
+        Defaults defaults(m_env.configHome() + "/notchora/defaults.json");
+        X11GlobalShortcuts keys(display(), connection());
+        ScreenshotAction action(Clock::system());
+        ScreenshotShortcuts shortcuts(keys, defaults, action);
+        QCOMPARE(shortcuts.panelHint(), "Shift+Super+5");
+        for (const char* key : {"shift+super+5", "shift+super+4"})
+            QCOMPARE(QProcess::execute("/usr/bin/xdotool", {"key", key}), 0);
+        // Both ran our area tool (no desktop tool installed): two lines of arguments.
+        QTRY_COMPARE(test::readFile(log).count('\n'), 2);
+    }
+    // Switched off, our keys are free for other programs; switched on, ours again.
+    void keysGivenBack() {
+        OtherClient other;
+        Defaults defaults(m_env.configHome() + "/notchora/held.json");
+        X11GlobalShortcuts keys(display(), connection());
+        ScreenshotAction action(Clock::system());
+        ScreenshotShortcuts shortcuts(keys, defaults, action);
+        QCOMPARE(shortcuts.areaHint(), "Shift+Super+4");
+        QVERIFY(!other.grab(keycode('4')));
+        defaults.setBool(ScreenshotShortcuts::globalSetting.name(), false);
+        QCOMPARE(shortcuts.areaHint(), QString());
+        QVERIFY(other.grab(keycode('4')));
+        other.release(keycode('4'));
+        defaults.setBool(ScreenshotShortcuts::globalSetting.name(), true);
+        QCOMPARE(shortcuts.areaHint(), "Shift+Super+4");
     }
 };
 
-QTEST_MAIN(ScreenCaptureToolTest)
+int main(int argc, char** argv) {
+    // The key grabs need the X server the test runs on, not the offscreen platform.
+    if (qEnvironmentVariableIsSet("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    ScreenCaptureToolTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_screencapturetool.moc"

@@ -1,8 +1,7 @@
 // Runs the QML test cases in this folder, with a stand-in capture tool that logs its
-// arguments and no desktop screenshot tool on the path.
+// arguments (read from QML as ToolLog) and no desktop screenshot tool on the path.
 #include "TestEnvironment.h"
 #include "TestImages.h"
-#include "platform/Defaults.h"
 
 #include <QFile>
 #include <QQmlEngine>
@@ -14,39 +13,28 @@ Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 
 namespace notchora::test {
 
-// What the stand-in tool was asked to do, and where screenshots go.
-class ToolLog : public QObject {
+class Setup : public QObject {
     Q_OBJECT
 public:
     Q_INVOKABLE QString text() const { return QString::fromLocal8Bit(readFile(logPath())); }
-    Q_INVOKABLE void clear() { QFile::remove(logPath()); }
-    Q_INVOKABLE QString shotsFolder() const { return m_env.root() + QStringLiteral("/shots"); }
-    QString logPath() const { return m_env.root() + QStringLiteral("/tool.log"); }
-    QString toolPath() const { return m_env.root() + QStringLiteral("/tool"); }
+    Q_INVOKABLE void clear() const { QFile::remove(logPath()); }
 
-private:
-    TestEnvironment m_env;
-};
-
-class Setup : public QObject {
-    Q_OBJECT
 public slots:
     void applicationAvailable() {
-        m_log = std::make_unique<ToolLog>();
-        qputenv("NOTCHORA_SCREENCAPTURE_TOOL",
-                QFile::encodeName(writeScript(
-                    m_log->toolPath(), "echo \"$*\" >> '" + m_log->logPath().toUtf8() + "'")));
+        m_env = std::make_unique<TestEnvironment>();
+        const QString tool = m_env->root() + QStringLiteral("/tool");
+        writeScript(tool, "echo \"$*\" >> '" + logPath().toUtf8() + "'");
+        qputenv("NOTCHORA_SCREENCAPTURE_TOOL", QFile::encodeName(tool));
         qputenv("PATH", "/nonexistent");
     }
     void qmlEngineAvailable(QQmlEngine* engine) {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-        qmlRegisterSingletonInstance("NotchoraTest", 1, 0, "ToolLog", m_log.get());
-        Defaults::shared(QStringLiteral("screencapture"))
-            .setString(QStringLiteral("location"), m_log->shotsFolder());
+        qmlRegisterSingletonInstance("NotchoraTest", 1, 0, "ToolLog", this);
     }
 
 private:
-    std::unique_ptr<ToolLog> m_log;
+    QString logPath() const { return m_env->root() + QStringLiteral("/tool.log"); }
+    std::unique_ptr<TestEnvironment> m_env;
 };
 
 } // namespace notchora::test
