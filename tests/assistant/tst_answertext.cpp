@@ -212,7 +212,8 @@ void AnswerTextTest::everyPrefixShowsWhatTheWholeTextWould_data() {
              R"([1, {"t":"text", "text":"\\\u0041\n"}])",
              "{\"text\"\x0b:\f\"vt\"}",
              // A piece may end between the halves of a surrogate pair.
-             "{\"text\": \"a\xF0\x9F\x98\x80b\"}",
+             "{\"text\": \"a\xF0\x9F\x98\x80"
+             "b\"}",
              "{\"text\": \"\xf2\xf2\x8e\x8e\x8e",
          })
         QTest::addRow("%d", row++) << QString::fromUtf8(raw);
