@@ -79,6 +79,29 @@ private slots:
         QDir(folder()).removeRecursively();
         QFile::remove(folder());
     }
+    void windowSize_data() {
+        QTest::addColumn<QSizeF>("image");
+        QTest::addColumn<QSizeF>("visible"); // empty: no screen
+        QTest::addColumn<QSizeF>("expected");
+        const double fit = 667.75 / 982; // at most 1200 x 667.75 of a 1440 x 875 screen
+        QTest::addRow("2x capture on a laptop")
+            << QSizeF(1512, 982) << QSizeF(1440, 875) << QSizeF(1512 * fit + 24, 982 * fit + 76);
+        QTest::addRow("tiny capture keeps the minimum width")
+            << QSizeF(100, 50) << QSizeF(1440, 875) << QSizeF(620, 126);
+        QTest::addRow("never enlarged")
+            << QSizeF(800, 400) << QSizeF(2560, 1440) << QSizeF(824, 476);
+        QTest::addRow("no screen") << QSizeF(2000, 1000) << QSizeF() << QSizeF(1020, 574);
+        QTest::addRow("tall capture")
+            << QSizeF(400, 2000) << QSizeF(1440, 875) << QSizeF(620, 743.75);
+    }
+    void windowSize() {
+        QFETCH(QSizeF, image);
+        QFETCH(QSizeF, visible);
+        QFETCH(QSizeF, expected);
+        QCOMPARE(AnnotationWindowController::windowSize(
+                     image, visible.isEmpty() ? std::nullopt : std::optional(visible)),
+                 expected);
+    }
     void boxRules_data() {
         QTest::addColumn<QPointF>("from");
         QTest::addColumn<QPointF>("to");

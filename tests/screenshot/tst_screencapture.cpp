@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QJsonValue>
+#include <QPainter>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -20,6 +21,20 @@
 using namespace notchora;
 using CaptureError = ScreenCapture::CaptureError;
 using Result = ScreenCapture::Result;
+
+namespace {
+
+// Adds an EXIF orientation to a JPEG: APP1 "Exif", a big-endian TIFF header and one IFD
+// entry (Orientation, SHORT, one value).
+QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation) {
+    const QByteArray exif = QByteArray::fromHex("ffe10022457869660000"
+                                                "4d4d002a00000008"
+                                                "0001011200030000000100") +
+                            char(orientation) + QByteArray::fromHex("000000000000");
+    return jpeg.left(2) + exif + jpeg.mid(2);
+}
+
+} // namespace
 
 class ScreenCaptureTest : public QObject {
     Q_OBJECT
@@ -98,6 +113,47 @@ private slots:
         QFETCH(QByteArray, input);
         const Result result = ScreenCapture::fit(input, 1'200'000);
         QCOMPARE(result.error, std::optional(CaptureError::captureFailed));
+    }
+    // Re-encoded upright, at its own size when it fits, transparency on white.
+    void picturesComeOutUprightOnWhite_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QPoint>("bluePoint");
+        QTest::addColumn<QPoint>("otherPoint");
+        QTest::addColumn<QColor>("other");
+        // Stored 40 x 20, red left and blue right; orientation 6 turns it a quarter clockwise,
+        // so the red half ends up on top.
+        QImage stored(40, 20, QImage::Format_RGB32);
+        stored.fill(Qt::blue);
+        QPainter(&stored).fillRect(0, 0, 20, 20, Qt::red);
+        QTest::addRow("turned by its orientation")
+            << withExifOrientation(test::encoded(stored, "jpeg", 95), 6) << QSize(20, 40)
+            << QPoint(10, 35) << QPoint(10, 5) << QColor(Qt::red);
+        QImage clear(300, 200, QImage::Format_ARGB32);
+        clear.fill(Qt::transparent);
+        QPainter(&clear).fillRect(0, 0, 150, 200, Qt::blue);
+        QTest::addRow("small and partly clear")
+            << test::encoded(clear, "png") << QSize(300, 200) << QPoint(50, 100) << QPoint(250, 100)
+            << QColor(Qt::white);
+    }
+    void picturesComeOutUprightOnWhite() {
+        QFETCH(QByteArray, input);
+        QFETCH(QSize, size);
+        QFETCH(QPoint, bluePoint);
+        QFETCH(QPoint, otherPoint);
+        QFETCH(QColor, other);
+        const Result result = ScreenCapture::fit(input, 1'200'000);
+        QVERIFY(result.ok());
+        const QImage out = QImage::fromData(result.image->data, "JPEG");
+        QCOMPARE(out.size(), size);
+        QCOMPARE(QSize(result.image->width, result.image->height), size);
+        const auto near = [&](QPoint at, QColor colour) {
+            const QColor got = out.pixelColor(at);
+            return qAbs(got.red() - colour.red()) < 60 && qAbs(got.green() - colour.green()) < 60 &&
+                   qAbs(got.blue() - colour.blue()) < 60;
+        };
+        QVERIFY(near(bluePoint, Qt::blue));
+        QVERIFY(near(otherPoint, other));
     }
     void encodeRunsOffTheGuiThread() {
         QObject receiver;
