@@ -416,6 +416,32 @@ private slots:
         QVERIFY(!dots->property("visible").toBool());
         QVERIFY(!slot->isVisible());
     }
+    // The pointer leaving mid-way reverses the spring from where it was, at the same speed.
+    void springReversalKeepsItsSpeed() {
+        QQmlComponent component(m_engine.get());
+        component.setData("import Notchora.Notch\nSpring {}", QUrl());
+        std::unique_ptr<QObject> spring(component.create());
+        QVERIFY2(spring, qPrintable(component.errorString()));
+        auto animateTo = [&](double target, double response, double damping, double frozenAt) {
+            QMetaObject::invokeMethod(spring.get(), "animateTo", Q_ARG(QVariant, target),
+                                      Q_ARG(QVariant, response), Q_ARG(QVariant, damping));
+            spring->property("clock").value<QObject*>()->setProperty("paused", true);
+            spring->setProperty("_time", frozenAt);
+        };
+        auto velocity = [&] {
+            QVariant result;
+            QMetaObject::invokeMethod(spring.get(), "velocity", Q_RETURN_ARG(QVariant, result));
+            return result.toDouble();
+        };
+        animateTo(1.0, 0.42, 0.82, 0.08);
+        const double value = spring->property("value").toDouble();
+        const double speed = velocity();
+        QVERIFY(value > 0.1 && value < 0.9);
+        QVERIFY(speed > 1);
+        animateTo(0.0, 0.34, 1.0, 0);
+        QCOMPARE(spring->property("value").toDouble(), value);
+        QVERIFY(qAbs(velocity() - speed) < speed * 0.01);
+    }
     // The springs carry the tray to the store's scale and back; the flinch bumps it 6 %.
     void springsCarryTheTray() {
         m_store->setWidgetScale(1.3);
