@@ -1,7 +1,6 @@
 #include "AnswerStack.h"
 #include "AnswerdProcess.h"
 #include "ManualClock.h"
-#include "TestHttpServer.h"
 #include "answer/AnswerAPIClient.h"
 #include "answer/ChatHistoryStore.h"
 #include "assistant/AIAssistantService.h"
@@ -9,14 +8,10 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <httplib.h>
 #include <memory>
-#include <mutex>
 
 using namespace notchora;
 using namespace notchora::test;
@@ -150,37 +145,6 @@ QString echo(const QString& text, int history = 0, int images = 0) {
            (images ? QStringLiteral(" Gambar: %1.").arg(images) : QString());
 }
 
-// A service that streams the given tokens, then a done event, and keeps the last question.
-struct ScriptedService {
-    explicit ScriptedService(const QStringList& tokens) {
-        for (const QString& text : tokens)
-            events += "event: token\ndata: " +
-                      QJsonDocument(QJsonObject{{"text", text}}).toJson(QJsonDocument::Compact) +
-                      "\n\n";
-        events += "event: done\ndata: {\"answers\":[{\"text\":\"Selesai\"}]}\n\n";
-        server.server().Post("/api/oauth/token", [](const auto&, httplib::Response& response) {
-            response.set_content(
-                "{\"access_token\":\"a\",\"refresh_token\":\"r\",\"expires_in\":3600}",
-                "application/json");
-        });
-        server.server().Post("/api/v1/answer/stream", [this](const httplib::Request& request,
-                                                             httplib::Response& response) {
-            std::lock_guard lock(mutex);
-            body = QJsonDocument::fromJson(QByteArray::fromStdString(request.body)).object();
-            response.set_content(events.toStdString(), "text/event-stream");
-        });
-        server.start();
-    }
-    QJsonObject lastBody() {
-        std::lock_guard lock(mutex);
-        return body;
-    }
-
-    QByteArray events;
-    TestHttpServer server;
-    std::mutex mutex;
-    QJsonObject body;
-};
 } // namespace
 
 class AssistantServiceTest : public QObject {
@@ -227,16 +191,14 @@ private slots:
         QCOMPARE(f->mood.mood(), Mood::Thinking);
         QCOMPARE(f->service->lastMode(), q.sent);
         QCOMPARE(f->waitForEnd(), Outcome::Answered);
-        QCOMPARE(f->service->phase(), Phase::Idle);
-        QCOMPARE(f->service->streamingText(), QString());
-        const ChatThread thread = *f->thread();
-        QCOMPARE(thread.messages.size(), (q.continues ? q.earlier : 0) + 2);
-        const ChatMessage& question = thread.messages[thread.messages.size() - 2];
-        QCOMPARE(question.text, q.stored);
-        QCOMPARE(question.hadImages, q.screen);
-        QCOMPARE(thread.messages.last().text, q.answer);
-        QCOMPARE(thread.messages.last().confidence.value_or(-1), 0.8);
-        QCOMPARE(f->service->answer(), q.answer);
+        const QList<ChatMessage> messages = f->thread()->messages;
+        QCOMPARE(messages.size(), (q.continues ? q.earlier : 0) + 2);
+        const ChatMessage& question = messages[messages.size() - 2];
+        QCOMPARE((QVariantList{question.text, question.hadImages, messages.last().text,
+                               messages.last().confidence.value_or(-1), f->service->answer(),
+                               f->service->streamingText(), int(f->service->phase())}),
+                 (QVariantList{q.stored, q.screen, q.answer, 0.8, q.answer, QString(),
+                               int(Phase::Idle)}));
         // The happy face lasts 3.4 s.
         f->clock.advance(3.3);
         QCOMPARE(f->mood.mood(), Mood::Happy);
@@ -303,12 +265,10 @@ private slots:
         QCOMPARE(f->waitForEnd(), Outcome::Answered);
         // On, and off again once the compaction is done.
         QTRY_COMPARE_WITH_TIMEOUT(compacting.size(), compacts ? 2 : 0, 20000);
-        QVERIFY(!f->service->isCompacting());
         const ChatThread after = *f->thread();
         QCOMPARE(after.messages.size(), compacts ? 6 : 7);
         QCOMPARE(after.summary.has_value(), compacts);
         // The newest six remain as they were.
-        QCOMPARE(after.messages.last().role, ChatMessage::Role::Assistant);
         QCOMPARE(after.messages.first().text, compacts ? before.messages[1].text : longText);
         QVERIFY(!f->service->hasNotice()); // automatic compaction says nothing
     }
@@ -368,13 +328,13 @@ private slots:
         f->service->ask("Kenapa?", AIMode::Ask, failure.captureFails, true, true);
         QCOMPARE(f->service->attachmentCount(), 0);
         QCOMPARE(f->waitForEnd(), Outcome::Failed);
-        QCOMPARE(f->service->phase(), Phase::Failed);
-        QCOMPARE(f->service->failureMessage(), failure.message);
-        QCOMPARE(f->service->needsSignIn(), !failure.signedIn);
-        QCOMPARE(f->thread()->messages.size(), 2); // the question is taken back
+        // The question is taken back from the thread, its images back to the field.
+        QCOMPARE((QVariantList{int(f->service->phase()), f->service->failureMessage(),
+                               f->service->needsSignIn(), int(f->thread()->messages.size()),
+                               f->service->streamingText(), int(f->mood.mood())}),
+                 (QVariantList{int(Phase::Failed), failure.message, !failure.signedIn, 2, QString(),
+                               int(Mood::Sad)}));
         QVERIFY(f->service->attachments() == pasted);
-        QCOMPARE(f->service->streamingText(), QString());
-        QCOMPARE(f->mood.mood(), Mood::Sad);
         f->clock.advance(3.2);
         QCOMPARE(f->mood.mood(), Mood::Idle);
         // The failure stays until the next question; cancelling does not clear it.
@@ -430,8 +390,7 @@ private slots:
             f->service->ask("Kedua", AIMode::Ask, false, false, false);
         else
             f->service->cancel();
-        QCOMPARE(f->ended->first().at(0).toULongLong(), first);
-        QCOMPARE(f->ended->first().at(1).value<Outcome>(), Outcome::Cancelled);
+        QCOMPARE(f->ended->first(), (QVariantList{first, QVariant::fromValue(Outcome::Cancelled)}));
         QCOMPARE(f->service->streamingText(), QString());
         if (!askAgain) {
             QCOMPARE(f->service->phase(), Phase::Idle);
