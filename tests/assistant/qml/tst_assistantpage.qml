@@ -24,7 +24,6 @@ Item {
         name: "AssistantPage"
         when: windowShown
 
-        readonly property color dimmed: Qt.rgba(1, 1, 1, 0.25)
 
         function init() {
             Fixture.releaseCaptures()
@@ -80,7 +79,7 @@ Item {
             // Pasted images take the status line's place, and can be sent alone.
             compare(findChild(page, "statusRow").visible, row.images === 0)
             compare(findChild(page, "attachmentStrip").visible, row.images > 0)
-            sameColor(findChild(page, "sendIcon").color, row.images > 0 ? page.cyan : dimmed)
+            sameColor(findChild(page, "sendIcon").color, row.images > 0 ? page.cyan : Qt.rgba(1, 1, 1, 0.25))
             typeIn(page, "/")
             tryCompare(findChild(page, "slashSuggestions"), "opacity", 1)
             // The strip moves the row down: hover only once the page is laid out again.
@@ -97,8 +96,10 @@ Item {
             const page = makePage()
             paste(page, 3)
             const strip = findChild(page, "attachmentStrip")
-            const second = strip.model.data(strip.model.index(1, 0), Qt.UserRole + 1)
-            const button = findChild(findChild(strip, "attachment-" + second), "removeButton")
+            // The row's cell comes once the strip has laid it out.
+            const second = () => strip.model.data(strip.model.index(1, 0), Qt.UserRole + 1)
+            tryVerify(() => findChild(strip, "attachment-" + second()) !== null)
+            const button = findChild(findChild(strip, "attachment-" + second()), "removeButton")
             compare(button.Accessible.name, "Hapus gambar")
             mouseClick(button)
             tryCompare(strip, "count", 2)
