@@ -3,7 +3,6 @@
 #include "assistant/StreamingText.h"
 
 #include <QTest>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -69,20 +68,6 @@ private slots:
             }
         }
     }
-    void shownKeepsTheLastTextWhenAFenceHidesIt() {
-        StreamingText text;
-        QVERIFY(text.append(u"``"));
-        // The fence completes: the display is empty now, the view keeps what it showed.
-        QVERIFY(!text.append(u"`json{\"te"));
-        QCOMPARE(text.displayText(), QString());
-        QCOMPARE(text.shown(), QStringLiteral("``"));
-        QVERIFY(!text.append(u"xt\":\""));
-        // The field now shows the same text: nothing changes for the view.
-        QVERIFY(!text.append(u"``"));
-        QCOMPARE(text.displayText(), QStringLiteral("``"));
-        QVERIFY(text.append(u"!"));
-        QCOMPARE(text.shown(), QStringLiteral("``!"));
-    }
     void rendering_data() {
         QTest::addColumn<QString>("markdown");
         QTest::addColumn<QString>("shown");
@@ -91,7 +76,6 @@ private slots:
         QTest::addColumn<QString>("href"); // of the first link; only what a browser opens
         rendered("bold", "a **big** b", "a big b", "0011100");
         rendered("italic with either mark", "*one* _two_", "one two", "2220222");
-        rendered("bold italic", "***x***", "x", "3");
         rendered("inline code keeps its stars", "run `a*b*c` now", "run a*b*c now",
                  "0000444440000");
         rendered("strikethrough", "~~old~~ new", "old new", "8880000");
@@ -116,7 +100,6 @@ private slots:
         plain("a quote in the address stays text", "[a](https://x.org/\"onclick=\")");
         plain("javascript stays text", "[a](javascript:alert(1))");
         plain("file stays text", "[a](file:///etc/passwd)");
-        plain("no scheme stays text", "[a](x.org)");
     }
     void rendering() {
         QFETCH(QString, markdown);
@@ -126,10 +109,6 @@ private slots:
         QTextDocument document;
         document.setHtml(MarkdownText::renderMarkdown(markdown));
         QCOMPARE(document.toPlainText(), shown);
-        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-            QCOMPARE(block.blockFormat().headingLevel(), 0);
-            QVERIFY(!block.textList());
-        }
         // The format of each character is the one a cursor just after it reports.
         QTextCursor cursor(&document);
         QString actual, firstHref;
@@ -152,7 +131,6 @@ private slots:
                      orange = ConfidenceStyle::orange();
         QTest::newRow("0.746") << 0.746 << "75%" << yellow << 0.746;
         QTest::newRow("0.75") << 0.75 << "75%" << green << 0.75;
-        QTest::newRow("0.3") << 0.3 << "30%" << orange << 0.3;
         QTest::newRow("0.5 is yellow") << 0.5 << "50%" << yellow << 0.5;
         QTest::newRow("0.499") << 0.499 << "50%" << orange << 0.499;
         QTest::newRow("above one is full") << 1.4 << "100%" << green << 1.0;

@@ -1,7 +1,6 @@
 #include "AnswerStack.h"
 #include "AnswerdProcess.h"
 #include "ManualClock.h"
-#include "TestHttpServer.h"
 #include "answer/AnswerAPIClient.h"
 #include "answer/ChatHistoryStore.h"
 #include "assistant/AIAssistantService.h"
@@ -9,14 +8,10 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <httplib.h>
 #include <memory>
-#include <mutex>
 
 using namespace notchora;
 using namespace notchora::test;
@@ -31,9 +26,11 @@ struct Question {
     int earlier = 0;
     QString stored, answer; // stored empty: nothing is asked
     AIMode sent = AIMode::Ask;
+    QStringList server = {}; // the development service's arguments
 };
 struct Compaction {
     QStringList server;
+    QString prompt; // empty: compacted from the menu
     int messages = 0;
     bool whileAsking = false;
     QString notice;
@@ -58,23 +55,17 @@ QByteArray jpeg(int width, int height) {
     return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "JPG") ? bytes : QByteArray();
 }
 
-// The assistant over a temporary profile, asking a service at `base`: a screen capture that
-// hands over a 30-pixel square (or fails) and a browser that approves every sign-in at once.
+// The assistant over a temporary profile, asking the development service: a screen capture
+// that hands over a 30-pixel square (or fails) and a browser that approves every sign-in.
 struct AssistantFixture : AnswerStack {
-    AssistantFixture(const QString& base, const QString& refreshToken) {
-        setBase(QUrl(base));
-        if (!refreshToken.isEmpty())
-            storeRefreshToken(refreshToken);
-        makeAuth(Clock::system(), [this](const QUrl& url) {
-            QTimer::singleShot(0, &context, [this, url] {
-                QNetworkAccessManager network;
-                QNetworkRequest request(url);
-                request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                                     QNetworkRequest::ManualRedirectPolicy);
-                QNetworkReply* reply = network.get(request);
-                QSignalSpy(reply, &QNetworkReply::finished).wait(10000);
-                auth->handleCallback(QUrl(QString::fromUtf8(reply->rawHeader("Location"))));
-                reply->deleteLater();
+    AssistantFixture(const AnswerdProcess& server, bool signedIn) {
+        setBase(QUrl(server.base()));
+        if (signedIn)
+            storeRefreshToken(AnswerdClient(server).signIn().value("refresh_token").toString());
+        makeAuth(Clock::system(), [this, &server](const QUrl& url) {
+            QTimer::singleShot(0, &context, [this, &server, url] {
+                const QByteArray location = AnswerdClient(server).get(url).location;
+                auth->handleCallback(QUrl(QString::fromUtf8(location)));
             });
             return true;
         });
@@ -131,11 +122,7 @@ AnswerdPool pool; // one development service per argument list
 std::unique_ptr<AssistantFixture> assistant(const QStringList& arguments = {},
                                             bool signedIn = true) {
     AnswerdProcess* server = pool.get(arguments);
-    if (!server)
-        return nullptr;
-    const QString refresh =
-        signedIn ? AnswerdClient(*server).signIn().value("refresh_token").toString() : QString();
-    return std::make_unique<AssistantFixture>(server->base(), refresh);
+    return server ? std::make_unique<AssistantFixture>(*server, signedIn) : nullptr;
 }
 
 int calls(const QStringList& arguments, const char* endpoint) {
@@ -150,37 +137,6 @@ QString echo(const QString& text, int history = 0, int images = 0) {
            (images ? QStringLiteral(" Gambar: %1.").arg(images) : QString());
 }
 
-// A service that streams the given tokens, then a done event, and keeps the last question.
-struct ScriptedService {
-    explicit ScriptedService(const QStringList& tokens) {
-        for (const QString& text : tokens)
-            events += "event: token\ndata: " +
-                      QJsonDocument(QJsonObject{{"text", text}}).toJson(QJsonDocument::Compact) +
-                      "\n\n";
-        events += "event: done\ndata: {\"answers\":[{\"text\":\"Selesai\"}]}\n\n";
-        server.server().Post("/api/oauth/token", [](const auto&, httplib::Response& response) {
-            response.set_content(
-                "{\"access_token\":\"a\",\"refresh_token\":\"r\",\"expires_in\":3600}",
-                "application/json");
-        });
-        server.server().Post("/api/v1/answer/stream", [this](const httplib::Request& request,
-                                                             httplib::Response& response) {
-            std::lock_guard lock(mutex);
-            body = QJsonDocument::fromJson(QByteArray::fromStdString(request.body)).object();
-            response.set_content(events.toStdString(), "text/event-stream");
-        });
-        server.start();
-    }
-    QJsonObject lastBody() {
-        std::lock_guard lock(mutex);
-        return body;
-    }
-
-    QByteArray events;
-    TestHttpServer server;
-    std::mutex mutex;
-    QJsonObject body;
-};
 } // namespace
 
 class AssistantServiceTest : public QObject {
@@ -207,11 +163,14 @@ private slots:
             << Question{"/compact sekarang", AIMode::Ask, false, true, 0, "/compact sekarang",
                         echo("/compact sekarang")};
         QTest::newRow("nothing to ask") << Question{" \n ", AIMode::Ask, false, false, 2, "", ""};
+        QTest::newRow("without a stream, one answer")
+            << Question{"Tanpa", AIMode::Ask, false, false, 0, "Tanpa", echo("Tanpa"), AIMode::Ask,
+                        {"--fail", "404"}};
         // clang-format on
     }
     void questions() {
         QFETCH(Question, q);
-        auto f = assistant();
+        auto f = assistant(q.server);
         QVERIFY(f);
         f->makeThread(q.earlier);
         const qsizetype threadsBefore = f->history.threads().size();
@@ -227,54 +186,38 @@ private slots:
         QCOMPARE(f->mood.mood(), Mood::Thinking);
         QCOMPARE(f->service->lastMode(), q.sent);
         QCOMPARE(f->waitForEnd(), Outcome::Answered);
-        QCOMPARE(f->service->phase(), Phase::Idle);
-        QCOMPARE(f->service->streamingText(), QString());
-        const ChatThread thread = *f->thread();
-        QCOMPARE(thread.messages.size(), (q.continues ? q.earlier : 0) + 2);
-        const ChatMessage& question = thread.messages[thread.messages.size() - 2];
-        QCOMPARE(question.text, q.stored);
-        QCOMPARE(question.hadImages, q.screen);
-        QCOMPARE(thread.messages.last().text, q.answer);
-        QCOMPARE(thread.messages.last().confidence.value_or(-1), 0.8);
-        QCOMPARE(f->service->answer(), q.answer);
+        const QList<ChatMessage> messages = f->thread()->messages;
+        QCOMPARE(messages.size(), (q.continues ? q.earlier : 0) + 2);
+        const ChatMessage& question = messages[messages.size() - 2];
+        QCOMPARE((QVariantList{question.text, question.hadImages, messages.last().text,
+                               messages.last().confidence.value_or(-1), f->service->answer(),
+                               f->service->streamingText(), int(f->service->phase())}),
+                 (QVariantList{q.stored, q.screen, q.answer, 0.8, q.answer, QString(),
+                               int(Phase::Idle)}));
         // The happy face lasts 3.4 s.
         f->clock.advance(3.3);
         QCOMPARE(f->mood.mood(), Mood::Happy);
         f->clock.advance(0.2);
         QCOMPARE(f->mood.mood(), Mood::Idle);
     }
-    void slashCommands_data() {
+    void startingOver_data() {
         QTest::addColumn<QString>("prompt");
-        QTest::addColumn<QString>("notice");
-        QTest::addColumn<int>("messagesLeft"); // -1: no current thread
-        const QString fresh = "Percakapan baru dimulai.";
-        QTest::newRow("/COMPACT in capitals with blanks")
-            << "  /COMPACT \n"
-            << "Percakapan diringkas (3 pesan lama). Pesan terbaru tetap utuh." << 2;
-        QTest::newRow("/new") << "/new" << fresh << -1;
-        QTest::newRow("/clear, as /new") << "/Clear" << fresh << -1;
+        QTest::newRow("/new") << "/new";
+        QTest::newRow("/clear, as /new") << "/Clear";
     }
-    void slashCommands() {
+    void startingOver() {
         QFETCH(QString, prompt);
-        QFETCH(QString, notice);
-        QFETCH(int, messagesLeft);
         auto f = assistant();
         QVERIFY(f);
         f->makeThread(5);
         f->attach(1);
         const qsizetype threads = f->history.threads().size();
-        QSignalSpy posted(f->service.get(), &AIAssistantService::noticePosted);
         f->service->ask(prompt, AIMode::Ask, false, true, true);
-        QTRY_COMPARE_WITH_TIMEOUT(posted.size(), 1, 20000);
-        QCOMPARE(f->service->noticeText(), notice);
-        QVERIFY(!f->service->noticeIsError());
-        QCOMPARE(f->history.threads().size(), threads); // no question was stored
-        QCOMPARE(f->history.currentID().has_value(), messagesLeft >= 0);
-        QCOMPARE(f->service->attachmentCount(), messagesLeft >= 0 ? 1 : 0);
-        if (messagesLeft >= 0) {
-            QCOMPARE(f->thread()->messages.size(), messagesLeft);
-            QVERIFY(f->thread()->summary.has_value());
-        }
+        // No question is stored, and the pasted image goes with the old thread.
+        QCOMPARE((QVariantList{f->service->noticeText(), f->service->noticeIsError(),
+                               int(f->history.threads().size()), f->history.currentID().has_value(),
+                               f->service->attachmentCount()}),
+                 (QVariantList{"Percakapan baru dimulai.", false, int(threads), false, 0}));
     }
     void automaticCompaction_data() {
         QTest::addColumn<int>("totalCharacters");
@@ -286,45 +229,41 @@ private slots:
         const bool compacts = totalCharacters > 24000;
         auto f = assistant();
         QVERIFY(f);
-        // The question and its answer count too: learn the answer's length first.
+        // The question and its answer count too. Five earlier messages, one holding the rest,
+        // with an emoji counted as one.
         const QString question = QStringLiteral("Berapa?");
-        f->makeThread(5);
-        f->service->ask(question, AIMode::Ask, false, true, false);
-        QCOMPARE(f->waitForEnd(), Outcome::Answered);
-        const qsizetype answerLength = f->thread()->messages.last().text.size();
-        // Five earlier messages, one holding the rest, with an emoji counted as one.
-        const qsizetype rest = totalCharacters - question.size() - answerLength - 4 * 10;
+        const qsizetype rest = totalCharacters - question.size() - echo(question, 5).size() - 40;
         const QString longText = QString(rest - 1, u'x') + QString::fromUtf8("\U0001F44D");
         const QString y(10, u'y'), z(10, u'z');
         f->makeThread(5, {longText, y, z, y, z});
-        const ChatThread before = *f->thread();
         QSignalSpy compacting(f->service.get(), &AIAssistantService::isCompactingChanged);
         f->service->ask(question, AIMode::Ask, false, true, false);
         QCOMPARE(f->waitForEnd(), Outcome::Answered);
         // On, and off again once the compaction is done.
         QTRY_COMPARE_WITH_TIMEOUT(compacting.size(), compacts ? 2 : 0, 20000);
-        QVERIFY(!f->service->isCompacting());
         const ChatThread after = *f->thread();
         QCOMPARE(after.messages.size(), compacts ? 6 : 7);
         QCOMPARE(after.summary.has_value(), compacts);
         // The newest six remain as they were.
-        QCOMPARE(after.messages.last().role, ChatMessage::Role::Assistant);
-        QCOMPARE(after.messages.first().text, compacts ? before.messages[1].text : longText);
+        QCOMPARE(after.messages.first().text, compacts ? y : longText);
         QVERIFY(!f->service->hasNotice()); // automatic compaction says nothing
     }
     void manualCompaction_data() {
         QTest::addColumn<Compaction>("c");
         const QStringList slow{"--fail", "slow"}, down{"--fail", "compact:503"};
         // clang-format off
+        QTest::newRow("/COMPACT in capitals with blanks") << Compaction{
+            {}, "  /COMPACT \n", 5, false,
+            "Percakapan diringkas (3 pesan lama). Pesan terbaru tetap utuh.", false, 1, 2};
         QTest::newRow("2 messages are too short") << Compaction{
-            {}, 2, false, "Percakapan masih terlalu pendek untuk diringkas.", false, 0, 2};
+            {}, {}, 2, false, "Percakapan masih terlalu pendek untuk diringkas.", false, 0, 2};
         QTest::newRow("45 messages: 40 then 3 old ones, in two requests") << Compaction{
-            {}, 45, false, "Percakapan diringkas (43 pesan lama). Pesan terbaru tetap utuh.",
+            {}, {}, 45, false, "Percakapan diringkas (43 pesan lama). Pesan terbaru tetap utuh.",
             false, 2, 2};
         QTest::newRow("refused while an answer streams") << Compaction{
-            slow, 4, true, "Tunggu sampai proses yang berjalan selesai.", true, 0, 5};
+            slow, {}, 4, true, "Tunggu sampai proses yang berjalan selesai.", true, 0, 5};
         QTest::newRow("a failed request changes nothing") << Compaction{
-            down, 45, false,
+            down, {}, 45, false,
             "Gagal meringkas: Fitur jawaban AI sedang dimatikan oleh administrator.", true, 1, 45};
         // clang-format on
     }
@@ -339,19 +278,20 @@ private slots:
         }
         const int callsBefore = calls(c.server, "compact");
         QSignalSpy posted(f->service.get(), &AIAssistantService::noticePosted);
-        f->service->compactNow();
+        if (c.prompt.isEmpty())
+            f->service->compactNow();
+        else
+            f->service->ask(c.prompt, AIMode::Ask, false, true, true);
         QTRY_COMPARE_WITH_TIMEOUT(posted.size(), 1, 20000);
-        QCOMPARE(f->service->noticeText(), c.notice);
-        QCOMPARE(f->service->noticeIsError(), c.isError);
-        QVERIFY(!f->service->isCompacting());
-        QCOMPARE(calls(c.server, "compact") - callsBefore, c.requests);
-        QCOMPARE(f->thread()->messages.size(), c.messagesLeft);
-        QCOMPARE(f->thread()->summary.has_value(), !c.isError && c.requests > 0);
+        QCOMPARE(
+            (QVariantList{f->service->noticeText(), f->service->noticeIsError(),
+                          f->service->isCompacting(), calls(c.server, "compact") - callsBefore,
+                          int(f->thread()->messages.size()), f->thread()->summary.has_value()}),
+            (QVariantList{c.notice, c.isError, false, c.requests, c.messagesLeft,
+                          !c.isError && c.requests > 0}));
     }
     void failureTakesTheQuestionBack_data() {
         QTest::addColumn<Failure>("failure");
-        QTest::newRow("service switched off")
-            << Failure{{"--fail", "503"}, "Fitur jawaban AI sedang dimatikan oleh administrator."};
         QTest::newRow("screen capture fails")
             << Failure{{}, "Gagal mengambil screenshot layar.", true, true};
         QTest::newRow("not signed in")
@@ -368,48 +308,30 @@ private slots:
         f->service->ask("Kenapa?", AIMode::Ask, failure.captureFails, true, true);
         QCOMPARE(f->service->attachmentCount(), 0);
         QCOMPARE(f->waitForEnd(), Outcome::Failed);
-        QCOMPARE(f->service->phase(), Phase::Failed);
-        QCOMPARE(f->service->failureMessage(), failure.message);
-        QCOMPARE(f->service->needsSignIn(), !failure.signedIn);
-        QCOMPARE(f->thread()->messages.size(), 2); // the question is taken back
+        // The question is taken back from the thread, its images back to the field.
+        QCOMPARE((QVariantList{int(f->service->phase()), f->service->failureMessage(),
+                               f->service->needsSignIn(), int(f->thread()->messages.size()),
+                               f->service->streamingText(), int(f->mood.mood())}),
+                 (QVariantList{int(Phase::Failed), failure.message, !failure.signedIn, 2, QString(),
+                               int(Mood::Sad)}));
         QVERIFY(f->service->attachments() == pasted);
-        QCOMPARE(f->service->streamingText(), QString());
-        QCOMPARE(f->mood.mood(), Mood::Sad);
         f->clock.advance(3.2);
         QCOMPARE(f->mood.mood(), Mood::Idle);
-        // The failure stays until the next question; cancelling does not clear it.
-        f->service->cancel();
-        QCOMPARE(f->service->phase(), Phase::Failed);
     }
-    void signInAndRetry_data() {
-        QTest::addColumn<QStringList>("server");
-        QTest::addColumn<bool>("signedIn");
-        QTest::newRow("after a missing sign-in the question goes again") << QStringList() << false;
-        QTest::newRow("after another failure only the sign-in happens")
-            << QStringList{"--fail", "stream:503"} << true;
-    }
+    // After a missing sign-in the question goes again, with its images.
     void signInAndRetry() {
-        QFETCH(QStringList, server);
-        QFETCH(bool, signedIn);
-        auto f = assistant(server, signedIn);
+        auto f = assistant({}, false);
         QVERIFY(f);
         f->attach(2);
         f->service->ask("Lihat gambar", AIMode::Ask, false, false, true);
         QCOMPARE(f->waitForEnd(), Outcome::Failed);
-        const int streamsBefore = calls(server, "stream");
-        QSignalSpy signedInSpy(f->auth.get(), &AnswerAuth::signInFinished);
+        QSignalSpy signedIn(f->auth.get(), &AnswerAuth::signInFinished);
         f->service->signInAndRetry();
-        QVERIFY(signedInSpy.wait(20000));
+        QVERIFY(signedIn.wait(20000));
         QCOMPARE(f->auth->state(), AnswerAuth::State::SignedIn);
-        if (signedIn) {
-            QCOMPARE(f->service->phase(), Phase::Failed);
-            QCOMPARE(calls(server, "stream"), streamsBefore);
-            return;
-        }
         QCOMPARE(f->service->attachmentCount(), 0); // they went with the question
         QCOMPARE(f->waitForEnd(), Outcome::Answered);
         QCOMPARE(f->service->answer(), echo("Lihat gambar", 0, 2));
-        QCOMPARE(f->thread()->messages.size(), 2);
         QVERIFY(!f->service->needsSignIn());
     }
     void interruptions_data() {
@@ -425,50 +347,22 @@ private slots:
         const quint64 first = f->service->questionSerial();
         QTRY_COMPARE_WITH_TIMEOUT(f->service->phase(), Phase::Streaming, 20000);
         QVERIFY(!f->service->streamingText().isEmpty());
-        const QUuid firstThread = *f->history.currentID();
         if (askAgain)
             f->service->ask("Kedua", AIMode::Ask, false, false, false);
         else
             f->service->cancel();
-        QCOMPARE(f->ended->first().at(0).toULongLong(), first);
-        QCOMPARE(f->ended->first().at(1).value<Outcome>(), Outcome::Cancelled);
+        QCOMPARE(f->ended->first(), (QVariantList{first, QVariant::fromValue(Outcome::Cancelled)}));
         QCOMPARE(f->service->streamingText(), QString());
         if (!askAgain) {
-            QCOMPARE(f->service->phase(), Phase::Idle);
-            QCOMPARE(f->mood.mood(), Mood::Idle);
-            QVERIFY(f->history.threads().isEmpty());
+            QCOMPARE((QVariantList{int(f->service->phase()), int(f->mood.mood()),
+                                   int(f->history.threads().size())}),
+                     (QVariantList{int(Phase::Idle), int(Mood::Idle), 0}));
             return;
         }
         QCOMPARE(f->service->phase(), Phase::Waiting);
         QCOMPARE(f->waitForEnd(), Outcome::Answered);
         QCOMPARE(f->ended->size(), 2);
         QCOMPARE(f->history.threads().first().messages.last().text, echo("Kedua"));
-        // The first question stays, unanswered, in its own thread.
-        f->history.select(firstThread);
-        QCOMPARE(f->thread()->messages.size(), 1);
-        QCOMPARE(f->thread()->messages.first().text, QStringLiteral("Pertama"));
-    }
-    void streamMissingFallsBackToOneAnswer() {
-        auto f = assistant({"--fail", "404"});
-        QVERIFY(f);
-        QSignalSpy phases(f->service.get(), &AIAssistantService::phaseChanged);
-        f->service->ask("Tanpa stream", AIMode::Ask, false, false, false);
-        QCOMPARE(f->waitForEnd(), Outcome::Answered);
-        QCOMPARE(f->service->answer(), echo("Tanpa stream"));
-        QCOMPARE(phases.size(), 2); // waiting, then idle: no message for the fallback
-    }
-    void noticesLastSixSecondsFromTheirOwnArrival() {
-        auto f = assistant();
-        QVERIFY(f);
-        f->service->ask("/new", AIMode::Ask, false, false, false);
-        f->clock.advance(4);
-        f->service->compactNow(); // nothing to compact: a newer notice
-        QCOMPARE(f->service->noticeText(),
-                 QStringLiteral("Percakapan masih terlalu pendek untuk diringkas."));
-        f->clock.advance(5.5); // past the first notice's six seconds
-        QVERIFY(f->service->hasNotice());
-        f->clock.advance(1);
-        QVERIFY(!f->service->hasNotice());
     }
     void attachmentLimitAndBadImagesBeep() {
         auto f = assistant();
@@ -478,12 +372,10 @@ private slots:
         QCOMPARE(f->beeps, 1);
         QCOMPARE(f->service->attachmentCount(), 4);
         f->service->removeAttachment(f->service->attachments()[1].id);
-        f->service->removeAttachment(QUuid::createUuid()); // matches nothing
         QCOMPARE(f->service->attachmentCount(), 3);
         f->attach(1);
         QCOMPARE(f->beeps, 1);
         QCOMPARE(f->service->attachments().last().image.width, 10);
-        QVERIFY(!f->service->attachments().last().thumbnail.isNull());
         f->service->removeAttachment(f->service->attachments().first().id);
         f->service->attachImage("not an image");
         QTRY_COMPARE(f->beeps, 2);

@@ -52,10 +52,6 @@ private slots:
         m_env = std::make_unique<test::TestEnvironment>();
         m_defaults = std::make_unique<Defaults>(m_env->configHome() + "/notchora/defaults.json");
     }
-    void lookupIsCaseSensitive() {
-        QVERIFY(ModuleRegistry::shared().module("shortcuts").has_value());
-        QVERIFY(!ModuleRegistry::shared().module("Shortcuts").has_value());
-    }
     // Lists are written as words; the extended registry is used when the expected order lists
     // its modules.
     void loading_data() {
@@ -73,9 +69,6 @@ private slots:
         row("first run", "{}", all, base);
         row("order before revision 2 is discarded",
             "{'$moduleOrder':['characters','assistant','shortcuts'],'$activeModuleID':'assistant'}",
-            all, base);
-        row("revision 1 is discarded too",
-            "{'$orderRevision':1,'$moduleOrder':['characters'],'$activeModuleID':'characters'}",
             all, base);
         row("revision stored as text counts as absent",
             "{'$orderRevision':'2','$moduleOrder':['characters'],'$activeModuleID':'x'}", all,
@@ -114,17 +107,10 @@ private slots:
         QCOMPARE(widgets.enabledModuleIDList().join(' '), enabled);
         QCOMPARE(widgets.moduleOrder().join(' '), order);
         QCOMPARE(widgets.activeModuleID(), active);
-        // Loading always leaves a trusted order behind.
+        // Loading leaves a trusted order behind, and a second start finds nothing to write.
         QCOMPARE(onDisk().value("store.orderRevision").toInt(), 2);
-    }
-    void firstRunWritesMigrationKeysOnce() {
-        WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
-        QCOMPARE(onDisk(), QJsonDocument::fromJson(
-                               json("{'$orderRevision':2,'$activeModuleID':'shortcuts',"
-                                    "'$moduleOrder':['shortcuts','assistant','characters']}"))
-                               .object());
         const QByteArray before = test::readFile(m_defaults->filePath());
-        WidgetStore again(ModuleRegistry::shared(), *m_defaults);
+        WidgetStore again(registry, *m_defaults);
         QCOMPARE(test::readFile(m_defaults->filePath()), before);
     }
     // Wrong types fall back to the default; numbers out of range are held to it, with one
@@ -136,7 +122,6 @@ private slots:
         const QByteArray defaults =
             json("{'animationSpeed':1,'widgetScale':1,'hoverSensitivity':0.3,"
                  "'lipHeight':0,'hideFromCapture':true,'moveWithSpaces':true}");
-        QTest::newRow("defaults") << json("{}") << defaults << "";
         QTest::newRow("past the sliders but sane")
             << json("{'$animationSpeed':3,'$widgetScale':0.5,'$hoverSensitivity':2,"
                     "'$lipHeight':60,'$hideFromCapture':false,'$moveWithSpaces':"
@@ -155,7 +140,6 @@ private slots:
                                 << "store." + key + ".*outside";
         };
         held("lip far too high", "lipHeight", "1e9", "200");
-        held("lip at the edge of doubles", "lipHeight", "1e308", "200");
         held("negative lip", "lipHeight", "-3", "0");
         held("scale zero", "widgetScale", "0", "0.5");
         held("endless speed", "animationSpeed", "1e308", "10");
@@ -172,10 +156,8 @@ private slots:
         QTest::failOnWarning(QRegularExpression("outside"));
         WidgetStore again(ModuleRegistry::shared(), *m_defaults);
         const QJsonObject expected = QJsonDocument::fromJson(read).object();
-        for (auto it = expected.begin(); it != expected.end(); ++it) {
+        for (auto it = expected.begin(); it != expected.end(); ++it)
             QCOMPARE(QJsonValue::fromVariant(widgets.property(it.key().toLatin1())), it.value());
-            QCOMPARE(QJsonValue::fromVariant(again.property(it.key().toLatin1())), it.value());
-        }
         const QJsonObject written = QJsonDocument::fromJson(stored).object();
         for (auto it = written.begin(); it != written.end(); ++it)
             QCOMPARE(onDisk().value(it.key()), it.value());
@@ -187,104 +169,53 @@ private slots:
         widgets.setEnabled(false, "characters");
         QCOMPARE(widgets.enabledModuleIDList(), QStringList{"characters"});
         QCOMPARE(onDisk().value("store.enabledModuleIDs").toArray(), QJsonArray({"characters"}));
-        // Any string may be switched on; the stored array is sorted.
-        widgets.setEnabled(true, "zeta");
-        widgets.setEnabled(true, "assistant");
-        QCOMPARE(onDisk().value("store.enabledModuleIDs").toArray(),
-                 QJsonArray({"assistant", "characters", "zeta"}));
-        QCOMPARE(widgets.enabledModules().size(), 2);
     }
+    // Lists as words; expected: the active module, then the collapsed one ("-" for none).
     void derivedModules_data() {
-        QTest::addColumn<QStringList>("enabled");
+        QTest::addColumn<QString>("enabled");
         QTest::addColumn<QString>("active");
-        QTest::addColumn<QStringList>("expected"); // active, collapsed
-        QTest::newRow("active enabled") << QStringList{"shortcuts", "assistant", "characters"}
-                                        << "assistant" << QStringList{"assistant", "characters"};
-        QTest::newRow("active has collapsed view")
-            << QStringList{"shortcuts", "characters"} << "characters"
-            << QStringList{"characters", "characters"};
-        QTest::newRow("active disabled falls back to first enabled")
-            << QStringList{"assistant", "characters"} << "shortcuts"
-            << QStringList{"assistant", "characters"};
-        QTest::newRow("no module with a collapsed view")
-            << QStringList{"shortcuts", "assistant"} << "assistant" << QStringList{"assistant", ""};
-        QTest::newRow("unknown active id")
-            << QStringList{"characters"} << "gone" << QStringList{"characters", "characters"};
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, QString enabled, QString active, QString expected) {
+            QTest::newRow(name) << enabled << active << expected;
+        };
+        row("active enabled", "shortcuts assistant characters", "assistant",
+            "assistant characters");
+        row("active has collapsed view", "shortcuts characters", "characters",
+            "characters characters");
+        row("active disabled falls back to first enabled", "assistant characters", "shortcuts",
+            "assistant characters");
+        row("no module with a collapsed view", "shortcuts assistant", "assistant", "assistant -");
+        row("unknown active id", "characters", "gone", "characters characters");
     }
     void derivedModules() {
-        QFETCH(QStringList, enabled);
+        QFETCH(QString, enabled);
         QFETCH(QString, active);
-        QFETCH(QStringList, expected);
+        QFETCH(QString, expected);
+        const QStringList ids = enabled.split(' ');
         WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
-        widgets.setEnabledModuleIDs(QSet<QString>(enabled.begin(), enabled.end()));
+        widgets.setEnabledModuleIDs(QSet<QString>(ids.begin(), ids.end()));
         widgets.setActiveModuleID(active);
-        QCOMPARE((QStringList{widgets.activeModule() ? widgets.activeModule()->id() : "",
-                              widgets.collapsedModule() ? widgets.collapsedModule()->id() : ""}),
+        QCOMPARE((widgets.activeModule() ? widgets.activeModule()->id() : "-") + ' ' +
+                     (widgets.collapsedModule() ? widgets.collapsedModule()->id() : "-"),
                  expected);
         // Selecting a disabled module changes nothing; selecting an enabled one does.
-        QSignalSpy spy(&widgets, &WidgetStore::activeModuleIDChanged);
         widgets.select("not-enabled");
         QCOMPARE(widgets.activeModuleID(), active);
-        widgets.select(enabled.last());
-        QCOMPARE(spy.count(), active == enabled.last() ? 0 : 1);
-        QCOMPARE(onDisk().value("store.activeModuleID").toString(), enabled.last());
-    }
-    void everyChangeIsPersistedUnderItsKey() {
-        const QVariantMap changes{{"animationSpeed", 1.5},    {"widgetScale", 1.3},
-                                  {"hoverSensitivity", 0.0},  {"lipHeight", 12.0},
-                                  {"hideFromCapture", false}, {"moveWithSpaces", false}};
-        WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
-        QSignalSpy scale(&widgets, &WidgetStore::widgetScaleChanged);
-        for (auto it = changes.cbegin(); it != changes.cend(); ++it)
-            widgets.setProperty(it.key().toLatin1(), it.value());
-        widgets.setWidgetScale(1.3);
-        widgets.setModuleOrder({"characters", "shortcuts", "assistant"});
-        QCOMPARE(scale.count(), 1);
-        WidgetStore reloaded(ModuleRegistry::shared(), *m_defaults);
-        for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
-            QCOMPARE(onDisk().value("store." + it.key()).toVariant(), it.value());
-            QCOMPARE(reloaded.property(it.key().toLatin1()), it.value());
-        }
-        QCOMPARE(reloaded.moduleOrder(), (QStringList{"characters", "shortcuts", "assistant"}));
+        widgets.select(ids.last());
+        QCOMPARE(onDisk().value("store.activeModuleID").toString(), ids.last());
     }
     void externalEditsReachTheStore() {
         WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
-        QSignalSpy scale(&widgets, &WidgetStore::widgetScaleChanged);
-        QSignalSpy modules(&widgets, &WidgetStore::modulesChanged);
         Defaults other(m_defaults->filePath()); // as the command line would
         other.setDouble("store.widgetScale", 1.25);
         other.setStringList("store.enabledModuleIDs", {"assistant"});
-        QTRY_COMPARE(widgets.widgetScale(), 1.25);
         QTRY_COMPARE(widgets.enabledModuleIDList(), QStringList{"assistant"});
-        QCOMPARE(scale.count(), 1);
-        QVERIFY(modules.count() >= 1);
+        QCOMPARE(widgets.widgetScale(), 1.25);
         QCOMPARE(widgets.activeModule()->id(), QStringLiteral("assistant"));
         // Deleting a key brings the default back, and the store does not write it again.
         other.remove("store.widgetScale");
         QTRY_COMPARE(widgets.widgetScale(), 1.0);
         QVERIFY(!onDisk().contains("store.widgetScale"));
-    }
-    void enabledModelRolesDescribeTheModules() {
-        WidgetStore widgets(ModuleRegistry::shared(), *m_defaults);
-        ModuleListModel* model = widgets.enabledModuleModel();
-        QAbstractItemModelTester tester(model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        const auto modules = widgets.enabledModules();
-        QCOMPARE(model->rowCount(), modules.size());
-        const QHash<int, QByteArray> names = model->roleNames();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            const QModelIndex index = model->index(row);
-            const WidgetModule& module = modules.at(row);
-            QCOMPARE(index.data(names.key("moduleID")).toString(), module.id());
-            QCOMPARE(index.data(names.key("name")).toString(), module.name());
-            QCOMPARE(index.data(names.key("iconSystemName")).toString(), module.iconSystemName());
-            QCOMPARE(index.data(names.key("hasCollapsedView")).toBool(), module.hasCollapsedView());
-            QCOMPARE(index.data(names.key("collapsedView")).toUrl(), module.collapsedView());
-            QCOMPARE(index.data(names.key("expandedView")).toUrl(), module.expandedView());
-        }
-        QCOMPARE(model->indexOf("characters"), 2);
-        QCOMPARE(model->indexOf("nothing"), -1);
-        QCOMPARE(model->idAt(3), QString());
     }
     // Lists as words; the events are the rows inserted, removed and moved.
     void enabledModelMovesSingleRows_data() {
@@ -332,6 +263,8 @@ private slots:
         widgets.setModuleOrder(order.split(' '));
         widgets.select(rows.section(' ', -1)); // selecting is no change of the list
         QCOMPARE(ids(), rows);
+        QCOMPARE(model->indexOf(rows.section(' ', -1)), model->rowCount() - 1);
+        QCOMPARE(model->indexOf("nothing"), -1);
         QCOMPARE((QList<int>{int(insertions.count()), int(removals.count()), int(moves.count())}),
                  events);
         QCOMPARE(resets.count() + changes.count() + layout.count(), 0);

@@ -4,7 +4,6 @@
 #include "answer/AISettings.h"
 #include "assistant/AIAssistantService.h"
 #include "assistant/AttachmentImageProvider.h"
-#include "assistant/AttachmentListModel.h"
 #include "core/ModuleRegistry.h"
 #include "core/WidgetStore.h"
 #include "notch/NotchViewModel.h"
@@ -28,7 +27,7 @@ Q_IMPORT_QML_PLUGIN(Notchora_AssistantPlugin)
 
 namespace notchora::test {
 
-// What the QML tests reach outside the views: attachment lists, the stand-in screenshot
+// What the QML tests reach outside the views: the attachments, the stand-in screenshot
 // tool's log and its hold, the clipboard, the stored settings and an open notch.
 class Fixture : public QObject {
     Q_OBJECT
@@ -37,11 +36,6 @@ class Fixture : public QObject {
     std::unique_ptr<NotchViewModel> m_notch;
 
     QString path(const char* name) const { return m_env.root() + QLatin1Char('/') + name; }
-    static QImage picture() {
-        QImage image(64, 48, QImage::Format_RGB32);
-        image.fill(QColor(40, 160, 220));
-        return image;
-    }
 
 public:
     Fixture() {
@@ -75,19 +69,6 @@ public:
         m_notch.reset();
         m_store.reset();
     }
-    // A model (owned by the caller's engine) showing `count` fresh attachments.
-    Q_INVOKABLE QObject* attachmentModel(int count) {
-        auto* model = new AttachmentListModel;
-        QQmlEngine::setObjectOwnership(model, QQmlEngine::JavaScriptOwnership);
-        QList<ChatAttachment> list;
-        for (int i = 0; i < count; ++i) {
-            QImage thumbnail(60, 40, QImage::Format_RGB32);
-            thumbnail.fill(QColor::fromHsv(i * 70 % 360, 200, 220));
-            list.append(ChatAttachment::make({}, thumbnail));
-        }
-        model->setAttachments(list);
-        return model;
-    }
     Q_INVOKABLE void clearAttachments() { AIAssistantService::shared().setAttachments({}); }
 
     // One line per run of the screenshot tool: its arguments.
@@ -101,14 +82,13 @@ public:
 
     // A picture on the clipboard, with `text` beside it unless empty.
     Q_INVOKABLE void offerImage(const QString& text = QString()) {
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(QColor(40, 160, 220));
         auto data = std::make_unique<QMimeData>();
-        data->setImageData(picture());
+        data->setImageData(picture);
         if (!text.isEmpty())
             data->setText(text);
         QGuiApplication::clipboard()->setMimeData(data.release());
-    }
-    Q_INVOKABLE bool isOfferedImage(const QByteArray& bytes) const {
-        return QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32) == picture();
     }
     Q_INVOKABLE notchora::NotchViewModel* notchViewModel() const {
         QQmlEngine::setObjectOwnership(m_notch.get(), QQmlEngine::CppOwnership);
