@@ -219,6 +219,20 @@ private slots:
                                f->service->attachmentCount()}),
                  (QVariantList{"Percakapan baru dimulai.", false, int(threads), false, 0}));
     }
+    // A newer notice replaces the old one and lasts six seconds from its own arrival.
+    void noticesLastSixSecondsFromTheirOwnArrival() {
+        auto f = assistant();
+        QVERIFY(f);
+        f->service->ask("/new", AIMode::Ask, false, false, false);
+        f->clock.advance(4);
+        f->service->compactNow(); // nothing to compact: a newer notice
+        QCOMPARE(f->service->noticeText(),
+                 QStringLiteral("Percakapan masih terlalu pendek untuk diringkas."));
+        f->clock.advance(5.5); // past the first notice's six seconds
+        QVERIFY(f->service->hasNotice());
+        f->clock.advance(1);
+        QVERIFY(!f->service->hasNotice());
+    }
     void automaticCompaction_data() {
         QTest::addColumn<int>("totalCharacters");
         QTest::newRow("24,000 characters stay") << 24000;
