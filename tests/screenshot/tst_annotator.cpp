@@ -9,10 +9,12 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QQmlEngineExtensionPlugin>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -43,6 +45,22 @@ QList<QQuickItem*> itemsUnder(QQuickItem* item) {
     for (QQuickItem* child : item->childItems())
         items << itemsUnder(child);
     return items;
+}
+
+// The items under `item` showing `text` (text items, or buttons when `button`).
+QList<QQuickItem*> withText(QQuickItem* item, const QString& text, bool button = false) {
+    QList<QQuickItem*> found;
+    if (item->property("text").toString() == text &&
+        (button ? item->metaObject()->indexOfSignal("clicked()") >= 0
+                : item->inherits("QQuickText")))
+        found << item;
+    for (QQuickItem* child : item->childItems())
+        found << withText(child, text, button);
+    return found;
+}
+
+QRectF sceneRect(const QQuickItem* item) {
+    return item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
 }
 
 void drag(AnnotationEditor& editor, QPointF from, QPointF to) {
@@ -346,6 +364,101 @@ private slots:
                  args.constData());
         QCOMPARE(QDir(m_env.runtimeDir() + QStringLiteral("/notchora")).entryList(QDir::Files),
                  QStringList());
+    }
+    // From the narrowest to the widest window the size rule gives, in the face the program
+    // asks for and the wider fallback.
+    void toolbarShowsItsLabels_data() {
+        QTest::addColumn<QString>("font");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<bool>("labels");
+        const struct {
+            const char* name;
+            QSizeF image;
+            QSizeF frame;
+        } cases[] = {
+            {"tiny capture", {100, 50}, {1440, 875}},
+            {"just over the minimum", {600, 300}, {1440, 875}},
+            {"2x laptop capture", {1512, 982}, {1440, 875}},
+            {"ultrawide on full HD", {5120, 1440}, {1920, 1080}},
+            {"large capture on 4K", {3000, 1500}, {3840, 2160}},
+        };
+        for (const char* font : {"Inter", "DejaVu Sans"}) {
+            for (const auto& c : cases)
+                QTest::addRow("%s, %s", font, c.name)
+                    << font << AnnotationWindowController::windowSize(c.image, c.frame).width()
+                    << true;
+            QTest::addRow("%s, narrower than any editor", font) << font << 480.0 << false;
+        }
+    }
+    // Each command's label is shown, painted, inside its button and clear of everything else in
+    // the toolbar; or, where there is no room, its symbol alone.
+    void toolbarShowsItsLabels() {
+        QFETCH(QString, font);
+        QFETCH(double, width);
+        QFETCH(bool, labels);
+        if (!QFontDatabase::families().contains(font))
+            QSKIP("font not installed");
+        const QFont previous = QGuiApplication::font();
+        QGuiApplication::setFont(QFont(font));
+        auto restore = qScopeGuard([&] { QGuiApplication::setFont(previous); });
+        ManualClock clock;
+        AnnotationWindowController controller(clock);
+        QVERIFY(controller.show(writePicture(QSize(200, 100), 96)));
+        QQuickWindow* window = controller.window();
+        window->setMinimumWidth(0);
+        window->resize(qRound(width), window->height());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_COMPARE(window->width(), qRound(width));
+        const QImage frame = window->grabWindow();
+        const double ratio = frame.width() / double(window->width());
+        const QRectF toolbar(0, 0, window->width(), 51);
+        QList<QRectF> taken;
+        for (const char* other : {"Kotak merah", "Tebal", "3 pt", "Batal"})
+            for (QQuickItem* item : withText(window->contentItem(), other))
+                if (item->isVisible())
+                    taken << sceneRect(item);
+
+        for (const char* name : {"Urungkan", "Hapus semua", "Salin", "Simpan"}) {
+            const QList<QQuickItem*> found = withText(window->contentItem(), name);
+            QCOMPARE(found.size(), 1);
+            QQuickItem* label = found.first();
+            const QRectF box = sceneRect(label->parentItem()->parentItem());
+            QVERIFY2(toolbar.contains(box), name);
+            for (const QRectF& other : std::as_const(taken))
+                QVERIFY2(!box.intersects(other), name);
+            taken << box;
+            if (!labels) {
+                QVERIFY2(!label->isVisible() && box.width() <= 32, name);
+                continue;
+            }
+            double opacity = 1;
+            for (const QQuickItem* item = label; item; item = item->parentItem())
+                opacity *= item->opacity();
+            QVERIFY2(label->isVisible() && opacity > 0.4, name);
+            const QRectF text = sceneRect(label);
+            QVERIFY2(box.contains(text) && text.width() >= label->implicitWidth() - 0.5, name);
+            // White text, even at half opacity, on the dark or blue buttons.
+            int light = 0;
+            const QRect pixels =
+                QRectF(text.topLeft() * ratio, text.size() * ratio).toAlignedRect();
+            for (int y = pixels.top(); y <= pixels.bottom(); ++y)
+                for (int x = pixels.left(); x <= pixels.right(); ++x)
+                    light += frame.valid(x, y) && qGray(frame.pixel(x, y)) > 130;
+            QVERIFY2(light > 10, name);
+        }
+
+        // The confirmation after a save takes the thickness controls' place, clear of the
+        // commands however long the file name.
+        QVERIFY(!controller.editor()->save().isEmpty());
+        const QList<QQuickItem*> message =
+            withText(window->contentItem(), controller.editor()->message());
+        QCOMPARE(message.size(), 1);
+        window->grabWindow();
+        QVERIFY(message.first()->isVisible());
+        const QRectF shown = sceneRect(message.first());
+        QVERIFY(shown.width() > 0 && toolbar.contains(shown));
+        for (const QRectF& button : std::as_const(taken).mid(taken.size() - 4))
+            QVERIFY(!shown.intersects(button));
     }
 };
 
