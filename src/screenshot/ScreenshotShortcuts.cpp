@@ -6,6 +6,7 @@
 #include "screenshot/ScreenshotAction.h"
 
 #include <QQmlEngine>
+#include <QSignalBlocker>
 
 namespace notchora {
 
@@ -26,6 +27,9 @@ ScreenshotShortcuts::ScreenshotShortcuts(GlobalShortcuts& shortcuts, Defaults& d
 }
 
 ScreenshotShortcuts::~ScreenshotShortcuts() {
+    // This can run at process exit (Xlib exits when the display goes away), when whoever
+    // shows the hints may already be gone: let go of the keys without telling anyone.
+    const QSignalBlocker quiet(this);
     releaseAll();
 }
 

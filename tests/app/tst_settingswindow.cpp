@@ -18,10 +18,13 @@
 #include <QQmlEngineExtensionPlugin>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtQuickTest/quicktest.h>
+#include <atomic>
 #include <httplib.h>
+#include <thread>
 #include <unistd.h>
 
 Q_IMPORT_QML_PLUGIN(Notchora_CorePlugin)
@@ -370,12 +373,16 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, symbol);
         QFETCH(QString, notes);
+        std::atomic_bool answer = false; // the reply waits until the progress has been seen
         test::TestHttpServer server;
         server.server().Get(R"(/.*)", [&](const httplib::Request&, httplib::Response& response) {
+            while (!answer)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             response.status = status;
             response.set_content(body.toStdString(), "application/json");
         });
         QVERIFY(server.start());
+        const auto letItAnswer = qScopeGuard([&] { answer = true; });
         m_p->controller.reset(); // before the checker it shows
         m_p->updates = std::make_unique<UpdateChecker>(m_p->stack.defaults, m_clock, m_network,
                                                        server.url(), "1.2.0");
@@ -387,6 +394,7 @@ private slots:
         click(button);
         QCOMPARE(line->property("text").toString(), QStringLiteral("Memeriksa…"));
         QVERIFY(!button->isEnabled());
+        answer = true;
         QTRY_COMPARE(line->property("text").toString(), text);
         QCOMPARE(line->property("symbol").toString(), symbol);
         QVERIFY(line->isVisible() && button->isEnabled());

@@ -30,7 +30,9 @@ for n in $(seq 71 140); do
     ready "$n" || ! kill -0 "$pid" 2>/dev/null && break
     sleep 0.1
   done
-  if ready "$n"; then
+  # Our own server must be the one answering: two sessions starting at once can pick the same
+  # number, and the one that lost the lock would otherwise share the winner's display.
+  if ready "$n" && kill -0 "$pid" 2>/dev/null; then
     pids=$pid
     export DISPLAY=":$n"
     break
