@@ -164,8 +164,7 @@ private slots:
                      qPrintable(QStringLiteral("pixel %1,%2").arg(p.x()).arg(p.y())));
         }
     }
-    // On a desktop scaled 2x the tool writes device pixels (xdotool moves in them) and says so
-    // in the file, which the editor reads as 2 pixels a point. A file already there is kept.
+    // Scaled 2x: device pixels, recorded in the file as 192 dpi; an existing file is kept.
     void areaSelection_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QRect>("area"); // empty: nothing written
@@ -208,8 +207,8 @@ private slots:
                 if (pixels.pixel(x, y) != patternAt(area.x() + x, area.y() + y))
                     QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
     }
-    // The keys pressed anywhere run the commands; the capture tool stands in for the desktop's.
-    void keysRunTheCommands() {
+    // Keys run the commands; a key held elsewhere has no hint; switched off, ours are free.
+    void keysHeldElsewhereOrGivenBack() {
         const QString log = path("tool.log");
         qputenv("NOTCHORA_SCREENCAPTURE_TOOL",
                 QFile::encodeName(
@@ -220,32 +219,26 @@ private slots:
         Defaults defaults(m_env.configHome() + "/notchora/defaults.json");
         X11GlobalShortcuts keys(display(), connection());
         ScreenshotAction action(Clock::system());
-        ScreenshotShortcuts shortcuts(keys, defaults, action);
-        QCOMPARE(shortcuts.panelHint(), "Shift+Super+5");
+        std::optional<ScreenshotShortcuts> shortcuts(std::in_place, keys, defaults, action);
+        QCOMPARE(shortcuts->panelHint(), "Shift+Super+5");
         for (const char* key : {"shift+super+5", "shift+super+4"})
             QCOMPARE(QProcess::execute("/usr/bin/xdotool", {"key", key}), 0);
-        // Both ran our area tool (no desktop tool installed): two lines of arguments.
         QTRY_COMPARE(test::readFile(log).count('\n'), 2);
-    }
-    // A key another program holds has no hint; switched off, ours are free for others.
-    void keysHeldElsewhereOrGivenBack() {
+        shortcuts.reset();
         OtherClient other;
         QVERIFY(other.grab(keycode('5')));
-        Defaults defaults(m_env.configHome() + "/notchora/held.json");
-        X11GlobalShortcuts keys(display(), connection());
-        ScreenshotAction action(Clock::system());
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("holds .* already"));
-        ScreenshotShortcuts shortcuts(keys, defaults, action);
-        QCOMPARE(shortcuts.panelHint(), QString());
-        QCOMPARE(shortcuts.areaHint(), "Shift+Super+4");
+        shortcuts.emplace(keys, defaults, action);
+        QCOMPARE(shortcuts->panelHint(), QString());
+        QCOMPARE(shortcuts->areaHint(), "Shift+Super+4");
         other.release(keycode('5'));
         QVERIFY(!other.grab(keycode('4')));
         defaults.setBool(ScreenshotShortcuts::globalSetting.name(), false);
-        QCOMPARE(shortcuts.areaHint(), QString());
+        QCOMPARE(shortcuts->areaHint(), QString());
         QVERIFY(other.grab(keycode('4')));
         other.release(keycode('4'));
         defaults.setBool(ScreenshotShortcuts::globalSetting.name(), true);
-        QCOMPARE(shortcuts.areaHint(), "Shift+Super+4");
+        QCOMPARE(shortcuts->areaHint(), "Shift+Super+4");
     }
 };
 
