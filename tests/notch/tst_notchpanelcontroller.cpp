@@ -243,8 +243,7 @@ private slots:
         NotchPanelController& controller = makeController(false);
         NotchPanel& panel = controller.panel();
         NotchViewModel& model = controller.viewModel();
-        // Without a compositor the window is cut to the tray and the collapsed module's slot,
-        // which hangs below the notch.
+        // Without a compositor the shape is the tray plus the slot hanging below the notch.
         m_windows.setCompositor(false);
         const TrayLayout& layout = model.layout();
         QVERIFY(!layout.slotRect().isEmpty());
@@ -312,8 +311,7 @@ private slots:
         // The page in view is the selected one once the scroll settles.
         QTRY_COMPARE(pagesScrolled(), double(enabled.indexOf(positions.last())));
     }
-    // Chosen in the status menu while collapsed, the next expansion shows it; while open, the
-    // pager scrolls through the page between rather than jumping.
+    // Chosen while collapsed, shown on opening; while open, the pager scrolls, not jumps.
     void selectionScrollsThePager_data() {
         QTest::addColumn<bool>("expanded");
         QTest::addColumn<bool>("byDot");
@@ -378,32 +376,27 @@ private slots:
         load();
         QQuickItem* dots = find("pageDots");
         QQuickItem* slot = find("collapsedSlot");
-        QVERIFY(dots->property("visible").toBool() && slot->isVisible());
+        QVERIFY(slot->isVisible());
         const auto values = [&] {
             QQuickItem* item = nullptr;
             QMetaObject::invokeMethod(find("pager"), "itemAtIndex", Q_RETURN_ARG(QQuickItem*, item),
                                       Q_ARG(int, 0));
-            const auto e = item->property("view")
-                               .value<QQuickItem*>()
-                               ->property("environment")
-                               .value<WidgetEnvironment>();
-            return QList<double>{e.notchWidth,
-                                 e.notchHeight,
-                                 e.collapsedHeight,
-                                 e.slotToNotchEdge,
-                                 e.animationSpeed,
-                                 double(e.animationsPaused),
-                                 double(e.notchViewModel == &m_controller->viewModel())};
+            const auto* view = item->property("view").value<QQuickItem*>();
+            const auto e = view->property("environment").value<WidgetEnvironment>();
+            return QList<double>() << e.notchWidth << e.notchHeight << e.collapsedHeight
+                                   << e.slotToNotchEdge << e.animationSpeed << e.animationsPaused
+                                   << (e.notchViewModel == &m_controller->viewModel());
         };
         QCOMPARE(values(), (QList<double>{190, 24, 24, 40, 1, 1, 1}));
         m_controller->setExpanded(true);
         m_store->setAnimationSpeed(1.5);
         m_store->setLipHeight(8);
         QCOMPARE(values(), (QList<double>{190, 24, 32, 40, 1.5, 0, 1}));
+        QTRY_VERIFY(dots->isVisible());
         // One module left: no dots, no slot.
         m_store->setEnabled(false, "assistant");
         m_store->setEnabled(false, "characters");
-        QVERIFY(!dots->property("visible").toBool());
+        QVERIFY(!dots->isVisible());
         QVERIFY(!slot->isVisible());
     }
     // The pointer leaving mid-way reverses the spring from where it was, at the same speed.

@@ -260,11 +260,10 @@ private slots:
             canvas = item->inherits("notchora::AnnotatedCanvas") ? item : canvas;
         const QList<QQuickItem*> saves = withText(window->contentItem(), "Simpan", true);
         QVERIFY(canvas && saves.size() == 1);
-        QQuickItem* save = saves.first();
-        const double w = pixels.width();
-        const double h = pixels.height();
         // A point of the picture, in fractions of its size, in the window.
-        auto at = [&](double x, double y) { return canvas->mapToScene({w * x, h * y}); };
+        auto at = [&](double x, double y) {
+            return canvas->mapToScene({pixels.width() * x, pixels.height() * y});
+        };
         auto redAt = [&](double x, double y) {
             const QImage frame = window->grabWindow();
             return isRed(frame.pixel((at(x, y) * frame.width() / window->width()).toPoint()));
@@ -275,14 +274,12 @@ private slots:
         QTest::mouseMove(window, at(0.75, 0.75).toPoint());
         QVERIFY(redAt(0.25, 0.5) && !redAt(0.5, 0.5) && !redAt(0.1, 0.5));
         QTest::mouseRelease(window, Qt::LeftButton, {}, at(0.75, 0.75).toPoint());
-        AnnotationEditor* editor = controller.editor();
-        QCOMPARE(editor->boxCount(), 1);
+        QCOMPARE(controller.editor()->boxCount(), 1);
         QVERIFY(redAt(0.25, 0.5) && redAt(0.75, 0.75) && !redAt(0.5, 0.5));
         QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(editor->boxCount(), 0);
+        QCOMPARE(controller.editor()->boxCount(), 0);
         QVERIFY(!redAt(0.25, 0.5));
-        QTest::mouseClick(window, Qt::LeftButton, {},
-                          save->mapToScene({save->width() / 2, save->height() / 2}).toPoint());
+        QTest::mouseClick(window, Qt::LeftButton, {}, sceneRect(saves.first()).center().toPoint());
         QVERIFY(QFile::exists(folder() + "/Screenshot 2024-03-09 at 14.05.07.png"));
         QTest::keyClick(window, Qt::Key_Escape);
         QTRY_VERIFY(!window);
@@ -324,11 +321,9 @@ private slots:
         if (shown)
             QCOMPARE(annotator.editor()->image().size(), QSize(120, 80));
         const QByteArray args = test::readFile(log).trimmed();
-        QVERIFY2(body.isEmpty() ||
-                     (args.startsWith("-i -s -x " + QFile::encodeName(m_env.runtimeDir()) +
-                                      "/notchora/shot-") &&
-                      args.endsWith(".png")),
-                 args.constData());
+        const QByteArray shot =
+            "-i -s -x " + QFile::encodeName(m_env.runtimeDir()) + "/notchora/shot-";
+        QVERIFY2(body.isEmpty() || (args.startsWith(shot) && args.endsWith(".png")), args.data());
         QCOMPARE(QDir(m_env.runtimeDir() + QStringLiteral("/notchora")).entryList(QDir::Files),
                  QStringList());
     }
@@ -337,22 +332,16 @@ private slots:
         QTest::addColumn<QString>("font");
         QTest::addColumn<double>("width");
         QTest::addColumn<bool>("labels");
-        const struct {
-            const char* name;
-            QSizeF image;
-            QSizeF frame;
-        } cases[] = {
-            {"tiny capture", {100, 50}, {1440, 875}},
-            {"just over the minimum", {600, 300}, {1440, 875}},
-            {"2x laptop capture", {1512, 982}, {1440, 875}},
-            {"ultrawide on full HD", {5120, 1440}, {1920, 1080}},
-            {"large capture on 4K", {3000, 1500}, {3840, 2160}},
-        };
         for (const char* font : {"Inter", "DejaVu Sans"}) {
-            for (const auto& c : cases)
-                QTest::addRow("%s, %s", font, c.name)
-                    << font << AnnotationWindowController::windowSize(c.image, c.frame).width()
-                    << true;
+            const auto row = [&](const char* name, QSizeF image, QSizeF frame) {
+                QTest::addRow("%s, %s", font, name)
+                    << font << AnnotationWindowController::windowSize(image, frame).width() << true;
+            };
+            row("tiny capture", {100, 50}, {1440, 875});
+            row("just over the minimum", {600, 300}, {1440, 875});
+            row("2x laptop capture", {1512, 982}, {1440, 875});
+            row("ultrawide on full HD", {5120, 1440}, {1920, 1080});
+            row("large capture on 4K", {3000, 1500}, {3840, 2160});
             QTest::addRow("%s, narrower than any editor", font) << font << 480.0 << false;
         }
     }

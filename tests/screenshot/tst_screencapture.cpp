@@ -171,7 +171,6 @@ private slots:
         const int failed = int(CaptureError::captureFailed);
         QTest::addRow("picture") << host << copy << -1;
         QTest::addRow("picture too large") << host << copy << int(CaptureError::tooLarge);
-        QTest::addRow("no file (refused)") << host << QByteArray("exit 0") << failed;
         QTest::addRow("empty file") << host << QByteArray(": > \"$last\"") << failed;
         QTest::addRow("truncated picture")
             << host << "head -c 200 '" + picture.toUtf8() + "' > \"$last\"" << failed;
@@ -217,9 +216,8 @@ private slots:
             QVERIFY(!QFile::exists(args));
         } else if (!script.isEmpty()) {
             const QByteArray used = test::readFile(args).trimmed();
-            QVERIFY2(used.startsWith("-x -t jpg " + QFile::encodeName(tempDir()) + "/capture-") &&
-                         used.endsWith(".jpg"),
-                     used.constData());
+            const QByteArray start = "-x -t jpg " + QFile::encodeName(tempDir()) + "/capture-";
+            QVERIFY2(used.startsWith(start) && used.endsWith(".jpg"), used.constData());
             QCOMPARE(QFile::permissions(tempDir()) & 0x0077, QFileDevice::Permissions());
         }
         QCOMPARE(visibility.size(), 2);
