@@ -43,7 +43,6 @@ private slots:
     void script() {
         QFETCH(QString, script);
         QFETCH(QString, log);
-        const QRectF zone(100, 100, 50, 50);
         const QList<QPointF> inside{{110, 110}, {120, 130}, {149, 149}};
         const QList<QPointF> outside{{10, 10}, {300, 120}, {125, 99}};
         ManualClock clock;
@@ -54,8 +53,9 @@ private slots:
         bool open = false;
         auto monitor = std::make_unique<HoverMonitor>(
             clock, pointer,
-            HoverMonitor::Callbacks{[&] { return grows && open ? QRectF(0, 0, 200, 200) : zone; },
-                                    [&](bool in) { got << ((open = in) ? "1" : "0"); }, nullptr},
+            HoverMonitor::Callbacks{
+                [&] { return grows && open ? QRectF(0, 0, 200, 200) : QRectF(100, 100, 50, 50); },
+                [&](bool in) { got << ((open = in) ? "1" : "0"); }, nullptr},
             0.07, 0.4);
         monitor->start();
         int in = 0;

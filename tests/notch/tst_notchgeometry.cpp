@@ -95,9 +95,7 @@ private slots:
         QFETCH(QList<ScreenInfo>, screens);
         QFETCH(bool, hasMain);
         QFETCH(QString, expected);
-        std::optional<ScreenInfo> main;
-        if (hasMain)
-            main = screens.value(1);
+        const auto main = hasMain ? std::optional(screens.value(1)) : std::nullopt;
         const auto chosen = NotchGeometry::targetScreen(screens, main);
         QCOMPARE(chosen ? chosen->name : QString(), expected);
     }

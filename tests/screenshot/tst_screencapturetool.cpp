@@ -127,7 +127,6 @@ private slots:
                                << 64;
         QTest::addRow("no display") << full << "" << 69;
         QTest::addRow("no server there") << full << ":987" << 69;
-        QTest::addRow("not a display name") << full << "nowhere" << 69;
     }
     void refusals() {
         QFETCH(QStringList, args);
