@@ -1,3 +1,4 @@
+#include "TableRows.h"
 #include "notch/NotchGeometry.h"
 #include "notch/TrayLayout.h"
 #include "platform/ScreenInfo.h"
@@ -8,20 +9,20 @@ using namespace notchora;
 
 namespace {
 
-ScreenInfo screen(QRectF frame, QRectF visible, double inset = 0,
-                  std::optional<QRectF> left = std::nullopt,
-                  std::optional<QRectF> right = std::nullopt, QString name = {}) {
-    ScreenInfo s;
-    s.name = std::move(name);
-    s.frame = frame;
-    s.visibleFrame = visible;
-    s.safeAreaTop = inset;
-    s.auxiliaryTopLeftArea = left;
-    s.auxiliaryTopRightArea = right;
-    return s;
+ScreenInfo screen(QRectF frame, QRectF visible, double inset = 0, std::optional<QRectF> left = {},
+                  std::optional<QRectF> right = {}, QString name = {}) {
+    return ScreenInfo{std::move(name), frame, visible, inset, left, right};
 }
 
+struct Conversion {
+    const char* name;
+    QRect primary, geometry, available;
+    QRectF frame, notch;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Conversion)
 
 class NotchGeometryTest : public QObject {
     Q_OBJECT
@@ -71,11 +72,6 @@ private slots:
         if (!panel.isEmpty())
             QCOMPARE(geometry.panelFrame(), panel);
     }
-    void sameScreenMeasuresEqual() {
-        const ScreenInfo s = screen(QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 870));
-        QVERIFY(NotchGeometry(s) == NotchGeometry(s));
-        QVERIFY(!(NotchGeometry(s) == NotchGeometry(screen(s.frame, QRectF(0, 0, 1440, 860)))));
-    }
     void targetScreen_data() {
         QTest::addColumn<QList<ScreenInfo>>("screens");
         QTest::addColumn<bool>("hasMain");
@@ -99,51 +95,37 @@ private slots:
         QFETCH(QList<ScreenInfo>, screens);
         QFETCH(bool, hasMain);
         QFETCH(QString, expected);
-        std::optional<ScreenInfo> main;
-        if (hasMain)
-            main = screens.value(1);
+        const auto main = hasMain ? std::optional(screens.value(1)) : std::nullopt;
         const auto chosen = NotchGeometry::targetScreen(screens, main);
-        QCOMPARE(chosen.has_value(), !expected.isEmpty());
-        if (chosen)
-            QCOMPARE(chosen->name, expected);
+        QCOMPARE(chosen ? chosen->name : QString(), expected);
     }
     void qtScreensConvert_data() {
-        QTest::addColumn<QRect>("primary");
-        QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<QRect>("available");
-        QTest::addColumn<QRectF>("frame");
-        QTest::addColumn<QRectF>("notch");
         const QRect primary(0, 0, 1440, 900);
-        QTest::newRow("primary with a 30 px top panel")
-            << primary << primary << QRect(0, 30, 1440, 870) << QRectF(0, 0, 1440, 900)
-            << QRectF(625, 870, 190, 30);
-        QTest::newRow("secondary right of the primary, tops aligned")
-            << primary << QRect(1440, 0, 1920, 1080) << QRect(1440, 0, 1920, 1080)
-            << QRectF(1440, -180, 1920, 1080) << QRectF(1440 + 960 - 95, 876, 190, 24);
-        QTest::newRow("secondary above the primary")
-            << primary << QRect(0, -1080, 1920, 1080) << QRect(0, -1048, 1920, 1048)
-            << QRectF(0, 900, 1920, 1080) << QRectF(865, 1948, 190, 32);
-        QTest::newRow("primary not at the Qt origin")
-            << QRect(1920, 0, 1440, 900) << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1920, 1080)
-            << QRectF(-1920, -180, 1920, 1080) << QRectF(-960 - 95, 876, 190, 24);
-        QTest::newRow("stale work area outside the screen is ignored")
-            << primary << primary << QRect(3000, 0, 100, 100) << QRectF(0, 0, 1440, 900)
-            << QRectF(625, 876, 190, 24);
+        test::addRows<Conversion>({
+            {"primary with a 30 px top panel", primary, primary, QRect(0, 30, 1440, 870),
+             QRectF(0, 0, 1440, 900), QRectF(625, 870, 190, 30)},
+            {"secondary right of the primary, tops aligned", primary, QRect(1440, 0, 1920, 1080),
+             QRect(1440, 0, 1920, 1080), QRectF(1440, -180, 1920, 1080),
+             QRectF(1440 + 960 - 95, 876, 190, 24)},
+            {"secondary above the primary", primary, QRect(0, -1080, 1920, 1080),
+             QRect(0, -1048, 1920, 1048), QRectF(0, 900, 1920, 1080), QRectF(865, 1948, 190, 32)},
+            {"primary not at the Qt origin", QRect(1920, 0, 1440, 900), QRect(0, 0, 1920, 1080),
+             QRect(0, 0, 1920, 1080), QRectF(-1920, -180, 1920, 1080),
+             QRectF(-960 - 95, 876, 190, 24)},
+            {"stale work area outside the screen is ignored", primary, primary,
+             QRect(3000, 0, 100, 100), QRectF(0, 0, 1440, 900), QRectF(625, 876, 190, 24)},
+        });
     }
     void qtScreensConvert() {
-        QFETCH(QRect, primary);
-        QFETCH(QRect, geometry);
-        QFETCH(QRect, available);
-        QFETCH(QRectF, frame);
-        QFETCH(QRectF, notch);
-        const ScreenInfo info = ScreenInfo::fromQt("s", geometry, available, primary);
-        QCOMPARE(info.frame, frame);
-        const NotchGeometry measured(info);
-        QCOMPARE(measured.notchRect, notch);
-        QCOMPARE(GlobalCoordinates::toQt(info.frame, primary), QRectF(geometry));
+        QFETCH(Conversion, row);
+        const ScreenInfo info = ScreenInfo::fromQt("s", row.geometry, row.available, row.primary);
+        QCOMPARE(info.frame, row.frame);
+        QCOMPARE(NotchGeometry(info).notchRect, row.notch);
+        QCOMPARE(GlobalCoordinates::toQt(info.frame, row.primary), QRectF(row.geometry));
         const QPointF point(733.5, 4);
-        QCOMPARE(GlobalCoordinates::toQt(GlobalCoordinates::fromQt(point, primary), primary),
-                 point);
+        QCOMPARE(
+            GlobalCoordinates::toQt(GlobalCoordinates::fromQt(point, row.primary), row.primary),
+            point);
     }
     void trayLayout_data() {
         QTest::addColumn<TrayLayout::Inputs>("inputs");

@@ -10,7 +10,6 @@ namespace notchora::test {
 // given seed.
 QImage screenshotLike(int width, int height, quint32 seed = 7);
 QByteArray encoded(const QImage& image, const char* format, int quality = -1);
-// Writes an executable shell script and returns its path.
 QString writeScript(const QString& path, const QByteArray& body);
 
 } // namespace notchora::test

@@ -24,8 +24,7 @@ using Result = ScreenCapture::Result;
 
 namespace {
 
-// Adds an EXIF orientation to a JPEG: APP1 "Exif", a big-endian TIFF header and one IFD
-// entry (Orientation, SHORT, one value).
+// Adds an EXIF orientation to a JPEG: an APP1 with a big-endian TIFF and one IFD entry.
 QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation) {
     const QByteArray exif = QByteArray::fromHex("ffe10022457869660000"
                                                 "4d4d002a00000008"
@@ -103,17 +102,6 @@ private slots:
         QVERIFY(below.ok());
         QCOMPARE(below.image->data, expected.image->data);
     }
-    void brokenInputFails_data() {
-        QTest::addColumn<QByteArray>("input");
-        QTest::addRow("not an image") << QByteArray("definitely not a picture");
-        QTest::addRow("empty") << QByteArray();
-        QTest::addRow("truncated jpeg") << m_screenshot.left(200);
-    }
-    void brokenInputFails() {
-        QFETCH(QByteArray, input);
-        const Result result = ScreenCapture::fit(input, 1'200'000);
-        QCOMPARE(result.error, std::optional(CaptureError::captureFailed));
-    }
     // Re-encoded upright, at its own size when it fits, transparency on white.
     void picturesComeOutUprightOnWhite_data() {
         QTest::addColumn<QByteArray>("input");
@@ -121,8 +109,7 @@ private slots:
         QTest::addColumn<QPoint>("bluePoint");
         QTest::addColumn<QPoint>("otherPoint");
         QTest::addColumn<QColor>("other");
-        // Stored 40 x 20, red left and blue right; orientation 6 turns it a quarter clockwise,
-        // so the red half ends up on top.
+        // Red left, blue right; orientation 6 turns it clockwise, putting red on top.
         QImage stored(40, 20, QImage::Format_RGB32);
         stored.fill(Qt::blue);
         QPainter(&stored).fillRect(0, 0, 20, 20, Qt::red);
@@ -145,8 +132,8 @@ private slots:
         const Result result = ScreenCapture::fit(input, 1'200'000);
         QVERIFY(result.ok());
         const QImage out = QImage::fromData(result.image->data, "JPEG");
-        QCOMPARE(out.size(), size);
-        QCOMPARE(QSize(result.image->width, result.image->height), size);
+        QCOMPARE(QList<QSize>({out.size(), QSize(result.image->width, result.image->height)}),
+                 QList<QSize>(2, size));
         const auto near = [&](QPoint at, QColor colour) {
             const QColor got = out.pixelColor(at);
             return qAbs(got.red() - colour.red()) < 60 && qAbs(got.green() - colour.green()) < 60 &&
@@ -172,8 +159,7 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(!called);
     }
-    // The tool stands in as small scripts that behave like the real one in each situation.
-    // Without a reachable display the capture is refused after the pause, without the tool.
+    // Stand-in tools; without a reachable display the capture is refused, the tool unused.
     void captureOutcomes_data() {
         QTest::addColumn<QByteArray>("display");
         QTest::addColumn<QByteArray>("script"); // empty: no tool there
@@ -185,8 +171,9 @@ private slots:
         const int failed = int(CaptureError::captureFailed);
         QTest::addRow("picture") << host << copy << -1;
         QTest::addRow("picture too large") << host << copy << int(CaptureError::tooLarge);
-        QTest::addRow("no file (refused)") << host << QByteArray("exit 0") << failed;
         QTest::addRow("empty file") << host << QByteArray(": > \"$last\"") << failed;
+        QTest::addRow("truncated picture")
+            << host << "head -c 200 '" + picture.toUtf8() + "' > \"$last\"" << failed;
         QTest::addRow("not a picture, failing exit")
             << host << QByteArray("echo garbage > \"$last\"; exit 3") << failed;
         QTest::addRow("tool missing") << host << QByteArray() << -2;
@@ -229,9 +216,8 @@ private slots:
             QVERIFY(!QFile::exists(args));
         } else if (!script.isEmpty()) {
             const QByteArray used = test::readFile(args).trimmed();
-            QVERIFY2(used.startsWith("-x -t jpg " + QFile::encodeName(tempDir()) + "/capture-") &&
-                         used.endsWith(".jpg"),
-                     used.constData());
+            const QByteArray start = "-x -t jpg " + QFile::encodeName(tempDir()) + "/capture-";
+            QVERIFY2(used.startsWith(start) && used.endsWith(".jpg"), used.constData());
             QCOMPARE(QFile::permissions(tempDir()) & 0x0077, QFileDevice::Permissions());
         }
         QCOMPARE(visibility.size(), 2);
@@ -258,8 +244,7 @@ private slots:
         QVERIFY(!flagRaised());
         QCOMPARE(clock.pendingCount(), 0);
     }
-    // The folder from the setting or the desktop folder; the name from the clock, with Latin
-    // digits and a 24-hour clock in any locale.
+    // Setting or desktop folder; the name from the clock, Latin digits, 24 hours, any locale.
     void destinationPath_data() {
         QTest::addColumn<QJsonValue>("location"); // undefined: not set
         QTest::addColumn<QByteArray>("userDirs");
@@ -272,7 +257,6 @@ private slots:
         };
         const QString name = "/Screenshot 2024-03-09 at 14.05.07.png";
         row("tilde path", "~/Pictures/Shots", "Pictures/Shots" + name);
-        row("absolute", "/srv/shots/", "/srv/shots" + name);
         row("not set: desktop", unset, "Desktop" + name);
         row("not set: localised desktop", unset, "Schreibtisch" + name,
             "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
@@ -319,8 +303,7 @@ private slots:
         clock.advance(1);
         QCOMPARE(action.destination().destinationPath(), name("8"));
     }
-    // The panel command prefers the desktop's own tool; the area command, and the panel
-    // without one, run ours on a name in the folder, without hiding our windows.
+    // Panel: the desktop's tool first; area, or no such tool: ours, our windows left visible.
     void commandsRunTheirTool_data() {
         QTest::addColumn<QString>("desktop");
         QTest::addColumn<QStringList>("installed");
