@@ -1,6 +1,7 @@
 #include "AnswerStack.h"
 #include "ManualClock.h"
 #include "QuickTextures.h"
+#include "TableRows.h"
 #include "TestHttpServer.h"
 #include "answer/ChatHistoryStore.h"
 #include "app/LoginItem.h"
@@ -30,6 +31,16 @@ Q_IMPORT_QML_PLUGIN(Notchora_ScreenshotPlugin)
 Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
 
 using namespace notchora;
+
+struct UpdateRow {
+    const char* name;
+    int status;
+    const char* body;
+    const char* text;
+    const char* symbol;
+    const char* notes;
+};
+Q_DECLARE_METATYPE(UpdateRow)
 
 // The settings window over a temporary profile, every source its own instance, driven
 // through its real controls.
@@ -138,7 +149,6 @@ private slots:
         click(toggle);
         QCOMPARE(m_p->stack.defaults.value(key), QJsonValue(storedAfterClick));
         QCOMPARE(toggle->property("checked").toBool(), !shownAtFirst);
-        // Put back from outside: the switch follows.
         writeOutside(key, !storedAfterClick);
         QTRY_COMPARE(toggle->property("checked").toBool(), shownAtFirst);
     }
@@ -269,13 +279,12 @@ private slots:
         QVERIFY(toggle);
         click(toggle);
         const QString entry = QString::fromUtf8(test::readFile(entryPath()));
-        QVERIFY2(entry.contains("\nExec=/opt/Notchora/notchora\n"), qPrintable(entry));
-        QVERIFY(entry.startsWith("[Desktop Entry]\n"));
-        QVERIFY(toggle->property("checked").toBool());
-        QVERIFY(!item("launchError")->isVisible());
+        QVERIFY2(entry.startsWith("[Desktop Entry]\n") &&
+                     entry.contains("\nExec=/opt/Notchora/notchora\n"),
+                 qPrintable(entry));
+        QVERIFY(toggle->property("checked").toBool() && !item("launchError")->isVisible());
         click(toggle);
-        QVERIFY(!QFile::exists(entryPath()));
-        QVERIFY(!toggle->property("checked").toBool());
+        QVERIFY(!QFile::exists(entryPath()) && !toggle->property("checked").toBool());
     }
     void loginItemReadsTheEntry_data() {
         QTest::addColumn<QByteArray>("contents");
@@ -345,35 +354,25 @@ private slots:
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void updateStatusRows_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("symbol");
-        QTest::addColumn<QString>("notes");
-        const QString offered = "arrow.down.circle.fill";
-        // clang-format off
-        QTest::newRow("newer release")
-            << 200 << QByteArray(R"({"version":"1.3.0","notes":"Karakter baru"})")
-            << "Update 1.3.0 tersedia" << offered << "Karakter baru";
-        QTest::newRow("newer release without notes") << 200 << QByteArray(R"({"version":"2"})")
-            << "Update 2 tersedia" << offered << QString();
-        QTest::newRow("same version") << 200 << QByteArray(R"({"version":"1.2"})")
-            << "Notchora sudah versi terbaru" << "checkmark.circle.fill" << QString();
-        QTest::newRow("server error") << 500 << QByteArray("{}")
-            << "Tidak bisa memeriksa (offline atau website belum tersedia)" << "wifi.slash"
-            << QString();
-        // clang-format on
+        const char* offered = "arrow.down.circle.fill";
+        test::addRows<UpdateRow>({
+            {"newer release", 200, R"({"version":"1.3.0","notes":"Karakter baru"})",
+             "Update 1.3.0 tersedia", offered, "Karakter baru"},
+            {"newer release without notes", 200, R"({"version":"2"})", "Update 2 tersedia", offered,
+             ""},
+            {"same version", 200, R"({"version":"1.2"})", "Notchora sudah versi terbaru",
+             "checkmark.circle.fill", ""},
+            {"server error", 500, "{}",
+             "Tidak bisa memeriksa (offline atau website belum tersedia)", "wifi.slash", ""},
+        });
     }
     void updateStatusRows() {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(QString, text);
-        QFETCH(QString, symbol);
-        QFETCH(QString, notes);
+        QFETCH(UpdateRow, row);
+        const QString notes = row.notes;
         test::TestHttpServer server;
         server.server().Get(R"(/.*)", [&](const httplib::Request&, httplib::Response& response) {
-            response.status = status;
-            response.set_content(body.toStdString(), "application/json");
+            response.status = row.status;
+            response.set_content(row.body, "application/json");
         });
         QVERIFY(server.start());
         m_p->controller.reset(); // before the checker it shows
@@ -387,18 +386,17 @@ private slots:
         click(button);
         QCOMPARE(line->property("text").toString(), QStringLiteral("Memeriksa…"));
         QVERIFY(!button->isEnabled());
-        QTRY_COMPARE(line->property("text").toString(), text);
-        QCOMPARE(line->property("symbol").toString(), symbol);
-        QVERIFY(line->isVisible() && button->isEnabled());
-        const bool available = symbol == "arrow.down.circle.fill";
-        QCOMPARE(item("updateOffer")->isVisible(), available);
-        QCOMPARE(item("releaseNotes")->isVisible(), !notes.isEmpty());
+        QTRY_COMPARE(line->property("text").toString(), QString(row.text));
+        const bool available = QString(row.symbol) == "arrow.down.circle.fill";
+        QCOMPARE(
+            (QVariantList{line->property("symbol"), line->isVisible(), button->isEnabled(),
+                          item("updateOffer")->isVisible(), item("releaseNotes")->isVisible()}),
+            (QVariantList{QString(row.symbol), true, true, available, !notes.isEmpty()}));
         if (!available)
             return;
-        QCOMPARE(item("releaseNotes")->property("text").toString(), notes);
-        QCOMPARE(item("installCommand")->property("text").toString(),
-                 m_p->updates->installCommand());
-        QGuiApplication::clipboard()->setText("vorher");
+        QCOMPARE((QVariantList{item("releaseNotes")->property("text"),
+                               item("installCommand")->property("text")}),
+                 (QVariantList{notes, m_p->updates->installCommand()}));
         click(item("copyInstallCommand"));
         QCOMPARE(QGuiApplication::clipboard()->text(), m_p->updates->installCommand());
     }

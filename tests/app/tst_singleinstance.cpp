@@ -32,7 +32,7 @@ namespace {
 
 using Request = SingleInstanceRequest;
 
-// A fresh connection that has sent `bytes`; its reply arrives while the event loop runs.
+// Its reply arrives while the event loop runs.
 std::unique_ptr<QLocalSocket> send(const QString& path, const QByteArray& bytes) {
     auto client = std::make_unique<QLocalSocket>();
     client->connectToServer(path);
@@ -142,12 +142,10 @@ private slots:
         test::TestEnvironment env;
         const QString path = SingleInstance::defaultSocketPath();
         QCOMPARE(path, env.runtimeDir() + "/notchora.sock");
-        QVERIFY(!SingleInstance().handOver({"reopen"}, 500)); // nobody there
         // A socket file nobody serves, as a crashed run leaves behind, is replaced.
         QVERIFY(test::writeFile(path, {}));
         SingleInstance instance;
-        QVERIFY(!instance.handOver({"reopen"}, 500));
-        QVERIFY(instance.listen());
+        QVERIFY(!instance.handOver({"reopen"}, 500) && instance.listen());
         QSignalSpy requests(&instance, &SingleInstance::requestReceived);
         const bool good = reply.startsWith("{\"exitCode\":0,");
         if (!good)
@@ -213,10 +211,10 @@ private slots:
             send(SingleInstance::defaultSocketPath(), Request::encode({command, "argument"}));
         QTRY_VERIFY(client->canReadLine());
         const QByteArray reply = client->readLine();
+        QVERIFY(reply.size() < 200);
         QCOMPARE(
             Request::parseReply(reply),
             (Request::Reply{Request::badRequestExitCode, Request::unknownCommandMessage(command)}));
-        QVERIFY(reply.size() < 200);
     }
     void secondStartHandsOver_data() {
         QTest::addColumn<QByteArray>("reply"); // what the running program sends back
@@ -257,13 +255,12 @@ private slots:
         second.start(test::TestEnvironment::binary("notchora"), {"--toggle-widget"});
         QVERIFY(second.waitForStarted());
         QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(request, Request::encode({"toggle-widget"}));
-        QCOMPARE(second.exitCode(), exitCode);
-        QCOMPARE(QString::fromUtf8(second.readAllStandardError()).trimmed(), stderrText);
+        QCOMPARE((QVariantList{second.exitStatus(), second.exitCode(),
+                               QString::fromUtf8(second.readAllStandardError()).trimmed()}),
+                 (QVariantList{QProcess::NormalExit, exitCode, stderrText}));
         // The running program keeps its socket: the failed start did not take over.
-        QVERIFY(server.isListening());
-        QVERIFY(QFileInfo(SingleInstance::defaultSocketPath()).exists());
+        QVERIFY(server.isListening() && QFileInfo(SingleInstance::defaultSocketPath()).exists());
     }
     void withoutRuntimeDirOnlyAPrivateFolder_data() {
         QTest::addColumn<QString>("prepared"); // what is at <temp>/notchora-<uid> beforehand
@@ -343,14 +340,10 @@ private slots:
         ::fcntl(outcome[0], F_SETFL, O_NONBLOCK);
         char result = 0;
         // Keep serving while the child waits for its answer.
-        bool received = false;
-        const auto poll = [&] {
-            return received = received || ::read(outcome[0], &result, 1) == 1;
-        };
-        QTRY_VERIFY(poll());
+        QTRY_VERIFY(result != 0 || ::read(outcome[0], &result, 1) == 1);
         ::close(outcome[0]);
-        QCOMPARE(result, '-'); // connected, asked, and got nothing back
-        QCOMPARE(requests.count(), 0);
+        // Connected, asked, and got nothing back.
+        QCOMPARE((std::pair{result, requests.count()}), (std::pair{'-', qsizetype(0)}));
     }
 };
 
