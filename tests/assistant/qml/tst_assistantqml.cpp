@@ -70,17 +70,15 @@ public:
         m_store.reset();
     }
     Q_INVOKABLE void clearAttachments() { AIAssistantService::shared().setAttachments({}); }
-
     // One line per run of the screenshot tool: its arguments.
     Q_INVOKABLE QString toolLog() const {
         return QString::fromLocal8Bit(readFile(path("tool.log")));
     }
     Q_INVOKABLE void clearToolLog() { QFile::remove(path("tool.log")); }
-    // While held, a started capture waits until released.
     Q_INVOKABLE void holdCaptures() { writeFile(path("hold"), ""); }
     Q_INVOKABLE void releaseCaptures() { QFile::remove(path("hold")); }
 
-    // A picture on the clipboard, with `text` beside it unless empty.
+    // With `text` beside it unless empty.
     Q_INVOKABLE void offerImage(const QString& text = QString()) {
         QImage picture(64, 48, QImage::Format_RGB32);
         picture.fill(QColor(40, 160, 220));
