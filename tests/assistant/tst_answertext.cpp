@@ -37,8 +37,6 @@ void shows(const char* tag, const QString& raw, const QString& shown) {
 }
 } // namespace
 
-// How an answer is shown: the text of a streamed reply, the rendered markdown and the
-// confidence ring.
 class AnswerTextTest : public QObject {
     Q_OBJECT
 private slots:

@@ -30,8 +30,6 @@ QList<ChatMessage> conversation() {
 }
 } // namespace
 
-// What the assistant's notch page shows and allows: the status line, when a question can go
-// and the include-screen setting.
 class AssistantPageModelTest : public QObject {
     Q_OBJECT
 

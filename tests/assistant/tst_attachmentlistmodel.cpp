@@ -9,7 +9,6 @@
 
 using namespace notchora;
 
-// The pending attachments as rows, and the thumbnails the strip gets for them.
 class AttachmentListModelTest : public QObject {
     Q_OBJECT
 
@@ -57,7 +56,6 @@ private slots:
         m_byLetter.clear();
         QCOMPARE(AttachmentThumbnails::shared().size(), 0);
     }
-    // The row signals and thumbnails from one list of attachments to the next.
     void changes_data() {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");

@@ -5,8 +5,6 @@ import Notchora.Answer
 import Notchora.Assistant
 import NotchoraTest
 
-// The assistant's page at the size the tray gives it, the conversation list and the answer
-// popup, in a real window, calling the real assistant service.
 Item {
     id: root
     width: 420
@@ -230,7 +228,6 @@ Item {
             const gliding = path.filter(y => y > from + 1 && y < (from + list.contentY) / 2)
             compare(gliding.length, 0, "glided: " + path.join(", "))
         }
-        // The answer popup as the program shows it, drawing the same service.
         function test_popupAsksAndFollowsTheQuestion() {
             const popup = createTemporaryObject(popupComponent, root)
             AIAssistantService.ask("halo", "ask", false, false, false)

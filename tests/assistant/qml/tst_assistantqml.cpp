@@ -1,4 +1,3 @@
-// The QML test cases in this folder, against the real assistant service.
 #include "QuickTextures.h"
 #include "TestEnvironment.h"
 #include "answer/AISettings.h"
@@ -27,8 +26,6 @@ Q_IMPORT_QML_PLUGIN(Notchora_AssistantPlugin)
 
 namespace notchora::test {
 
-// What the QML tests reach outside the views: the attachments, the stand-in screenshot
-// tool's log and its hold, the clipboard, the stored settings and an open notch.
 class Fixture : public QObject {
     Q_OBJECT
     TestEnvironment m_env;
