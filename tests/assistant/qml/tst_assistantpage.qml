@@ -73,8 +73,8 @@ Item {
             const page = makePage()
             paste(page, row.images)
             // Pasted images take the status line's place, and can be sent alone.
-            compare(findChild(page, "statusRow").visible, row.images === 0)
-            compare(findChild(page, "attachmentStrip").visible, row.images > 0)
+            compare([findChild(page, "statusRow").visible, findChild(page, "attachmentStrip").visible],
+                    [row.images === 0, row.images > 0])
             sameColor(findChild(page, "sendIcon").color, row.images > 0 ? page.cyan : Qt.rgba(1, 1, 1, 0.25))
             typeIn(page, "/")
             tryCompare(findChild(page, "slashSuggestions"), "opacity", 1)
@@ -156,9 +156,8 @@ Item {
             Fixture.holdCaptures()
             mouseClick(findChild(page, "quick-explain_screen"))
             tryVerify(() => Fixture.toolLog().length > 0)
-            verify(AIAssistantService.isBusy)
             const quick = findChild(page, "quick-answer_screen")
-            verify(!quick.enabled)
+            verify(AIAssistantService.isBusy && !quick.enabled)
             // Neither a click on a quick action nor a typed question goes out meanwhile.
             Fixture.clearToolLog()
             mouseClick(quick)
@@ -168,8 +167,7 @@ Item {
             compare([AIAssistantService.lastMode, Fixture.toolLog()], ["explain_screen", ""])
             Fixture.releaseCaptures()
             tryVerify(() => !AIAssistantService.isBusy)
-            verify(quick.enabled)
-            verify(findChild(page, "trailingAction").visible)
+            verify(quick.enabled && findChild(page, "trailingAction").visible)
         }
         function test_slashSuggestions() {
             const page = makePage()
