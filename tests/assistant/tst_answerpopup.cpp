@@ -114,6 +114,7 @@ private slots:
         popup().show();
         QCOMPARE(popup().currentOrigin(), placed(Position::Right));
         QCOMPARE(AISettings::freeOrigin(defaults()), Origin({-5000, 80}));
+        QCOMPARE(popup().position(), "free");
     }
     void draggingTheBackground_data() {
         QTest::addColumn<QPoint>("by");
