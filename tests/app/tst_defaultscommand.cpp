@@ -11,11 +11,9 @@
 using namespace notchora;
 
 namespace {
-
 test::ProgramRun run(const QStringList& args) {
     return test::runNotchora(QStringList{"defaults"} + args);
 }
-
 } // namespace
 
 class DefaultsCommandTest : public QObject {
@@ -37,8 +35,7 @@ private slots:
         QFETCH(QString, printed);
         QCOMPARE(run({"write", "some.key", value}).exitCode, 0);
         const test::ProgramRun read = run({"read", "some.key"});
-        QCOMPARE(read.exitCode, 0);
-        QCOMPARE(read.out, printed);
+        QCOMPARE((std::pair{read.exitCode, read.out}), (std::pair{0, printed}));
         QVERIFY(QJsonDocument::fromJson(run({"read"}).out.toUtf8()).object().contains("some.key"));
         QCOMPARE(run({"delete", "some.key"}).exitCode, 0);
         QVERIFY(run({"read", "some.key"}).exitCode != 0);
@@ -69,16 +66,13 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, message);
         const test::ProgramRun result = run(args);
-        QVERIFY(result.exitCode > 0);
-        QVERIFY2(result.err.contains(message), qPrintable(result.err));
-        QVERIFY2(result.err.size() < 400, qPrintable(result.err.left(400)));
+        QVERIFY2(result.exitCode > 0 && result.err.contains(message) && result.err.size() < 400,
+                 qPrintable(result.err.left(400)));
         QVERIFY(!QFile::exists(m_env->configHome() + "/notchora/defaults.json"));
     }
     void domainsAreSeparateFiles() {
-        QCOMPARE(run({"--domain", "screencapture", "write", "location", "\"~/Shots\""}).exitCode,
-                 0);
-        QCOMPARE(run({"--domain=screencapture", "read", "location"}).out,
-                 QStringLiteral("\"~/Shots\""));
+        QCOMPARE(run({"--domain", "screencapture", "write", "location", "1"}).exitCode, 0);
+        QCOMPARE(run({"--domain=screencapture", "read", "location"}).out, "1");
         QVERIFY(run({"read", "location"}).exitCode != 0);
         QVERIFY(QFile::exists(m_env->configHome() + "/notchora/screencapture.json"));
     }
@@ -99,8 +93,8 @@ private slots:
             QVERIFY(test::writeFile(path, "{\"store.widgetScale\": 1.2,"));
         // Reading one key reads the whole file first, the same way.
         const test::ProgramRun result = run({"read"});
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains("Tidak bisa membaca"), qPrintable(result.err));
+        QVERIFY2(result.exitCode == 1 && result.err.contains("Tidak bisa membaca"),
+                 qPrintable(result.err));
         QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{"defaults.json"});
         if (!folder)

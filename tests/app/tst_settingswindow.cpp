@@ -1,6 +1,7 @@
 #include "AnswerStack.h"
 #include "ManualClock.h"
 #include "QuickTextures.h"
+#include "TableRows.h"
 #include "TestHttpServer.h"
 #include "answer/ChatHistoryStore.h"
 #include "app/LoginItem.h"
@@ -34,8 +35,16 @@ Q_IMPORT_QML_PLUGIN(Notchora_AppPlugin)
 
 using namespace notchora;
 
-// The settings window over a temporary profile, every source its own instance, driven
-// through its real controls.
+struct UpdateRow {
+    const char* name;
+    int status;
+    const char* body;
+    const char* text;
+    const char* symbol;
+    const char* notes;
+};
+Q_DECLARE_METATYPE(UpdateRow)
+
 class SettingsWindowTest : public QObject {
     Q_OBJECT
     QQuickWindow* window() const { return m_p->controller->window(); }
@@ -62,15 +71,7 @@ class SettingsWindowTest : public QObject {
         QVERIFY(other.setValue(key, value));
     }
     QString entryPath() const { return m_p->loginItem.entryPath(); }
-    void showTall() {
-        m_p->controller->show();
-        QVERIFY(window());
-        // Tall enough that every section is on screen without scrolling.
-        window()->resize(480, 3000);
-        QVERIFY(QTest::qWaitForWindowExposed(window()));
-        QVERIFY(QQuickTest::qWaitForPolish(window()));
-    }
-    void makeController() {
+    void makeWindow() {
         // The old window goes before the sign-in it shows is made anew.
         m_p->controller.reset();
         m_p->controller = std::make_unique<SettingsWindowController>(
@@ -78,6 +79,12 @@ class SettingsWindowTest : public QObject {
                                         m_p->stack.makeAuth(), m_p->history, *m_p->updates,
                                         m_p->loginItem},
             m_p->engine);
+        m_p->controller->show();
+        QVERIFY(window());
+        // Tall enough that every section is on screen without scrolling.
+        window()->resize(480, 3000);
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        QVERIFY(QQuickTest::qWaitForPolish(window()));
     }
     // A temporary profile and every source the window shows, each its own instance; the
     // window goes first.
@@ -108,8 +115,7 @@ private slots:
     void cleanupTestCase() { QVERIFY(test::releaseQuickTextures()); }
     void init() {
         m_p = std::make_unique<Profile>(m_clock, m_network);
-        makeController();
-        showTall();
+        makeWindow();
     }
     void cleanup() { m_p.reset(); }
     void togglesWriteAndFollow_data() {
@@ -141,7 +147,6 @@ private slots:
         click(toggle);
         QCOMPARE(m_p->stack.defaults.value(key), QJsonValue(storedAfterClick));
         QCOMPARE(toggle->property("checked").toBool(), !shownAtFirst);
-        // Put back from outside: the switch follows.
         writeOutside(key, !storedAfterClick);
         QTRY_COMPARE(toggle->property("checked").toBool(), shownAtFirst);
     }
@@ -197,8 +202,6 @@ private slots:
         QVERIFY(switchOf("module-assistant") && switchOf("module-characters"));
         click(switchOf("module-assistant"));
         QVERIFY(!m_p->store.isEnabled("assistant"));
-        QVERIFY(!m_p->stack.defaults.stringListValue(WidgetStore::enabledModuleIDsKey)
-                     ->contains("assistant"));
         // "Tampilkan karakter" is the same setting as the characters module's switch.
         click(switchOf("showCharacters"));
         QVERIFY(!m_p->store.isEnabled("characters"));
@@ -215,10 +218,10 @@ private slots:
         QVERIFY(picker);
         const int cat = int(characters::allKinds().indexOf(CharacterKind::Cat));
         QVERIFY(QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, cat)));
-        QVERIFY(!m_p->director.isRandom());
-        QCOMPARE(m_p->director.current(), CharacterKind::Cat);
-        QCOMPARE(picker->property("currentIndex").toInt(), cat);
-        QVERIFY(!switchOf("randomCharacter")->property("checked").toBool());
+        QCOMPARE((QVariantList{m_p->director.isRandom(), int(m_p->director.current()),
+                               picker->property("currentIndex"),
+                               switchOf("randomCharacter")->property("checked")}),
+                 (QVariantList{false, int(CharacterKind::Cat), cat, false}));
         writeOutside(CharacterDirector::selectedKey, "ghost");
         QTRY_COMPARE(picker->property("currentIndex").toInt(),
                      int(characters::allKinds().indexOf(CharacterKind::Ghost)));
@@ -272,13 +275,12 @@ private slots:
         QVERIFY(toggle);
         click(toggle);
         const QString entry = QString::fromUtf8(test::readFile(entryPath()));
-        QVERIFY2(entry.contains("\nExec=/opt/Notchora/notchora\n"), qPrintable(entry));
-        QVERIFY(entry.startsWith("[Desktop Entry]\n"));
-        QVERIFY(toggle->property("checked").toBool());
-        QVERIFY(!item("launchError")->isVisible());
+        QVERIFY2(entry.startsWith("[Desktop Entry]\n") &&
+                     entry.contains("\nExec=/opt/Notchora/notchora\n"),
+                 qPrintable(entry));
+        QVERIFY(toggle->property("checked").toBool() && !item("launchError")->isVisible());
         click(toggle);
-        QVERIFY(!QFile::exists(entryPath()));
-        QVERIFY(!toggle->property("checked").toBool());
+        QVERIFY(!QFile::exists(entryPath()) && !toggle->property("checked").toBool());
     }
     void loginItemReadsTheEntry_data() {
         QTest::addColumn<QByteArray>("contents");
@@ -331,8 +333,7 @@ private slots:
             QVERIFY(test::writeFile(folder, "not a folder"));
         }
         // The window reads the state when it is made.
-        makeController();
-        showTall();
+        makeWindow();
         QQuickItem* toggle = switchOf("launchAtLogin");
         QCOMPARE(toggle->property("checked").toBool(), startEnabled);
         click(toggle);
@@ -348,46 +349,35 @@ private slots:
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void updateStatusRows_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("symbol");
-        QTest::addColumn<QString>("notes");
-        const QString offered = "arrow.down.circle.fill";
-        // clang-format off
-        QTest::newRow("newer release")
-            << 200 << QByteArray(R"({"version":"1.3.0","notes":"Karakter baru"})")
-            << "Update 1.3.0 tersedia" << offered << "Karakter baru";
-        QTest::newRow("newer release without notes") << 200 << QByteArray(R"({"version":"2"})")
-            << "Update 2 tersedia" << offered << QString();
-        QTest::newRow("same version") << 200 << QByteArray(R"({"version":"1.2"})")
-            << "Notchora sudah versi terbaru" << "checkmark.circle.fill" << QString();
-        QTest::newRow("server error") << 500 << QByteArray("{}")
-            << "Tidak bisa memeriksa (offline atau website belum tersedia)" << "wifi.slash"
-            << QString();
-        // clang-format on
+        const char* offered = "arrow.down.circle.fill";
+        test::addRows<UpdateRow>({
+            {"newer release", 200, R"({"version":"1.3.0","notes":"Karakter baru"})",
+             "Update 1.3.0 tersedia", offered, "Karakter baru"},
+            {"newer release without notes", 200, R"({"version":"2"})", "Update 2 tersedia", offered,
+             ""},
+            {"same version", 200, R"({"version":"1.2"})", "Notchora sudah versi terbaru",
+             "checkmark.circle.fill", ""},
+            {"server error", 500, "{}",
+             "Tidak bisa memeriksa (offline atau website belum tersedia)", "wifi.slash", ""},
+        });
     }
     void updateStatusRows() {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(QString, text);
-        QFETCH(QString, symbol);
-        QFETCH(QString, notes);
+        QFETCH(UpdateRow, row);
+        const QString notes = row.notes;
         std::atomic_bool answer = false; // the reply waits until the progress has been seen
         test::TestHttpServer server;
         server.server().Get(R"(/.*)", [&](const httplib::Request&, httplib::Response& response) {
             while (!answer)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            response.status = status;
-            response.set_content(body.toStdString(), "application/json");
+            response.status = row.status;
+            response.set_content(row.body, "application/json");
         });
         QVERIFY(server.start());
         const auto letItAnswer = qScopeGuard([&] { answer = true; });
         m_p->controller.reset(); // before the checker it shows
         m_p->updates = std::make_unique<UpdateChecker>(m_p->stack.defaults, m_clock, m_network,
                                                        server.url(), "1.2.0");
-        makeController();
-        showTall();
+        makeWindow();
         QQuickItem* line = item("updateStatus");
         QQuickItem* button = item("checkNow");
         QVERIFY(line && button && !line->isVisible()); // no status line before any check
@@ -395,18 +385,17 @@ private slots:
         QCOMPARE(line->property("text").toString(), QStringLiteral("Memeriksa…"));
         QVERIFY(!button->isEnabled());
         answer = true;
-        QTRY_COMPARE(line->property("text").toString(), text);
-        QCOMPARE(line->property("symbol").toString(), symbol);
-        QVERIFY(line->isVisible() && button->isEnabled());
-        const bool available = symbol == "arrow.down.circle.fill";
-        QCOMPARE(item("updateOffer")->isVisible(), available);
-        QCOMPARE(item("releaseNotes")->isVisible(), !notes.isEmpty());
+        QTRY_COMPARE(line->property("text").toString(), QString(row.text));
+        const bool available = QString(row.symbol) == "arrow.down.circle.fill";
+        QCOMPARE(
+            (QVariantList{line->property("symbol"), line->isVisible(), button->isEnabled(),
+                          item("updateOffer")->isVisible(), item("releaseNotes")->isVisible()}),
+            (QVariantList{QString(row.symbol), true, true, available, !notes.isEmpty()}));
         if (!available)
             return;
-        QCOMPARE(item("releaseNotes")->property("text").toString(), notes);
-        QCOMPARE(item("installCommand")->property("text").toString(),
-                 m_p->updates->installCommand());
-        QGuiApplication::clipboard()->setText("vorher");
+        QCOMPARE((QVariantList{item("releaseNotes")->property("text"),
+                               item("installCommand")->property("text")}),
+                 (QVariantList{notes, m_p->updates->installCommand()}));
         click(item("copyInstallCommand"));
         QCOMPARE(QGuiApplication::clipboard()->text(), m_p->updates->installCommand());
     }

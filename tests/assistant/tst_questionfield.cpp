@@ -25,8 +25,6 @@ void offered(const char* tag, const QStringList& files, const char* text, bool p
 }
 } // namespace
 
-// What the question fields make of their input: the suggestions for a slash word and how the
-// keys move through them, and which bytes a paste takes from the clipboard.
 class QuestionFieldTest : public QObject {
     Q_OBJECT
     test::TestEnvironment m_env;
@@ -52,10 +50,8 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QStringList, expected);
         QStringList found;
-        for (const SlashSuggestions::Item& item : SlashSuggestions::matches(text)) {
-            QVERIFY(SlashSuggestions::table().contains(item));
+        for (const SlashSuggestions::Item& item : SlashSuggestions::matches(text))
             found.append(item.command);
-        }
         QCOMPARE(found, expected);
     }
     // Keys U(p), D(own), T(ab), R(eturn), L(eft) pressed in turn on a field holding `text`
@@ -98,10 +94,9 @@ private slots:
         QCOMPARE(handling.text(), finalText);
         const bool tabbed = consumed && keys.contains('T');
         QCOMPARE(completed.size(), tabbed ? 1 : 0);
-        if (tabbed) {
-            QCOMPARE(completed.first().at(0).toString(), finalText);
-            QCOMPARE(handling.count(), 0); // the list closes on a whole command
-        }
+        if (tabbed) // the list closes on a whole command
+            QCOMPARE((std::pair{completed.first().at(0).toString(), handling.count()}),
+                     (std::pair{finalText, 0}));
     }
     void pastedBytes_data() {
         QTest::addColumn<QStringList>("files");

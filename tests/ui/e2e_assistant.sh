@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# The assistant end to end on the X server x-session.sh started (Xvfb 1440x900 + openbox +
-# picom): signed in to the development service, a question typed in the notch's assistant
-# page opens the answer popup at the top right with the streamed answer, which the history
-# keeps, and hands the keyboard back; `notchora ask` handed to the running program streams
-# the same way; a pasted image shows as a thumbnail; the popup opens where the settings say,
-# moves with a drag, switches threads from its menu and keeps its window hints.
+# The assistant end to end on the X server x-session.sh started, signed in to the
+# development service.
 set -u
 app="${1:?usage: e2e_assistant.sh path/to/notchora}"
 bin=$(dirname "$app")
@@ -60,18 +56,6 @@ echo "ok: the keyboard went back to the window that had it"
 answer='Asisten: Jawaban uji untuk “Apa itu notch?”'
 wait_until 10 eval '"$app" history show | grep -qF "$answer"' || fail "the history does not hold the answer"
 echo "ok: the answer is stored"
-shot
-cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-assistant.png"
-echo "screen: ${TMPDIR:-/tmp}/notchora-assistant.png"
-
-# From a terminal while the program runs: the same stream, printed.
-out=$("$app" ask --continue "Lalu?") || fail "notchora ask failed: $out"
-case "$out" in
-  *"Jawaban uji untuk “Lalu?”"*) ;;
-  *) fail "notchora ask printed: $out" ;;
-esac
-"$app" history show | grep -qF "Kamu: Lalu?" || fail "the follow-up is not in the current thread"
-echo "ok: notchora ask streamed through the running program"
 
 # Ctrl+V with an image on the clipboard: its thumbnail shows in the page.
 convert -size 64x64 xc:'#0000ff' "$work/blue.png"
@@ -85,7 +69,6 @@ xdotool mousemove 680 66 click 1
 sleep 0.3
 xdotool key ctrl+v
 wait_until 5 has_blue || fail "pasting an image showed no thumbnail"
-cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-assistant-paste.png"
 xdotool key Escape
 echo "ok: a pasted image shows as a thumbnail"
 
@@ -114,8 +97,6 @@ xdotool mousemove 620 235 click 1
 sleep 0.5
 xdotool mousemove 428 432 click 1
 sleep 0.5
-shot
-cp "$work/shot.png" "${TMPDIR:-/tmp}/notchora-assistant-history.png"
 xdotool mousemove 490 349 click 1
 wait_until 5 eval '"$app" history show | grep -qF "Kamu: Apa itu notch?"' || fail "picking a thread in Riwayat did not switch to it"
 echo "ok: switched threads from the menu"

@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# Runs the real notchora on the X server x-session.sh started (Xvfb 1440x900 + openbox +
-# picom, which paints a grey desktop the black notch stands out against) and checks
-# the screen: the black notch at the top centre, the tray opening when the pointer rests
-# there (XTest relative motion, as a mouse makes) and closing when it leaves, and
-# "Sembunyikan Widget" (handed over by a second start) hiding it; the panel on every desktop
-# (or following the user) as set, and a click on the tray leaving the keyboard where it was.
+# The real notchora on the X server x-session.sh started (picom paints a grey desktop the
+# black notch stands out against), checked on screenshots.
 set -u
 app="${1:?usage: e2e_notch.sh path/to/notchora}"
 
@@ -45,12 +41,7 @@ rest_at_notch -220 -220
 wait_for 5 "${expanded[@]}" || fail "resting at the notch did not open the tray"
 echo "ok: the tray opened"
 
-# Still open just after the pointer left (it closes 0.4 s later; the screenshot comes well
-# before that even on a busy machine).
 xdotool mousemove_relative -- 0 300
-sleep 0.1
-shot
-is_black 500 60 || fail "the tray closed at once when the pointer left"
 wait_for 5 "${collapsed[@]}" || fail "the tray did not close after the pointer left"
 echo "ok: the tray closed"
 

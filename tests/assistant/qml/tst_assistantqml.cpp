@@ -1,4 +1,3 @@
-// The QML test cases in this folder, against the real assistant service.
 #include "QuickTextures.h"
 #include "TestEnvironment.h"
 #include "answer/AISettings.h"
@@ -27,8 +26,6 @@ Q_IMPORT_QML_PLUGIN(Notchora_AssistantPlugin)
 
 namespace notchora::test {
 
-// What the QML tests reach outside the views: the attachments, the stand-in screenshot
-// tool's log and its hold, the clipboard, the stored settings and an open notch.
 class Fixture : public QObject {
     Q_OBJECT
     TestEnvironment m_env;
@@ -70,17 +67,15 @@ public:
         m_store.reset();
     }
     Q_INVOKABLE void clearAttachments() { AIAssistantService::shared().setAttachments({}); }
-
     // One line per run of the screenshot tool: its arguments.
     Q_INVOKABLE QString toolLog() const {
         return QString::fromLocal8Bit(readFile(path("tool.log")));
     }
     Q_INVOKABLE void clearToolLog() { QFile::remove(path("tool.log")); }
-    // While held, a started capture waits until released.
     Q_INVOKABLE void holdCaptures() { writeFile(path("hold"), ""); }
     Q_INVOKABLE void releaseCaptures() { QFile::remove(path("hold")); }
 
-    // A picture on the clipboard, with `text` beside it unless empty.
+    // With `text` beside it unless empty.
     Q_INVOKABLE void offerImage(const QString& text = QString()) {
         QImage picture(64, 48, QImage::Format_RGB32);
         picture.fill(QColor(40, 160, 220));
