@@ -71,8 +71,6 @@ private slots:
                        : tokens.value(how == 2 ? "refresh_token" : "access_token").toString();
         const HttpReply reply = client.postJson(path, AnswerdClient::answerBody("x", 2), bearer);
         QCOMPARE(reply.status, how == 3 ? 200 : 401);
-        if (how != 3)
-            QVERIFY(!reply.json().value("detail").toString().isEmpty());
     }
 
     void oneShotAndCompaction() {
@@ -128,11 +126,8 @@ private slots:
             body["history"] = QJsonArray{QJsonObject{{"role", "user"}, {"content", row.content}}};
         const HttpReply reply = client.postJson(answerPath, body, client.accessToken());
         QCOMPARE(reply.status, row.status);
-        if (row.status == 422) {
-            const QJsonArray problems = reply.json().value("detail").toArray();
-            QCOMPARE(problems.size(), 1);
-            QVERIFY(!problems.first().toObject().value("msg").toString().isEmpty());
-        }
+        // One problem, named, for the client to show.
+        QCOMPARE(reply.json().value("detail")[0]["msg"].toString().isEmpty(), row.status == 200);
     }
 
     // Every failure switch of the service, once; the clients' tests rely on them.
@@ -201,21 +196,22 @@ private slots:
         QCOMPARE(reply.status, 200);
         QCOMPARE(reply.error != QNetworkReply::NoError, row.cut);
         const QList<SseEvent> events = parseEventStream(reply.body);
-        QVERIFY(!events.isEmpty());
-        QCOMPARE(events.first().name, "token");
-        QCOMPARE(events.last().name, row.lastEvent.isEmpty() ? "token" : row.lastEvent);
+        QStringList names;
         for (const SseEvent& event : events)
-            QVERIFY(event.name != "done" || row.lastEvent == "done");
-        if (row.lastEvent == "error")
-            QCOMPARE(events.last().data.value("detail").toString(), row.detail);
+            names << event.name;
+        QCOMPARE(names.first(), "token");
+        QCOMPARE(names.last(), row.lastEvent.isEmpty() ? "token" : row.lastEvent);
+        QCOMPARE(names.count("done"), row.lastEvent == "done" ? 1 : 0);
+        const QJsonObject end = events.last().data;
+        QCOMPARE(end.value("detail").toString(), row.detail);
+        const QJsonValue noAnswers = QJsonArray();
         if (row.lastEvent != "done")
             return;
-        QVERIFY(events.last().data.value("answers").toArray().isEmpty());
-        const HttpReply oneShot =
-            client.postJson(answerPath, AnswerdClient::answerBody("x"), token);
-        QCOMPARE(oneShot.status, 200);
-        QVERIFY(oneShot.json().value("answers").isArray());
-        QVERIFY(oneShot.json().value("answers").toArray().isEmpty());
+        QCOMPARE(end.value("answers"), noAnswers);
+        QCOMPARE(client.postJson(answerPath, AnswerdClient::answerBody("x"), token)
+                     .json()
+                     .value("answers"),
+                 noAnswers);
     }
 };
 
