@@ -64,14 +64,10 @@ class AnswerStorageTest : public QObject {
         return values;
     }
     std::optional<QString> loadAndWait(KeychainStore& store, const QString& account) {
-        bool done = false;
-        std::optional<QString> result;
-        store.load(account, this, [&](std::optional<QString> value) {
-            result = std::move(value);
-            done = true;
-        });
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(done, 20000); }();
-        return result;
+        std::optional<std::optional<QString>> result;
+        store.load(account, this, [&](std::optional<QString> value) { result.emplace(value); });
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 20000); }();
+        return result.value_or(std::nullopt);
     }
     void waitIdle(KeychainStore& store) {
         QSignalSpy idle(&store, &KeychainStore::idle);
@@ -203,29 +199,24 @@ private slots:
                               {"messageCount", 2},
                               {"isCurrent", true}}));
     }
-    void the31stThreadDropsTheOldest() {
-        auto store = makeStore();
-        for (int i = 1; i <= 31; ++i) {
-            store->setCurrentID(std::nullopt);
-            store->append(user(QString("t%1").arg(i)));
-        }
-        const QStringList titles = column(store->threadsModel(), "title");
-        QCOMPARE(titles.size(), 30);
-        QCOMPARE(titles.first(), "t31");
-        QCOMPARE(titles.last(), "t2");
-        QCOMPARE(store->currentThread()->title, "t31");
-        QCOMPARE(saved()->size(), 30);
-    }
-    // The 201st message drops the oldest; the title stays the first question's.
-    void the201stMessageDropsTheOldest() {
+    // The 201st message drops the oldest, the title staying the first question's; the 31st
+    // thread drops the oldest thread.
+    void theOldestIsDroppedAtTheLimits() {
         auto store = makeStore();
         for (int i = 0; i <= 200; ++i)
             store->append(user(i < 200 ? QString::number(i) : "baru"));
         const QStringList texts = column(store->messagesModel(), "text");
         QCOMPARE(texts.size(), 200);
-        QCOMPARE(texts.first(), "1");
-        QCOMPARE(texts.last(), "baru");
+        QCOMPARE((QStringList{texts.first(), texts.last()}), (QStringList{"1", "baru"}));
         QCOMPARE(column(store->threadsModel(), "title"), QStringList{"0"});
+        for (int i = 1; i <= 30; ++i) {
+            store->setCurrentID(std::nullopt);
+            store->append(user(QString("t%1").arg(i)));
+        }
+        const QStringList titles = column(store->threadsModel(), "title");
+        QCOMPARE(titles.size(), 30);
+        QCOMPARE((QStringList{titles.first(), titles.last()}), (QStringList{"t30", "t1"}));
+        QCOMPARE(saved()->size(), 30);
     }
     void appendingToAnOlderThreadMovesItToTheFront() {
         auto store = makeStore();
@@ -252,9 +243,7 @@ private slots:
         store->append(user("pertanyaan"));
         store->append(assistant("jawaban"));
         // Only a last message of the given role goes.
-        QSignalSpy threadsChanged(store.get(), &ChatHistoryStore::threadsChanged);
         store->removeLastMessage(ChatMessage::Role::User);
-        QCOMPARE(threadsChanged.count(), 0);
         store->append(user("gagal"));
         store->removeLastMessage(ChatMessage::Role::User);
         QCOMPARE(saved()->first().messages.size(), 2);
@@ -369,11 +358,10 @@ private slots:
         if (!qEnvironmentVariableIsSet("NOTCHORA_TEST_SECRET_SERVICE"))
             QSKIP("needs the private Secret Service that with-secret-service.sh starts");
         const QString secretTool = QStandardPaths::findExecutable("secret-tool");
-        if (secretTool.isEmpty())
-            QSKIP("secret-tool (libsecret-tools) is not installed");
         QDBusConnectionInterface* daemon = QDBusConnection::sessionBus().interface();
-        if (!daemon || !daemon->isServiceRegistered("org.freedesktop.secrets").value())
-            QSKIP("gnome-keyring did not start a Secret Service in the private session");
+        if (secretTool.isEmpty() || !daemon ||
+            !daemon->isServiceRegistered("org.freedesktop.secrets").value())
+            QSKIP("needs secret-tool and the Secret Service gnome-keyring starts");
         KeychainStore store(secretsPath(), KeychainStore::Backend::SecretService);
         store.save("abc", KeychainStore::refreshTokenAccount);
         store.save("abc", KeychainStore::refreshTokenAccount);
@@ -385,10 +373,7 @@ private slots:
             search.start(secretTool, {"search", "--all", "server", KeychainStore::service, "user",
                                       KeychainStore::refreshTokenAccount});
             search.waitForFinished(20000);
-            int count = 0;
-            for (const QByteArray& line : search.readAll().split('\n'))
-                count += line.startsWith('[') ? 1 : 0;
-            return count;
+            return int(("\n" + search.readAll()).count("\n["));
         };
         QCOMPARE(itemCount(), 1);
         // The secret went to the keyring, not to the fallback file.

@@ -199,19 +199,16 @@ private slots:
         QStringList names;
         for (const SseEvent& event : events)
             names << event.name;
-        QCOMPARE(names.first(), "token");
-        QCOMPARE(names.last(), row.lastEvent.isEmpty() ? "token" : row.lastEvent);
-        QCOMPARE(names.count("done"), row.lastEvent == "done" ? 1 : 0);
-        const QJsonObject end = events.last().data;
-        QCOMPARE(end.value("detail").toString(), row.detail);
-        const QJsonValue noAnswers = QJsonArray();
+        names.removeDuplicates(); // tokens, then how the stream ended
+        QCOMPARE(names.join(' '), QString("token " + row.lastEvent).trimmed());
+        QCOMPARE(events.last().data.value("detail").toString(), row.detail);
         if (row.lastEvent != "done")
             return;
-        QCOMPARE(end.value("answers"), noAnswers);
-        QCOMPARE(client.postJson(answerPath, AnswerdClient::answerBody("x"), token)
-                     .json()
-                     .value("answers"),
-                 noAnswers);
+        const QJsonValue none = QJsonArray();
+        QCOMPARE(events.last().data.value("answers"), none);
+        const HttpReply oneShot =
+            client.postJson(answerPath, AnswerdClient::answerBody("x"), token);
+        QCOMPARE(oneShot.json().value("answers"), none);
     }
 };
 
