@@ -56,8 +56,6 @@ const Events sampleEvents{token("Halo "), token(QStringLiteral("dunia \u00e9\n")
 
 } // namespace
 
-Q_DECLARE_METATYPE(notchora::AnswerResult)
-
 // What the answer service is sent and sends back: questions, answers and the event stream.
 class AnswerValuesTest : public QObject {
     Q_OBJECT
@@ -121,47 +119,39 @@ private slots:
                  R"({"id":"1","images":["data:image/jpeg;base64,/9hvbmU=",)"
                  R"("data:image/jpeg;base64,/9h0d28/"],"options":[],"text":"","type":"screen"})");
     }
-    void resultDecoding_data() {
+    // What an answer from the service shows: its keys decoded, then formatted.
+    void answerShown_data() {
         QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<AnswerResult>("expected");
-        QTest::newRow("all keys") << QByteArray(R"({"id":"1","choice":["a","c"],"text":"t",)"
-                                                R"("confidence":0.5,"explanation":"e","x":1})")
-                                  << AnswerResult{"1", QStringList{"a", "c"}, "t", 0.5, "e"};
-        QTest::newRow("wrong types read as absent")
-            << QByteArray(R"({"id":5,"choice":[1],"text":null,"confidence":"high"})")
-            << AnswerResult{};
-    }
-    void resultDecoding() {
-        QFETCH(QByteArray, json);
-        QFETCH(AnswerResult, expected);
-        QCOMPARE(AnswerResult::fromJson(QJsonDocument::fromJson(json).object()), expected);
-    }
-    void format_data() {
-        QTest::addColumn<AnswerResult>("result");
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("confidence"); // -1: none
         const QString none = "Server tidak memberikan jawaban untuk permintaan ini.";
-        const auto text = [](double confidence) {
-            return AnswerResult{{}, {}, "x", confidence, {}};
-        };
-        QTest::newRow("choice, text, confidence above 1")
-            << AnswerResult{{}, QStringList{"b"}, "  Karena itu.  \n", 1.7, {}}
-            << "**Pilihan:** B\n\nKarena itu." << 1.0;
-        QTest::newRow("several choices")
-            << AnswerResult{{}, QStringList{"a", "d"}, {}, 0.4, {}} << "**Pilihan:** A, D" << 0.4;
-        QTest::newRow("empty choice list")
-            << AnswerResult{{}, QStringList{}, "Teks", {}, {}} << "Teks" << -1.0;
-        QTest::newRow("only spaces") << AnswerResult{{}, {}, "   \n ", 0.9, {}} << none << 0.9;
-        QTest::newRow("zero confidence") << text(0.0) << "x" << -1.0;
-        QTest::newRow("NaN confidence") << text(qQNaN()) << "x" << -1.0;
-        QTest::newRow("explanation is never shown")
-            << AnswerResult{{}, {}, {}, {}, "Penjelasan"} << none << -1.0;
+        // clang-format off
+        const std::tuple<const char*, const char*, QString, double> rows[] = {
+            {"every key", R"({"id":"1","choice":["a","c"],"text":"t","confidence":0.5,"x":1})",
+             "**Pilihan:** A, C\n\nt", 0.5},
+            {"text trimmed, confidence above 1",
+             R"({"choice":["b"],"text":"  Karena itu.  \n","confidence":1.7})",
+             "**Pilihan:** B\n\nKarena itu.", 1.0},
+            {"choices without text", R"({"choice":["a","d"],"confidence":0.4})",
+             "**Pilihan:** A, D", 0.4},
+            {"empty choice list", R"({"choice":[],"text":"Teks"})", "Teks", -1},
+            {"only spaces", R"({"text":"   \n ","confidence":0.9})", none, 0.9},
+            {"zero confidence", R"({"text":"x","confidence":0})", "x", -1},
+            {"explanation is never shown", R"({"explanation":"Penjelasan"})", none, -1},
+            {"wrong types read as absent", R"({"choice":[1],"text":null,"confidence":"high"})",
+             none, -1},
+            {"a choice that is not a string voids the list", R"({"choice":["a",1],"text":"x"})",
+             "x", -1}};
+        // clang-format on
+        for (const auto& [name, json, text, confidence] : rows)
+            QTest::newRow(name) << QByteArray(json) << text << confidence;
     }
-    void format() {
-        QFETCH(AnswerResult, result);
+    void answerShown() {
+        QFETCH(QByteArray, json);
         QFETCH(QString, text);
         QFETCH(double, confidence);
-        const FormattedAnswer formatted = notchora::format(result);
+        const FormattedAnswer formatted =
+            notchora::format(AnswerResult::fromJson(QJsonDocument::fromJson(json).object()));
         QCOMPARE(formatted.text, text);
         QCOMPARE(formatted.confidence, confidence < 0 ? std::nullopt : std::optional(confidence));
     }
