@@ -16,13 +16,12 @@ namespace {
 // A signed-in client talking to a development service (none when it did not start).
 struct Session : test::AnswerStack {
     explicit Session(test::AnswerdProcess* answerd) {
-        // Sign in the way the browser flow would, and keep only the refresh token.
-        if (answerd)
-            signIn(QUrl(answerd->base()),
-                   test::AnswerdClient(*answerd).signIn().value("refresh_token").toString());
-    }
-    void signIn(const QUrl& base, const QString& refresh) {
-        setBase(base);
+        if (!answerd)
+            return;
+        // Signed in the way the browser flow would, keeping only the refresh token.
+        const QString refresh =
+            test::AnswerdClient(*answerd).signIn().value("refresh_token").toString();
+        setBase(QUrl(answerd->base()));
         storeRefreshToken(refresh);
         api = std::make_unique<AnswerAPIClient>(http, makeAuth(Clock::system(), nullptr));
         ready = !refresh.isEmpty();
@@ -101,7 +100,6 @@ private slots:
         QCOMPARE(compaction.value("history").toArray(), history);
     }
     void messagesAreCutBetweenCharacters() {
-        // 3999 letters and then a family emoji made of several code points.
         const QString family = QString::fromUtf8("\U0001F468\u200D\U0001F469\u200D\U0001F467");
         ChatContext context;
         context.messages << ChatContextMessage{"user", QString(3999, 'a') + family + family};

@@ -57,7 +57,6 @@ private slots:
         QVERIFY(profile.started);
         if (programRunning)
             QVERIFY(profile.startProgram(environment()));
-        // Each command's exit code and what it said.
         const auto run = [](const QString& command) {
             const test::ProgramRun result = test::runNotchora({command}, environment());
             return QStringLiteral("%1 %2").arg(result.exitCode).arg(result.out);

@@ -100,7 +100,6 @@ private slots:
         AnswerdProcess* server = m_services.get();
         QVERIFY(server);
         const QString token = AnswerdClient(*server).accessToken();
-        QVERIFY(!token.isEmpty());
         const QUrl base(server->base());
         TricklingClients slow(base, 200, requestHead(base, "GET", "/", "X-Slow: "), "a");
         QTRY_COMPARE_WITH_TIMEOUT(slow.connected(), 200, 30000);
@@ -117,7 +116,6 @@ private slots:
         AnswerdProcess* server = m_services.get({"--fail", "slow", "--token-delay", "20"});
         QVERIFY(server);
         const QString token = AnswerdClient(*server).accessToken();
-        QVERIFY(!token.isEmpty());
         constexpr int streams = 50;
         // One manager each: a manager opens at most six connections to a host.
         std::vector<std::unique_ptr<QNetworkAccessManager>> networks;
