@@ -322,8 +322,6 @@ private slots:
         for (const char* refused : {"SUMMARIZE_SCREEN", "followUp", ""})
             QCOMPARE(aiModeFromString(refused), std::nullopt);
     }
-    // The fixed texts of the screen actions reach the service; the assistant's tests see them
-    // come back.
     void questionTextIsCutAtWholeCharacters() {
         // 8001 emoji, 16002 units, cut to 8000 whole emoji.
         const QString emoji = QStringLiteral("\U0001F600").repeated(8001);

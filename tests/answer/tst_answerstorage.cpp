@@ -186,8 +186,7 @@ private slots:
                               {"messageCount", 2},
                               {"isCurrent", true}}));
     }
-    // The 201st message drops the oldest, the title staying the first question's; the 31st
-    // thread drops the oldest thread.
+    // The 201st message drops the oldest (the title stays), the 31st thread the oldest thread.
     void theOldestIsDroppedAtTheLimits() {
         auto store = makeStore();
         for (int i = 0; i <= 200; ++i)

@@ -385,7 +385,6 @@ private slots:
         QVERIFY(!reply->isFinished());
         QVERIFY(!m_model.sawHangUp());
         reply->abort();
-        reply->deleteLater();
         QTRY_VERIFY_WITH_TIMEOUT(m_model.sawHangUp(), 5000);
     }
 
