@@ -18,10 +18,6 @@ QProcessEnvironment environment(const QString& browserDelay = QString()) {
     return env;
 }
 
-test::ProgramRun runNotchora(const QStringList& args) {
-    return test::runNotchora(args, environment());
-}
-
 // A temporary profile pointing at a development service, and the program when it is started.
 struct Profile : test::AnswerStack {
     explicit Profile(const QStringList& arguments = {}) {
@@ -61,18 +57,17 @@ private slots:
         QVERIFY(profile.started);
         if (programRunning)
             QVERIFY(profile.startProgram(environment()));
-        QCOMPARE(runNotchora({"status"}).out, QStringLiteral("Belum masuk"));
-        const test::ProgramRun signin = runNotchora({"signin"});
-        QCOMPARE(signin.out,
-                 denied ? QStringLiteral("Belum masuk") : QStringLiteral("Sudah masuk"));
-        QCOMPARE(signin.exitCode, denied ? 1 : 0);
+        const auto run = [](const QString& command) {
+            const test::ProgramRun result = test::runNotchora({command}, environment());
+            return QStringLiteral("%1 %2").arg(result.exitCode).arg(result.out);
+        };
+        QCOMPARE(run("status"), "0 Belum masuk");
+        QCOMPARE(run("signin"), denied ? "1 Belum masuk" : "0 Sudah masuk");
         QCOMPARE(profile.storedRefreshToken().has_value(), !denied);
         if (denied)
             return;
-        QCOMPARE(runNotchora({"status"}).out, QStringLiteral("Sudah masuk"));
-        const test::ProgramRun signout = runNotchora({"signout"});
-        QCOMPARE(signout.out, QStringLiteral("Belum masuk"));
-        QCOMPARE(signout.exitCode, 0);
+        QCOMPARE(run("status"), "0 Sudah masuk");
+        QCOMPARE(run("signout"), "0 Belum masuk");
         QCOMPARE(profile.storedRefreshToken(), std::nullopt);
         // Still there, still one.
         QCOMPARE(profile.program.state() == QProcess::Running, programRunning);

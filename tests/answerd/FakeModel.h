@@ -46,7 +46,6 @@ public:
         m_server.stop();
     }
     bool start() { return m_server.start(); }
-    // The base URL a service is given ("http://127.0.0.1:PORT/v1").
     QString endpoint() const { return m_server.url(QStringLiteral("/v1")).toString(); }
 
     void setReply(const Reply& reply) {
@@ -58,7 +57,6 @@ public:
     // Whether a held reply found its caller gone.
     bool sawHangUp() const { return locked(m_hangUp); }
 
-    // One streamed delta, as such services send it.
     static QByteArray delta(const QString& text) {
         const QJsonObject chunk{
             {"object", "chat.completion.chunk"},
@@ -68,7 +66,6 @@ public:
         return "data: " + QJsonDocument(chunk).toJson(QJsonDocument::Compact) + "\n\n";
     }
     static QByteArray done() { return "data: [DONE]\n\n"; }
-    // A whole streamed reply of these deltas, ending in [DONE].
     static QList<QByteArray> streamOf(const QStringList& deltas) {
         QList<QByteArray> chunks;
         for (const QString& text : deltas)

