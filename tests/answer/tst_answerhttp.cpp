@@ -145,6 +145,7 @@ private slots:
             {R"({"message":"pesan"})", "pesan"},
             {R"({"error":"a","message":"b"})", "a"},
             {R"({"error":{},"message":"b"})", "b"},
+            {R"({"error":"","message":"b"})", "b"}, // a blank text falls through
             {R"({"detail":" \n","error":"e"})", "e"},
             {R"({"error":" ","message":""})", nullptr},
             {R"(["x"])", nullptr}};
